@@ -1,0 +1,77 @@
+#pragma once
+// The queue of prebuilt amplifier frames between the user interface and the
+// communication worker: 1000 slots of 1024 bytes (full flag, big-endian size, frame),
+// so at most 999 frames wait at a time.
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "protocol/link_state.h"
+
+namespace tavrin {
+
+enum class push_status {
+    queued,
+    not_connected,  // neither connected nor probing
+    gated,          // version_gate holds and the command is not the poll
+    ring_full,      // nothing queued (ring_push also discarded the oldest frame)
+    too_long,       // the frame does not fit a slot
+};
+
+class command_ring {
+  public:
+    static constexpr size_t slot_count = 1000;
+    static constexpr size_t slot_size = 1024;
+    static constexpr size_t slot_header = 3;
+    static constexpr size_t max_frame = slot_size - slot_header;
+    static constexpr uint8_t poll_code = 0xE3;
+
+    // The ring reads the connection flags to decide whether a command may be queued.
+    explicit command_ring(const link_flags& flags);
+
+    command_ring(const command_ring&) = delete;
+    command_ring& operator=(const command_ring&) = delete;
+
+    // Builds a frame from the low 8 bits of each data argument and queues it.
+    template <typename... Bytes>
+    requires(std::integral<Bytes>&&...) push_status
+        ring_push(uint8_t code, uint8_t unit, Bytes... bytes) {
+        const uint8_t data[sizeof...(Bytes) + 1] = {static_cast<uint8_t>(bytes)..., 0};
+        return ring_push(code, unit, data, sizeof...(Bytes));
+    }
+    push_status ring_push(uint8_t code, uint8_t unit, const uint8_t* data, size_t count);
+
+    // Queues a frame the caller has built, without the connection checks. Unlike
+    // ring_push it never discards a waiting frame: on a full ring it refuses.
+    push_status ring_put_frame(const uint8_t* frame, size_t size);
+
+    // Frees every slot and sets both indices to 0.
+    void ring_clear();
+
+    // True when the slot at the read index holds a frame.
+    bool head_waiting() const;
+    // Copies the head frame into `out`, frees its slot and advances the read index.
+    // Returns the frame size, 0 when nothing waits or `capacity` is too small.
+    size_t ring_pop_into(uint8_t* out, size_t capacity);
+
+    size_t waiting() const;
+    size_t read_index() const;
+    size_t write_index() const;
+
+  private:
+    using slot = uint8_t[slot_size];
+
+    static size_t next(size_t index) { return index + 1 == slot_count ? 0 : index + 1; }
+    bool full_locked() const { return next(write_) == read_; }
+    void commit_locked(size_t size);
+
+    const link_flags& flags_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<slot[]> slots_;
+    size_t read_ = 0;
+    size_t write_ = 0;
+};
+
+}  // namespace tavrin
