@@ -5,9 +5,11 @@
 //
 // A processing pass runs its phases in this fixed order:
 //   1. ready sockets of set 0 (read), then set 1 (write), each watch at most once
-//   2. deferred callbacks pending when the pass started
-//   3. due timers in deadline order
-//   4. deferred callbacks again (those added during 2 and 3)
+//   2. deferred callbacks that were pending when the pass started
+//   3. due timers in deadline order (timers armed during this step wait a pass)
+//   4. deferred callbacks added by socket and timer callbacks of this pass; those
+//      added by a deferred callback wait for the next pass, so self-deferral
+//      cannot spin
 // Any callback may remove its own or another watch or timer; removed entries are
 // only marked during the pass and freed after it, and a removed watch is not called.
 #include <stddef.h>
