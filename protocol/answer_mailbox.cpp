@@ -18,7 +18,8 @@ bool answer_mailbox::fill(const uint8_t* bytes, size_t size) {
 size_t answer_mailbox::take(uint8_t* out) {
     std::lock_guard lock(mutex_);
     const size_t n = length_;
-    if (n > 0) std::memcpy(out, buffer_.data(), n);
+    if (n > 0)
+        std::memcpy(out, buffer_.data(), n);
     buffer_.fill(0);
     length_ = 0;
     return n;

@@ -10,7 +10,7 @@
 namespace tavrin {
 
 class answer_mailbox {
-public:
+  public:
     static constexpr size_t capacity = 1024;
 
     // Stores a frame (network thread). A frame larger than the mailbox is dropped
@@ -22,7 +22,7 @@ public:
     bool empty() const;
     uint64_t dropped() const { return dropped_.load(); }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::array<uint8_t, capacity> buffer_{};
     size_t length_ = 0;

@@ -14,7 +14,7 @@ constexpr vendor_id_bytes varnoll_vendor_id{'V', 'a', 'r', 'n', 'o', 'l', 'l', 0
 constexpr uint16_t amp_message_class = 0xFFFF;
 
 class control_sender {
-public:
+  public:
     virtual ~control_sender() = default;
     // Returns the library's error code (0 = success). An empty name means the local device.
     virtual int send_control(const std::string& device_name, uint16_t message_class,

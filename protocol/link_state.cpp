@@ -31,7 +31,8 @@ std::string selected_device::copy() const {
 }
 
 bool selected_device::matches_copy(const char* sender) const {
-    if (sender == nullptr) return false;
+    if (sender == nullptr)
+        return false;
     std::lock_guard lock(mutex_);
     return std::strncmp(sender, copy_.data(), copy_.size()) == 0 &&
            std::strlen(sender) < copy_.size();

@@ -25,7 +25,7 @@ struct link_flags {
 // copy of it that received messages are matched against. The copy is renewed by the
 // connect transition, at start-up and after a rename.
 class selected_device {
-public:
+  public:
     static constexpr size_t max_name = 31;
 
     void set_name(const std::string& name);
@@ -38,7 +38,7 @@ public:
     // Exact, case-sensitive comparison with the 32-byte copy.
     bool matches_copy(const char* sender) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string name_;
     std::array<char, 32> copy_{};
