@@ -1,0 +1,63 @@
+#pragma once
+// device-sim's body: every configured device with its two UDP sockets (ConMon and
+// ARCP), its two DNS-SD registrations, and the ctl socket through which
+// `scripts/lab ctl` changes devices at run time. All of it runs on one lab_loop.
+#include <netinet/in.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/dnssd_publisher.h"
+#include "sim/lab_device.h"
+#include "sim/lab_loop.h"
+
+namespace tavrin::sim {
+
+class device_host {
+  public:
+    device_host(lab_loop& loop, std::string lab_dir);
+    ~device_host();
+
+    // Opens the sockets and registers the services of every device. Returns an
+    // error text, empty on success.
+    std::string start(const std::vector<lab_device_config>& devices);
+    // Withdraws every registration and closes every socket.
+    void stop();
+
+    lab_device* find(const std::string& name);
+    // One ctl line: "DEVICE ACTION ARGS..." -> "ok ..." or "error: ...".
+    std::string handle_ctl_line(const std::string& line);
+
+  private:
+    struct hosted {
+        std::unique_ptr<lab_device> device;
+        int conmon_fd = -1;
+        int arcp_fd = -1;
+        uint16_t conmon_port = 0;
+        uint16_t arcp_port = 0;
+        dnssd_publisher conmon_service;
+        dnssd_publisher arcp_service;
+    };
+
+    void publish(hosted& h);
+    void withdraw(hosted& h);
+    void on_readable(hosted& h, int fd, bool conmon);
+    void send(int fd, const std::vector<lab_output>& outputs);
+    void on_ctl_connection();
+
+    lab_loop& loop_;
+    std::string lab_dir_;
+    int ctl_fd_ = -1;
+    std::string ctl_path_;
+    std::vector<std::unique_ptr<hosted>> hosted_;
+};
+
+// The first IPv4 address of a non-loopback interface that is up (network order),
+// or 127.0.0.1.
+uint32_t lab_host_address();
+
+// ctl client: sends one line to the socket, prints the answer. Returns the exit code.
+int lab_ctl_client(const std::string& socket_path, const std::vector<std::string>& words);
+
+}  // namespace tavrin::sim
