@@ -72,8 +72,16 @@ function(tavrin_test_folder folder)
     add_executable(${exe} ${srcs} ${helpers})
     target_link_libraries(${exe} PRIVATE ${A_LINK} GTest::gtest GTest::gmock GTest::gtest_main tavrin_warnings)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${dir})
+    set(env "QT_QPA_PLATFORM=offscreen;AVAHI_COMPAT_NOWARN=1;TAVRIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    set(extra)
+    if(kind STREQUAL "lab")
+      # One lab for all lab tests of this build: brought up by the tavrin_lab
+      # fixture (tests/CMakeLists.txt) and shared through LAB_DIR.
+      list(APPEND env "LAB_DIR=${PROJECT_BINARY_DIR}/lab" "TAVRIN_BUILD_DIR=${PROJECT_BINARY_DIR}")
+      set(extra FIXTURES_REQUIRED tavrin_lab)
+    endif()
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${labels}"
-                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;AVAHI_COMPAT_NOWARN=1;TAVRIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+                         ENVIRONMENT "${env}" ${extra})
     if(kind STREQUAL "thread")
       set_property(GLOBAL APPEND PROPERTY TAVRIN_THREADED_TESTS ${exe})
     endif()
