@@ -1,0 +1,350 @@
+// The factory: its socket, the request table, sending and receiving.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <new>
+
+#include "dante/routing/dr_internal.h"
+#include "dante/runtime/aud_interface.h"
+
+namespace {
+
+uint32_t find_loopback(aud_env_t* env) {
+    aud_interface_t* list = nullptr;
+    size_t count = 0;
+    uint32_t index = 0;
+    if (aud_interface_list_with_env(env, &list, &count) == AUD_SUCCESS) {
+        if (const aud_interface_t* lo = aud_interface_find_loopback(list, count)) {
+            index = lo->index;
+        }
+        aud_interface_list_free(list);
+    }
+    return index;
+}
+
+bool is_response_opcode_known(dr_devices* factory, uint16_t seqnum, dr_request** out) {
+    for (dr_request& r : factory->requests) {
+        if (r.in_use && r.seqnum == seqnum) {
+            *out = &r;
+            return true;
+        }
+    }
+    return false;
+}
+
+void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data, size_t size,
+                                       const sockaddr_in& from) {
+    DR_LOG(factory->log, AUD_LOG_DEBUG, "%s: Got a message (%u bytes)", __func__,
+           static_cast<unsigned>(size));
+    arcp_head_t head;
+    if (arcp_read_head(data, size, &head) != AUD_SUCCESS) {
+        DR_LOG(factory->log, AUD_LOG_WARNING, "%s: Dropping malformed message (%u bytes)", __func__,
+               static_cast<unsigned>(size));
+        return;
+    }
+    if (head.status == 0) {
+        DR_LOG(factory->log, AUD_LOG_WARNING, "%s: Unexpected request seqnum=0x%04x opcode=0x%04x",
+               __func__, head.seqnum, head.opcode);
+        return;
+    }
+    dr_request* request = nullptr;
+    if (!is_response_opcode_known(factory, head.seqnum, &request)) {
+        DR_LOG(factory->log, AUD_LOG_INFO, "%s: Unhandled response seqnum=0x%04x opcode=0x%04x",
+               __func__, head.seqnum, head.opcode);
+        return;
+    }
+    dr_device_handle_socket_response(request->device, request, data, head.length,
+                                     ntohs(from.sin_port));
+}
+
+void dr_devices_read_dapi_socket(int, int sock, aud_socket_set_t, void* user) {
+    dr_devices* factory = static_cast<dr_devices*>(user);
+    uint8_t buffer[ARCP_MAX_PACKET];
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    const ssize_t n =
+        recvfrom(sock, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            char text[AUD_ERROR_STR_SIZE];
+            DR_LOG(factory->log, AUD_LOG_ERROR, "%s: Error reading socket %d: %s", __func__, sock,
+                   aud_error_format(aud_error_from_errno(errno), text, sizeof text));
+        }
+        return;
+    }
+    dr_devices_process_socket_message(factory, buffer, static_cast<size_t>(n), from);
+}
+
+void on_domain(dapi_domain_handler_t*, dapi_domain_event_t kind, void* user) {
+    dr_devices* factory = static_cast<dr_devices*>(user);
+    if (kind != DAPI_DOMAIN_EVENT_AFTER_CHANGE) {
+        return;
+    }
+    // A device's ERROR callback may close it (and so shrink the list).
+    std::vector<dr_device*> devices = factory->open;
+    for (dr_device* d : devices) {
+        if (std::find(factory->open.begin(), factory->open.end(), d) != factory->open.end()) {
+            dr_device_domain_changed(d);
+        }
+    }
+}
+
+size_t pending(const dr_devices* factory) {
+    return static_cast<size_t>(std::count_if(factory->requests.begin(), factory->requests.end(),
+                                             [](const dr_request& r) { return r.in_use; }));
+}
+
+}  // namespace
+
+aud_error_t dr_request_take(dr_device* device, dr_device_response_fn* fn, dr_step step,
+                            dr_request** out) {
+    dr_devices* factory = device->factory;
+    const size_t n = factory->requests.size();
+    for (size_t i = 0; i < n; ++i) {
+        dr_request& r = factory->requests[(factory->next_request + i) % n];
+        if (!r.in_use) {
+            factory->next_request = (factory->next_request + i + 1) % n;
+            r.in_use = true;
+            r.device = device;
+            r.callback = fn;
+            r.result = AUD_SUCCESS;
+            r.result_override = AUD_SUCCESS;
+            r.step = step;
+            r.component = -1;
+            r.packet_size = 0;
+            *out = &r;
+            return AUD_SUCCESS;
+        }
+    }
+    return AUD_ERR_NOBUFS;
+}
+
+void dr_request_free(dr_request* request) {
+    request->in_use = false;
+    request->device = nullptr;
+    request->callback = nullptr;
+    request->step = DR_STEP_NONE;
+}
+
+namespace {
+
+aud_error_t build(dr_device* device, uint16_t opcode, const uint8_t* body, size_t body_size,
+                  uint8_t* packet, size_t* size) {
+    aud_byte_writer w = aud_writer_make(packet, ARCP_MAX_PACKET);
+    if (!arcp_write_head(&w, arcp_cap_version(device->arcp_version), 0, opcode) ||
+        !aud_write_bytes(&w, body, body_size) || !arcp_finish(&w)) {
+        return AUD_ERR_MSGSIZE;
+    }
+    *size = w.pos;
+    return AUD_SUCCESS;
+}
+
+aud_error_t send_to_all(dr_device* device, uint8_t* packet, size_t size, uint16_t* seqnum) {
+    dr_devices* factory = device->factory;
+    *seqnum = factory->next_seqnum++;
+    arcp_stamp_seqnum(packet, size, *seqnum);
+    aud_error_t first = AUD_ERR_INVALIDSTATE;  // no address at all
+    bool sent = false;
+    for (dr_address_slot* slot : device->slots) {
+        if (!slot->have_address) {
+            continue;
+        }
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = slot->address.ip;
+        to.sin_port = htons(slot->address.port);
+        if (sendto(factory->sock, packet, size, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+            static_cast<ssize_t>(size)) {
+            sent = true;
+        } else if (first == AUD_ERR_INVALIDSTATE) {
+            first = aud_error_from_errno(errno);
+        }
+    }
+    return sent ? AUD_SUCCESS : first;
+}
+
+}  // namespace
+
+aud_error_t dr_request_send(dr_request* request, uint16_t opcode, const uint8_t* body,
+                            size_t body_size) {
+    aud_error_t e =
+        build(request->device, opcode, body, body_size, request->packet, &request->packet_size);
+    if (e != AUD_SUCCESS) {
+        return e;
+    }
+    request->opcode = opcode;
+    return send_to_all(request->device, request->packet, request->packet_size, &request->seqnum);
+}
+
+aud_error_t dr_device_send_unrequested(dr_device* device, uint16_t opcode, const uint8_t* body,
+                                       size_t body_size) {
+    uint8_t packet[ARCP_MAX_PACKET];
+    size_t size = 0;
+    uint16_t seqnum = 0;
+    aud_error_t e = build(device, opcode, body, body_size, packet, &size);
+    return e == AUD_SUCCESS ? send_to_all(device, packet, size, &seqnum) : e;
+}
+
+void dr_request_complete(dr_request* request, aud_error_t result) {
+    dr_device* device = request->device;
+    dr_device_response_fn* fn = request->callback;
+    if (request->result_override != AUD_SUCCESS) {
+        result = request->result_override;
+    }
+    request->result = result;
+    dr_request_free(request);
+    if (fn && device && !device->closed) {
+        fn(device, request, result);
+    }
+}
+
+void dr_devices_free_requests_of(dr_devices* factory, dr_device* device) {
+    for (dr_request& r : factory->requests) {
+        if (r.in_use && r.device == device) {
+            dr_request_free(&r);
+        }
+    }
+}
+
+extern "C" {
+
+aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out) {
+    if (!api || !out) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    *out = nullptr;
+    aud_env_t* env = dapi_get_env(api);
+    aud_event_loop_t* loop = env ? aud_env_get_event_loop(env) : nullptr;
+    dapi_domain_handler_t* handler = dapi_get_domain_handler(api);
+    dapi_domain_identity_t identity;
+    if (!loop || !handler || dapi_domain_handler_get_identity(handler, &identity) != AUD_SUCCESS ||
+        dapi_domain_identity_is_unknown(&identity)) {
+        return AUD_ERR_INVALIDDATA;
+    }
+    dr_devices* factory = new (std::nothrow) dr_devices();
+    if (!factory) {
+        return AUD_ERR_NOMEMORY;
+    }
+    factory->api = api;
+    factory->env = env;
+    factory->log = aud_env_get_log(env);
+    factory->loop = loop;
+    factory->sock = -1;
+    aud_error_t e = AUD_SUCCESS;
+    try {
+        factory->requests.resize(DR_DEFAULT_REQUEST_LIMIT);
+        factory->handles.resize(DR_DEFAULT_HANDLE_COUNT);
+    } catch (...) {
+        e = AUD_ERR_NOMEMORY;
+    }
+    if (e == AUD_SUCCESS) {
+        factory->sock = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (factory->sock < 0) {
+            e = aud_error_from_errno(errno);
+        }
+    }
+    if (e == AUD_SUCCESS) {
+        e = aud_event_loop_watch_socket(loop, factory->sock, AUD_SOCKET_SET_READ,
+                                        dr_devices_read_dapi_socket, factory, AUD_WATCH_ADD_ONLY);
+    }
+    if (e == AUD_SUCCESS) {
+        factory->loopback_index = find_loopback(env);
+        e = dapi_domain_handler_register(handler, on_domain, factory, &factory->registration);
+    }
+    if (e != AUD_SUCCESS) {
+        if (factory->sock >= 0) {
+            aud_event_loop_watch_socket(loop, factory->sock, AUD_SOCKET_SET_READ, nullptr, nullptr,
+                                        AUD_WATCH_ADD_OR_CHANGE);
+            close(factory->sock);
+        }
+        delete factory;
+        return e;
+    }
+    *out = factory;
+    return AUD_SUCCESS;
+}
+
+aud_error_t dr_devices_delete(dr_devices_t* factory) {
+    if (!factory) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    if (!factory->open.empty()) {
+        return AUD_ERR_INVALIDSTATE;
+    }
+    if (factory->registration) {
+        dapi_domain_handler_unregister(dapi_get_domain_handler(factory->api),
+                                       factory->registration);
+    }
+    aud_event_loop_watch_socket(factory->loop, factory->sock, AUD_SOCKET_SET_READ, nullptr, nullptr,
+                                AUD_WATCH_ADD_OR_CHANGE);
+    close(factory->sock);
+    delete factory;
+    return AUD_SUCCESS;
+}
+
+aud_error_t dr_devices_set_handle_count(dr_devices_t* factory, unsigned count) {
+    if (!factory) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    if (std::find(factory->handles.begin(), factory->handles.end(), true) !=
+        factory->handles.end()) {
+        return AUD_ERR_INVALIDSTATE;
+    }
+    if (count < factory->handles.size()) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    try {
+        factory->handles.resize(count);
+    } catch (...) {
+        return AUD_ERR_NOMEMORY;
+    }
+    return AUD_SUCCESS;
+}
+
+unsigned dr_devices_get_handle_count(const dr_devices_t* factory) {
+    return factory ? static_cast<unsigned>(factory->handles.size()) : 0;
+}
+
+aud_error_t dr_devices_set_request_limit(dr_devices_t* factory, unsigned count) {
+    if (!factory || count == 0) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    if (pending(factory) != 0) {
+        return AUD_ERR_INVALIDSTATE;
+    }
+    try {
+        factory->requests.assign(count, dr_request{});
+    } catch (...) {
+        return AUD_ERR_NOMEMORY;
+    }
+    factory->next_request = 0;
+    return AUD_SUCCESS;
+}
+
+unsigned dr_devices_get_request_limit(const dr_devices_t* factory) {
+    return factory ? static_cast<unsigned>(factory->requests.size()) : 0;
+}
+
+unsigned dr_devices_get_pending_requests(const dr_devices_t* factory) {
+    return factory ? static_cast<unsigned>(pending(factory)) : 0;
+}
+
+int dr_devices_get_socket(const dr_devices_t* factory) {
+    return factory ? factory->sock : -1;
+}
+
+void dr_devices_set_context(dr_devices_t* factory, void* context) {
+    if (factory) {
+        factory->context = context;
+    }
+}
+
+void* dr_devices_get_context(const dr_devices_t* factory) {
+    return factory ? factory->context : nullptr;
+}
+
+}  // extern "C"
