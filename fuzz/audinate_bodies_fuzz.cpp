@@ -1,0 +1,129 @@
+// Every Audinate status reader over arbitrary bytes. The input is tried as it is and
+// with its type field forced to each status type, so the readers of every layout see
+// every input.
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+#include "dante/conmon/audinate_body.h"
+#include "dante/conmon/audinate_interface_status.h"
+#include "dante/conmon/audinate_manf_versions.h"
+#include "dante/conmon/audinate_srate_status.h"
+
+namespace {
+
+volatile uint32_t sink;
+
+void use_string(const char* s) {
+    for (; s && *s; ++s) {
+        sink = sink + static_cast<uint8_t>(*s);
+    }
+}
+
+void read_interfaces(const audinate_body* body) {
+    uint16_t u = 0;
+    uint32_t v = 0;
+    uint8_t mac[6];
+    const char* s = nullptr;
+    int yes = 0;
+    audinate_interface_status_get_mode(body, &u);
+    audinate_interface_status_get_redundancy_flags(body, &u);
+    if (audinate_interface_status_get_port_count(body, &u) != AUD_SUCCESS) {
+        return;
+    }
+    const uint16_t n = u > 64 ? 64 : u;
+    for (uint16_t i = 0; i <= n; ++i) {
+        audinate_port port{};
+        if (audinate_interface_status_get_port(body, i, &port) != AUD_SUCCESS) {
+            continue;
+        }
+        audinate_port_get_link_speed(body, &port, &v);
+        audinate_port_get_flags(body, &port, &u);
+        audinate_port_get_mac(body, &port, mac);
+        audinate_port_get_ip(body, &port, &v);
+        audinate_port_get_netmask(body, &port, &v);
+        audinate_port_get_dns_server(body, &port, &v);
+        audinate_port_get_gateway(body, &port, &v);
+        audinate_reboot_record rec{};
+        if (audinate_interface_status_get_reboot_record(body, &port, &rec) != AUD_SUCCESS ||
+            !rec.present) {
+            continue;
+        }
+        audinate_reboot_has_config(body, &rec, &yes);
+        audinate_reboot_get_flags(body, &rec, &u);
+        audinate_reboot_get_ip(body, &rec, &v);
+        audinate_reboot_get_netmask(body, &rec, &v);
+        audinate_reboot_get_dns_server(body, &rec, &v);
+        audinate_reboot_get_gateway(body, &rec, &v);
+        audinate_reboot_get_port_domain_name(body, &rec, &s);
+        use_string(s);
+        audinate_reboot_get_reboot_domain_name(body, &rec, &s);
+        use_string(s);
+    }
+}
+
+void read_srate(const audinate_body* body) {
+    uint16_t u = 0;
+    uint32_t v = 0;
+    audinate_srate_status_get_current(body, &v);
+    audinate_srate_status_get_reboot(body, &v);
+    audinate_srate_status_get_mode(body, &u);
+    if (audinate_srate_status_get_available_count(body, &u) != AUD_SUCCESS) {
+        return;
+    }
+    const uint16_t n = u > 400 ? 400 : u;
+    for (uint16_t i = 0; i <= n; ++i) {
+        audinate_srate_status_get_available(body, i, &v);
+        sink = sink + v;
+    }
+}
+
+void read_manf(const audinate_body* body) {
+    uint8_t id[8];
+    uint32_t v = 0;
+    const char* s = nullptr;
+    audinate_manf_versions_get_manufacturer_id(body, id);
+    audinate_manf_versions_get_model_id(body, id);
+    audinate_manf_versions_get_serial_id(body, id);
+    audinate_manf_versions_get_software_version(body, &v);
+    audinate_manf_versions_get_firmware_version(body, &v);
+    audinate_manf_versions_get_capabilities(body, &v);
+    audinate_manf_versions_get_software_build(body, &v);
+    audinate_manf_versions_get_firmware_build(body, &v);
+    audinate_manf_versions_get_model_version(body, &v);
+    audinate_manf_versions_get_manufacturer_name(body, &s);
+    use_string(s);
+    audinate_manf_versions_get_model_name(body, &s);
+    use_string(s);
+    audinate_manf_versions_get_model_version_string(body, &s);
+    use_string(s);
+}
+
+void read_all(const audinate_body* body) {
+    read_interfaces(body);
+    read_srate(body);
+    read_manf(body);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // An exact-size copy so that any read past the end is caught.
+    std::vector<uint8_t> copy(data, data + size);
+    size_t query_size = 0;
+    audinate_interface_query_body_size(copy.data(), copy.size(), &query_size);
+    audinate_body body{};
+    if (audinate_body_init(&body, copy.data(), copy.size()) != AUD_SUCCESS) {
+        return 0;
+    }
+    read_all(&body);
+    static const uint16_t types[] = {AUDINATE_TYPE_INTERFACE_STATUS, AUDINATE_TYPE_SRATE_STATUS,
+                                     AUDINATE_TYPE_ENC_STATUS, AUDINATE_TYPE_MANF_VERSIONS_STATUS};
+    for (uint16_t t : types) {
+        copy[2] = static_cast<uint8_t>(t >> 8);
+        copy[3] = static_cast<uint8_t>(t);
+        read_all(&body);
+    }
+    return 0;
+}
