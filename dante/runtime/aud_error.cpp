@@ -185,10 +185,17 @@ const char* aud_error_format(aud_error_t error, char* buf, size_t size) {
 }
 
 aud_error_t aud_error_from_system(uint32_t system_value) {
-    uint32_t key = system_value < 0x10000 ? (system_value & 0xFFFF) : system_value;
+    // Only a real zero is success: a wrapped value whose low half is zero is not.
+    if (system_value == 0) {
+        return AUD_SUCCESS;
+    }
     for (const system_mapping& m : windows_table) {
-        uint32_t v = m.value < 0x10000 ? (m.value & 0xFFFF) : m.value;
-        if (v == key) {
+        if (m.value == 0) {
+            continue;
+        }
+        // Small table values also match inside wrapped results (0x8007xxxx).
+        uint32_t key = m.value < 0x10000 ? (system_value & 0xFFFF) : system_value;
+        if (key == m.value) {
             return m.code;
         }
     }

@@ -84,7 +84,9 @@ const char* aud_error_get_message(aud_error_t error);
 const char* aud_error_format(aud_error_t error, char* buf, size_t size);
 
 // The Windows system-error table, kept so both platforms agree on the meaning of a
-// code. Values below 0x10000 compare on their low 16 bits; unlisted -> SYSTEM.
+// code. Table values below 0x10000 match the low 16 bits of system_value, so
+// wrapped results (0x80070005) map like the plain value; only 0 itself is SUCCESS;
+// unlisted -> SYSTEM.
 aud_error_t aud_error_from_system(uint32_t system_value);
 
 // POSIX errno -> library code, the same meanings as the Windows table
