@@ -42,7 +42,7 @@ void amp_receiver::accept_answer(const uint8_t* body, size_t size) {
     const byte_view view(body, size);
     uint8_t code = 0;
     if (!view.u8(4, code)) {
-        bounds_drops_.fetch_add(1);
+        dropped_.fetch_add(1);
         return;
     }
     if (code == segment_code) {
@@ -50,7 +50,7 @@ void amp_receiver::accept_answer(const uint8_t* body, size_t size) {
         return;
     }
     if (!mailbox_.fill(body, size))
-        bounds_drops_.fetch_add(1);
+        dropped_.fetch_add(1);
 }
 
 void amp_receiver::reset_transfer(uint8_t transfer_id) {
@@ -65,13 +65,13 @@ void amp_receiver::accept_segment(const uint8_t* body, size_t size) {
     uint8_t transfer_id = 0;
     byte_view piece(nullptr, 0);
     // A piece that would not fit segment_buffer is dropped before it touches the
-    // reassembly state.
+    // reassembly state; so is a segment with id 0, which means "no transfer".
     if (!view.be16(seg_length, length) || length < seg_length_overhead ||
-        !view.u8(seg_transfer_id, transfer_id) || !view.be16(seg_total, total) ||
-        !view.be16(seg_offset, offset) ||
+        !view.u8(seg_transfer_id, transfer_id) || transfer_id == 0 ||
+        !view.be16(seg_total, total) || !view.be16(seg_offset, offset) ||
         !view.sub(seg_piece, length - seg_length_overhead, piece) || total == 0 ||
         total > segment_buffer_size || size_t{offset} + piece.size() > segment_buffer_size) {
-        bounds_drops_.fetch_add(1);
+        dropped_.fetch_add(1);
         return;
     }
 
@@ -98,9 +98,9 @@ void amp_receiver::accept_segment(const uint8_t* body, size_t size) {
     for (size_t i = 0; i < total && complete; ++i)
         complete = covered_.test(i);
     if (!complete) {
-        bounds_drops_.fetch_add(1);
+        dropped_.fetch_add(1);
     } else if (!mailbox_.fill(segment_buffer_.data(), total)) {
-        bounds_drops_.fetch_add(1);
+        dropped_.fetch_add(1);
     }
     reset_transfer(0);
 }

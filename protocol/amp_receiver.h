@@ -39,9 +39,9 @@ class amp_receiver {
     // Reassembles a segment or fills the mailbox with a whole frame.
     void accept_answer(const uint8_t* body, size_t size);
 
-    // Bodies or pieces dropped because they do not fit the fixed buffers, and
-    // reassembled frames dropped because their pieces did not cover them.
-    uint64_t bounds_drops() const { return bounds_drops_.load(); }
+    // Bodies or pieces dropped because they do not fit the fixed buffers, segments
+    // without a transfer id, and reassembled frames whose pieces left a gap.
+    uint64_t dropped() const { return dropped_.load(); }
     segment_state state() const { return state_; }
 
   private:
@@ -54,7 +54,7 @@ class amp_receiver {
     segment_state state_;
     std::array<uint8_t, segment_buffer_size> segment_buffer_{};
     std::bitset<segment_buffer_size> covered_;
-    std::atomic<uint64_t> bounds_drops_{0};
+    std::atomic<uint64_t> dropped_{0};
 };
 
 }  // namespace tavrin

@@ -149,7 +149,7 @@ TEST_F(AmpReceiver, OverlappingPiecesThatLeaveAHoleAreNotDelivered) {
     deliver(make_segment(frame, 0, 260, 9));
     deliver(make_segment(frame, 100, 260, 9));
     EXPECT_TRUE(mailbox.empty());
-    EXPECT_EQ(receiver.bounds_drops(), 1u);
+    EXPECT_EQ(receiver.dropped(), 1u);
     EXPECT_EQ(receiver.state().transfer_id, 0);
 }
 
@@ -158,7 +158,7 @@ TEST_F(AmpReceiver, DropsBodiesAndPiecesThatDoNotFitTheBuffers) {
     const bytes big = make_answer(0xE3, bytes(1100, 0x01));
     EXPECT_EQ(deliver(big), receive_status::accepted);
     EXPECT_TRUE(mailbox.empty());
-    EXPECT_EQ(receiver.bounds_drops(), 1u);
+    EXPECT_EQ(receiver.dropped(), 1u);
 
     // A piece running past segment_buffer.
     const bytes frame = full_answer();
@@ -167,7 +167,7 @@ TEST_F(AmpReceiver, DropsBodiesAndPiecesThatDoNotFitTheBuffers) {
     seg[12] = 0x90;
     reseal(seg);
     deliver(seg);
-    EXPECT_EQ(receiver.bounds_drops(), 2u);
+    EXPECT_EQ(receiver.dropped(), 2u);
     EXPECT_EQ(receiver.state().transfer_id, 0);
 
     // A total larger than segment_buffer.
@@ -176,13 +176,18 @@ TEST_F(AmpReceiver, DropsBodiesAndPiecesThatDoNotFitTheBuffers) {
     seg[10] = 0x01;
     reseal(seg);
     deliver(seg);
-    EXPECT_EQ(receiver.bounds_drops(), 3u);
+    EXPECT_EQ(receiver.dropped(), 3u);
+
+    // A segment claiming transfer id 0, which stands for "no transfer".
+    deliver(make_segment(frame, 0, 400, 0));
+    EXPECT_EQ(receiver.dropped(), 4u);
+    EXPECT_EQ(receiver.state().received, 0u);
 
     // A segment too short to hold its header.
     bytes stub{0x55, 0x01, 0xAA, 0xD5, 0xD1, 0x00, 0x02, 0x09, 0x00};
     reseal(stub);
     deliver(stub);
-    EXPECT_EQ(receiver.bounds_drops(), 4u);
+    EXPECT_EQ(receiver.dropped(), 5u);
     EXPECT_TRUE(mailbox.empty());
 }
 
