@@ -90,6 +90,13 @@ aud_error_t conmon_channel_initialise_sockets(conmon_channel_t* ch) {
                            "%s(%s/normal): Error disabling multicast loopback: %s", fn, name,
                            strerror(errno));
         }
+        // Linux otherwise hands a wildcard-bound socket the traffic of every group any
+        // socket on the host joined; the channel must hear only its own memberships.
+        if (setsockopt(ch->sock, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off) < 0) {
+            aud_log_printf(log, AUD_LOG_WARNING,
+                           "%s(%s/normal): Error limiting reception to joined groups: %s", fn, name,
+                           strerror(errno));
+        }
     }
     if (ch->set->loop) {
         aud_error_t e = aud_event_loop_watch_socket(ch->set->loop, ch->sock, AUD_SOCKET_SET_READ,
