@@ -8,7 +8,6 @@ namespace {
 
 // Fixed offsets of the server protocol layouts.
 constexpr size_t kConnectNameOffset = 10;
-constexpr size_t kConnectModeOffset = 42;
 constexpr size_t kConnectRequestSize = 44;
 constexpr size_t kConnectResponseFixedSize = 324;
 constexpr size_t kRemotesRecordsOffset = 16;
