@@ -1,6 +1,7 @@
 // The ad-hoc browse: DNS-SD browses, the resolve queue and the processing pass.
 #include "dante/browse/db_adhoc_browse.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -489,12 +490,14 @@ aud_error_t db_adhoc_browse_start_config(db_adhoc_browse* adhoc, const db_browse
     adhoc->loopback_index = find_loopback(browse->env);
     adhoc->max_resolves = browse->max_sockets - browse->type_count;
 
-    std::string list;
-    for (unsigned n = 0; n < adhoc->config.num_networks; ++n) {
-        list += (n ? "," : "") + std::to_string(adhoc->config.interface_indexes[n]);
+    char list[DB_MAX_NETWORKS * 11 + 1] = "";
+    size_t used = 0;
+    for (unsigned n = 0; n < adhoc->config.num_networks && n < DB_MAX_NETWORKS; ++n) {
+        used += static_cast<size_t>(snprintf(list + used, sizeof list - used, "%s%u", n ? "," : "",
+                                             adhoc->config.interface_indexes[n]));
     }
     DB_LOG(adhoc, AUD_LOG_INFO, "%s: starting browse on %d interfaces: %s", __func__,
-           static_cast<int>(adhoc->config.num_networks), list.c_str());
+           static_cast<int>(adhoc->config.num_networks), list);
 
     for (uint32_t bit = 1; bit <= DB_TYPE_AES67_DEVICE; bit <<= 1) {
         const db_service_type* type = db_service_type_by_bit(bit);
