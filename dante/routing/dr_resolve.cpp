@@ -127,7 +127,7 @@ void device_address_resolve_callback(dt_dnssd_ref, uint32_t, uint32_t interface_
         address_found(slot, htonl(INADDR_LOOPBACK));
         return;
     }
-    if (!host_target || strlen(host_target) >= sizeof slot->host_target) {
+    if (!host_target || !*host_target || strlen(host_target) >= sizeof slot->host_target) {
         fail(slot);
         return;
     }
