@@ -407,11 +407,15 @@ void conmon_server::device_up(const server_device& device) {
 }
 
 void conmon_server::device_down(const std::string& name) {
-    if (!registry_.remove(name)) {
+    const server_device* known = registry_.find(name);
+    if (known == nullptr) {
         return;
     }
-    std::fprintf(stderr, "conmon-server: device '%s' gone\n", name.c_str());
-    notify_remote(name);
+    // Report the name as the device advertised it, whatever case the caller used.
+    std::string advertised = known->name;
+    registry_.remove(advertised);
+    std::fprintf(stderr, "conmon-server: device '%s' gone\n", advertised.c_str());
+    notify_remote(advertised);
 }
 
 void conmon_server::resubscribe_all() {

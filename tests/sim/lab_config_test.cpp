@@ -1,0 +1,71 @@
+#include "sim/lab_config.h"
+
+#include <gtest/gtest.h>
+
+#include "sim/conmon_server_registry.h"
+#include "sim/dnssd_publisher.h"
+
+namespace tavrin::sim {
+namespace {
+
+TEST(lab_config, parses_devices_comments_and_firmware) {
+    lab_config_result r = parse_lab_config(
+        "# the default lab\n"
+        "Amp-1 | amp | Varnoll AB | TAVRIN-PA22 | 21.11.17.1\n"
+        "\n"
+        "Amp-Old|amp|Varnoll AB|TAVRIN-PA22|21.11.17.0   # old firmware\n"
+        "Stagebox-1 | device | Other Audio | SB-8 |\n"
+        "Plain | device | X | Y\n");
+    ASSERT_EQ(r.error, "");
+    ASSERT_EQ(r.devices.size(), 4u);
+    EXPECT_TRUE(r.devices[0].amplifier);
+    EXPECT_EQ(r.devices[1].name, "Amp-Old");
+    EXPECT_EQ(r.devices[1].firmware.hour, 0);
+    EXPECT_EQ(r.devices[1].firmware.day, 17);
+    EXPECT_FALSE(r.devices[2].amplifier);
+    EXPECT_EQ(r.devices[2].manufacturer, "Other Audio");
+}
+
+TEST(lab_config, rejects_bad_lines_with_their_number) {
+    EXPECT_EQ(parse_lab_config("A | amp | M | X | 21.13.01.00\n").error.rfind("line 1", 0), 0u);
+    EXPECT_NE(parse_lab_config("ok | amp | M | X\nB | speaker | M | X\n").error.find("line 2"),
+              std::string::npos);
+    EXPECT_NE(parse_lab_config("A | amp | M | X\nA | amp | M | X\n").error.find("twice"),
+              std::string::npos);
+    EXPECT_NE(parse_lab_config("Name.With.Dots | amp | M | X\n").error, "");
+    EXPECT_NE(parse_lab_config(std::string(32, 'x') + " | amp | M | X\n").error, "");
+    EXPECT_NE(parse_lab_config("A | amp\n").error, "");
+    EXPECT_EQ(parse_lab_config("# nothing\n").error, "no devices");
+    lab_firmware f;
+    EXPECT_FALSE(parse_lab_firmware({"21", "11", "17", "24"}, f));
+    EXPECT_FALSE(parse_lab_firmware({"256.1.1.1"}, f));
+    EXPECT_TRUE(parse_lab_firmware({"22", "1", "2", "3"}, f));
+    EXPECT_EQ(f.year, 22);
+}
+
+TEST(lab_txt, instance_id_round_trips_through_the_txt_record) {
+    std::vector<uint8_t> txt =
+        build_txt_record({{"id", "001DC1FFFE0a0b0c"}, {"process", "10"}, {"mf", "_00"}});
+    conmon_instance_id_t id{};
+    ASSERT_TRUE(parse_instance_txt(txt.data(), txt.size(), id));
+    EXPECT_EQ(id.device_id[0], 0x00);
+    EXPECT_EQ(id.device_id[1], 0x1D);
+    EXPECT_EQ(id.device_id[7], 0x0C);
+    EXPECT_EQ(id.process_id, 10);
+
+    for (const txt_entries& bad : std::vector<txt_entries>{
+             {{"id", "001dc1fffe0a0b0"}, {"process", "10"}},      // 15 digits
+             {{"id", "001dc1fffe0a0b0g"}, {"process", "10"}},     // not hex
+             {{"id", "001dc1fffe0a0b0c"}, {"process", "70000"}},  // above 16 bits
+             {{"id", "001dc1fffe0a0b0c"}},                        // no process
+         }) {
+        std::vector<uint8_t> t = build_txt_record(bad);
+        EXPECT_FALSE(parse_instance_txt(t.data(), t.size(), id));
+    }
+    // A length byte that runs past the record.
+    const uint8_t cut[] = {40, 'i', 'd', '='};
+    EXPECT_FALSE(parse_instance_txt(cut, sizeof cut, id));
+}
+
+}  // namespace
+}  // namespace tavrin::sim
