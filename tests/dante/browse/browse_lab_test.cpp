@@ -2,9 +2,7 @@
 // runs itself again inside the lab (scripts/lab exec), where the real DNS-SD layer
 // sees the namespace's interfaces and the lab's daemon.
 #include <gtest/gtest.h>
-#include <limits.h>
 #include <net/if.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -14,27 +12,12 @@
 
 #include "dante/browse/db_browse.h"
 #include "dante/runtime/dapi.h"
+#include "tests/support/lab_exec.h"
 
 namespace {
 
 const char* const k_devices[] = {"Amp-1",   "Amp-2",        "Amp-3",
                                  "Amp-Old", "Varnoll-PA42", "Stagebox-1"};
-
-std::string env_or(const char* name, const std::string& fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? v : fallback;
-}
-
-std::string parent(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string self_exe() {
-    char exe[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    return n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string();
-}
 
 struct seen {
     std::map<std::string, int> added;
@@ -104,40 +87,17 @@ void browse_inside_lab() {
 }
 
 TEST(BrowseLab, FindsEveryDefaultDeviceOnceOnTheLabInterface) {
-    if (std::getenv("TAVRIN_BROWSE_IN_LAB")) {
+    const char* flag = "TAVRIN_BROWSE_IN_LAB";
+    if (tavrin::testing::inside_lab(flag)) {
         browse_inside_lab();
         return;
     }
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "the lab needs root";
+    const auto r = tavrin::testing::run_self_in_lab(
+        flag, "BrowseLab.FindsEveryDefaultDeviceOnceOnTheLabInterface");
+    if (r.skipped) {
+        GTEST_SKIP() << r.why;
     }
-    const std::string exe = self_exe();
-    const std::string build = env_or("TAVRIN_BUILD_DIR", parent(parent(exe)));
-    const std::string source = env_or("TAVRIN_SOURCE_DIR", parent(parent(build)));
-    const std::string script = source + "/scripts/lab";
-    if (access(script.c_str(), X_OK) != 0) {
-        GTEST_SKIP() << "no " << script;
-    }
-    if (access((build + "/sim/device-sim").c_str(), X_OK) != 0 ||
-        access((build + "/sim/conmon-server").c_str(), X_OK) != 0) {
-        GTEST_SKIP() << "the lab binaries are not built in " << build;
-    }
-    const std::string env =
-        "LAB_DIR='" + env_or("LAB_DIR", build + "/lab") + "' TAVRIN_BUILD_DIR='" + build + "' ";
-    // Brought up by the CTest fixture, or else by this test for itself.
-    const bool owns = std::system((env + "'" + script + "' status >/dev/null 2>&1").c_str()) != 0;
-    if (owns) {
-        ASSERT_EQ(std::system((env + "'" + script + "' up >/dev/null").c_str()), 0)
-            << "scripts/lab up failed";
-    }
-    const int rc =
-        std::system((env + "'" + script + "' exec env TAVRIN_BROWSE_IN_LAB=1 '" + exe +
-                     "' --gtest_filter=BrowseLab.FindsEveryDefaultDeviceOnceOnTheLabInterface")
-                        .c_str());
-    if (owns) {
-        (void)!std::system((env + "'" + script + "' down >/dev/null 2>&1").c_str());
-    }
-    EXPECT_EQ(rc, 0) << "the browse inside the lab failed (its output is above)";
+    EXPECT_EQ(r.status, 0) << "the browse inside the lab failed (its output is above) " << r.why;
 }
 
 }  // namespace
