@@ -177,6 +177,7 @@ constexpr bool fields_are_disjoint() {
 }
 static_assert(fields_are_disjoint());
 static_assert(param_field_table.back().offset == 511);
+static_assert(static_cast<size_t>(param_field::fw_hour) + 1 == param_field_table.size());
 
 constexpr const param_field_def& field_def(param_field f) {
     return param_field_table[static_cast<size_t>(f)];
