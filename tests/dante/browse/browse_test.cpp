@@ -269,3 +269,38 @@ TEST_F(BrowseTest, DeleteReleasesEveryReference) {
 
 }  // namespace
 }  // namespace tavrin::testing
+
+namespace tavrin::testing {
+namespace {
+
+TEST_F(BrowseTest, DomainChangeRebuildsTheBrowseAroundTheEventCallback) {
+    static std::vector<int> phases;
+    phases.clear();
+    db_browse_set_event_callback(browse,
+                                 [](const db_browse_event_t* ev) { phases.push_back(ev->phase); });
+    start(5);
+    announce(5, "Amp-1");
+    answer("Amp-1", 5);
+    dapi_domain_handler_t* handler = dapi_get_domain_handler(api);
+
+    dapi_domain_identity_t managed{};
+    managed.id[0] = 1;
+    ASSERT_EQ(dapi_domain_handler_set_identity(handler, &managed), AUD_SUCCESS);
+    EXPECT_EQ(phases, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(device_names().empty());
+    EXPECT_EQ(changes.back().what, DB_NODE_CHANGE_REMOVED);
+    EXPECT_TRUE(dnssd.live(kind::browse).empty()) << "no DNS-SD browse in a managed domain";
+
+    dapi_domain_identity_t adhoc;
+    dapi_domain_identity_adhoc(&adhoc);
+    ASSERT_EQ(dapi_domain_handler_set_identity(handler, &adhoc), AUD_SUCCESS);
+    EXPECT_EQ(phases, (std::vector<int>{0, 1, 0, 1}));
+    // Started again with the stored configuration.
+    ASSERT_NE(dnssd.live_browse(k_cmc), nullptr);
+    announce(5, "Amp-1");
+    answer("Amp-1", 5);
+    EXPECT_EQ(device_names(), std::vector<std::string>{"Amp-1"});
+}
+
+}  // namespace
+}  // namespace tavrin::testing
