@@ -73,6 +73,9 @@ class fake_dnssd {
     dt_dnssd_error reconfirm_result = DT_DNSSD_NO_ERROR;
     // Browses of this type fail with DT_DNSSD_ERR_UNKNOWN.
     std::string fail_browse_type;
+    // One processing call delivers every queued reply of the reference, as a daemon
+    // may when several answers arrived together.
+    bool deliver_all = false;
 
     const std::vector<reconfirm>& reconfirms() const { return reconfirms_; }
 
@@ -262,10 +265,13 @@ class fake_dnssd {
         if (r->replies.empty()) {
             return DT_DNSSD_NO_ERROR;
         }
-        auto fn = std::move(r->replies.front());
-        r->replies.pop_front();
         r->processing = true;
-        fn();
+        do {
+            auto fn = std::move(r->replies.front());
+            r->replies.pop_front();
+            fn();
+        } while (r->owner->deliver_all && !r->release_pending && !r->replies.empty() &&
+                 read(r->fds[0], &b, 1) == 1);
         r->processing = false;
         if (r->release_pending) {
             r->released = true;
