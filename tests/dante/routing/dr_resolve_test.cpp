@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "arcp_fixture.h"
-#include "fake_dnssd.h"
+#include "tests/support/fake_dnssd.h"
 
 namespace {
 
@@ -37,12 +37,37 @@ class ResolveTest : public RoutingTest {
     // Resolved on loopback straight to the scripted device.
     dr_device_t* resolved_on_loopback(const char* arcp_vers) {
         dr_device_t* d = open_named();
-        dns.resolve_reply(loopback_index(), "host.local.", peer.port(), txt(arcp_vers));
+        resolve_reply(loopback_index(), "host.local.", peer.port(), txt(arcp_vers));
         EXPECT_TRUE(pump_until([&] { return dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED; }));
         return d;
     }
 
-    fake_dnssd dns;
+    using kind = tavrin::testing::fake_dnssd::kind;
+    using ref = tavrin::testing::fake_dnssd::ref;
+
+    ref* live(kind what) {
+        auto refs = dns.live(what);
+        return refs.empty() ? nullptr : refs.front();
+    }
+    void resolve_reply(uint32_t iface, const std::string& host, uint16_t port,
+                       const std::vector<std::string>& items,
+                       dt_dnssd_error error = DT_DNSSD_NO_ERROR) {
+        ref* r = live(kind::resolve);
+        ASSERT_NE(r, nullptr) << "no resolve running";
+        std::string record;
+        for (const std::string& s : items) {
+            record.push_back(static_cast<char>(s.size()));
+            record += s;
+        }
+        dns.resolve_reply(r, iface, host, port, record, error);
+    }
+    void query_reply(uint32_t iface, const std::string& rdata) {
+        ref* r = live(kind::query);
+        ASSERT_NE(r, nullptr) << "no query running";
+        dns.query_reply(r, 0, iface, rdata);
+    }
+
+    tavrin::testing::fake_dnssd dns;
     aud_error_t last_open = AUD_SUCCESS;
 };
 
@@ -50,13 +75,17 @@ TEST_F(ResolveTest, LoopbackAnswerResolvesWithoutAnAddressQuery) {
     dr_device_t* d = open_named();
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
-    ASSERT_EQ(dns.live.size(), 1u);
-    EXPECT_EQ(dns.live[0]->name, "Amp-1");
-    EXPECT_EQ(dns.live[0]->interface_index, 0u);
-    dns.resolve_reply(loopback_index(), "host.local.", peer.port(), txt());
+    ref* r = live(kind::resolve);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->name, "Amp-1");
+    EXPECT_EQ(r->type, "_netaudio-arc._udp.");
+    EXPECT_EQ(r->domain, "local");
+    EXPECT_EQ(r->interface_index, 0u);
+    EXPECT_EQ(r->flags, 0u);
+    resolve_reply(loopback_index(), "host.local.", peer.port(), txt());
     ASSERT_TRUE(pump_until([&] { return dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED; }));
-    EXPECT_EQ(dns.find(true), nullptr);
-    EXPECT_TRUE(dns.live.empty());  // the resolve was deallocated
+    EXPECT_EQ(live(kind::query), nullptr);
+    EXPECT_EQ(live(kind::resolve), nullptr);  // the resolve was deallocated
     dr_address_t a[2];
     size_t n = 2;
     ASSERT_EQ(dr_device_get_addresses(d, a, &n), AUD_SUCCESS);
@@ -71,18 +100,18 @@ TEST_F(ResolveTest, LoopbackAnswerResolvesWithoutAnAddressQuery) {
 TEST_F(ResolveTest, OtherInterfacesGoThroughTheARecordQuery) {
     const uint32_t iface = 7;
     dr_device_t* d = open_named();
-    dns.resolve_reply(iface, "amp1.local.", peer.port(), txt());
+    resolve_reply(iface, "amp1.local.", peer.port(), txt());
     pump();
-    fake_dnssd::ref* q = dns.find(true);
+    ref* q = live(kind::query);
     ASSERT_NE(q, nullptr);
     EXPECT_EQ(q->name, "amp1.local.");
     EXPECT_EQ(q->flags, 0x500u);
-    EXPECT_EQ(dns.find(false), nullptr);
+    EXPECT_EQ(live(kind::resolve), nullptr);
     // Answers from another interface and answers that are no IPv4 address are refused.
-    dns.query_reply(iface + 1, {127, 0, 0, 1});
+    query_reply(iface + 1, std::string("\x7f\0\0\x01", 4));
     pump();
     EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
-    dns.query_reply(iface, {127, 0, 0, 1});
+    query_reply(iface, std::string("\x7f\0\0\x01", 4));
     ASSERT_TRUE(pump_until([&] { return dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED; }));
     ASSERT_EQ(dr_device_ping(d, on_done, nullptr), AUD_SUCCESS);
     ASSERT_TRUE(pump_until([&] { return !completions.empty(); }));
@@ -91,43 +120,44 @@ TEST_F(ResolveTest, OtherInterfacesGoThroughTheARecordQuery) {
 
 TEST_F(ResolveTest, ShortAddressRecordLeavesTheDeviceResolving) {
     dr_device_t* d = open_named();
-    dns.resolve_reply(3, "amp1.local.", peer.port(), txt());
+    resolve_reply(3, "amp1.local.", peer.port(), txt());
     pump();
-    dns.query_reply(3, {127, 0, 0});
+    query_reply(3, std::string("\x7f\0\0", 3));
     pump();
     EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
     EXPECT_EQ(dr_device_get_error(d), AUD_ERR_INVALIDDATA);
-    EXPECT_TRUE(dns.live.empty());
+    EXPECT_EQ(live(kind::resolve), nullptr);
+    EXPECT_EQ(live(kind::query), nullptr);
 }
 
 TEST_F(ResolveTest, TheFirstAnswerFixesTheInterface) {
-    dns.batch = true;
+    dns.deliver_all = true;
     dr_device_t* d = open_named();
-    dns.resolve_reply(3, "first.local.", peer.port(), txt());
-    dns.resolve_reply(4, "second.local.", peer.port(), txt());
+    resolve_reply(3, "first.local.", peer.port(), txt());
+    resolve_reply(4, "second.local.", peer.port(), txt());
     pump();
-    fake_dnssd::ref* q = dns.find(true);
+    ref* q = live(kind::query);
     ASSERT_NE(q, nullptr);
     EXPECT_EQ(q->name, "first.local.");
     EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
 }
 
 TEST_F(ResolveTest, LoopbackAnswerAfterAnotherInterfaceStillCounts) {
-    dns.batch = true;
+    dns.deliver_all = true;
     dr_device_t* d = open_named();
-    dns.resolve_reply(3, "amp1.local.", peer.port(), txt());
-    dns.resolve_reply(loopback_index(), "amp1.local.", peer.port(), txt());
+    resolve_reply(3, "amp1.local.", peer.port(), txt());
+    resolve_reply(loopback_index(), "amp1.local.", peer.port(), txt());
     ASSERT_TRUE(pump_until([&] { return dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED; }));
-    EXPECT_EQ(dns.find(true), nullptr);
+    EXPECT_EQ(live(kind::query), nullptr);
 }
 
 TEST_F(ResolveTest, EmptyHostTargetFailsTheResolution) {
     dr_device_t* d = open_named();
-    dns.resolve_reply(3, "", peer.port(), txt());
+    resolve_reply(3, "", peer.port(), txt());
     pump();
     EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
     EXPECT_EQ(dr_device_get_error(d), AUD_ERR_DNSSDFAIL);
-    EXPECT_EQ(dns.find(true), nullptr);
+    EXPECT_EQ(live(kind::query), nullptr);
 }
 
 TEST_F(ResolveTest, TxtRecordRules) {
@@ -145,7 +175,7 @@ TEST_F(ResolveTest, TxtRecordRules) {
     };
     for (const auto& c : cases) {
         dr_device_t* d = open_named();
-        dns.resolve_reply(loopback_index(), "h.local.", peer.port(), c.txt);
+        resolve_reply(loopback_index(), "h.local.", peer.port(), c.txt);
         pump();
         EXPECT_EQ(dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED, c.resolves) << c.txt[0];
         EXPECT_EQ(dr_device_is_safe_mode(d), c.safe) << c.txt[0];
@@ -159,14 +189,14 @@ TEST_F(ResolveTest, TxtRecordRules) {
 
 TEST_F(ResolveTest, ResolveErrorIsDnssdFail) {
     dr_device_t* d = open_named();
-    dns.resolve_reply(loopback_index(), "h.local.", peer.port(), txt(), DT_DNSSD_ERR_NO_SUCH_NAME);
+    resolve_reply(loopback_index(), "h.local.", peer.port(), txt(), DT_DNSSD_ERR_NO_SUCH_NAME);
     pump();
     EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
     EXPECT_EQ(dr_device_get_error(d), AUD_ERR_DNSSDFAIL);
 }
 
 TEST_F(ResolveTest, NoResolveStartedIsNotFound) {
-    dns.fail_resolve = true;
+    dns.fail_next_resolve = DT_DNSSD_ERR_UNKNOWN;
     EXPECT_EQ(open_named(), nullptr);
     EXPECT_EQ(last_open, AUD_ERR_NOTFOUND);
     // Without a name there must be explicit addresses.
@@ -179,10 +209,11 @@ TEST_F(ResolveTest, NoResolveStartedIsNotFound) {
 
 TEST_F(ResolveTest, CloseStopsTheResolve) {
     dr_device_t* d = open_named();
-    ASSERT_EQ(dns.live.size(), 1u);
+    ASSERT_NE(live(kind::resolve), nullptr);
     dr_device_close(d);
     opened.clear();
-    EXPECT_TRUE(dns.live.empty());
+    EXPECT_EQ(live(kind::resolve), nullptr);
+    EXPECT_EQ(live(kind::query), nullptr);
 }
 
 TEST_F(ResolveTest, VersionOfTheTxtRecordIsCappedInRequests) {
