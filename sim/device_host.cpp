@@ -188,6 +188,12 @@ void device_host::on_readable(hosted& h, int fd, bool conmon) {
         auto outputs = conmon ? h.device->on_conmon_datagram(buffer, n, from)
                               : h.device->on_arcp_datagram(buffer, n, from);
         send(fd, outputs);
+        if (!conmon && h.device->take_renamed()) {
+            // Renamed over ARCP: both services move to the new name.
+            withdraw(h);
+            publish(h);
+            std::fprintf(stderr, "device-sim: renamed to %s\n", h.device->name().c_str());
+        }
     }
 }
 

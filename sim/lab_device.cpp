@@ -81,7 +81,10 @@ std::string lab_hex(const uint8_t* bytes, size_t n) {
 
 lab_device::lab_device(const lab_device_config& config, time_source& clock, std::string wire_log,
                        uint32_t ip)
-    : config_(config), ip_(ip), wire_log_(std::move(wire_log)) {
+    : config_(config),
+      ip_(ip),
+      arcp_(arcp_identity{config.name, arcp_pack_version("2.7.41")}),
+      wire_log_(std::move(wire_log)) {
     lab_id_bytes("device:" + config.name, instance_.device_id);
     instance_.process_id = lab_process_id;
     lab_id_bytes("manufacturer:" + config.manufacturer, manufacturer_id_);
@@ -107,7 +110,7 @@ txt_entries lab_device::conmon_txt() const {
 }
 
 txt_entries lab_device::arcp_txt() const {
-    return {{"arcp_vers", "2.7.41"},
+    return {{"arcp_vers", "2.7.41"},  // the responder answers as this version
             {"router_vers", "4.0.2"},
             {"mf", hex_id(manufacturer_id_)},
             {"model", hex_id(model_id_)}};
@@ -156,8 +159,26 @@ std::vector<lab_output> lab_device::on_conmon_datagram(const uint8_t* data, size
     return answer_control(message, from);
 }
 
-std::vector<lab_output> lab_device::on_arcp_datagram(const uint8_t*, size_t, const sockaddr_in&) {
-    return {};
+std::vector<lab_output> lab_device::on_arcp_datagram(const uint8_t* data, size_t size,
+                                                     const sockaddr_in& from) {
+    if (faults_.offline || faults_.silent ||
+        (faults_.drop_percent > 0 && random_() % 100 < faults_.drop_percent)) {
+        return {};
+    }
+    lab_bytes answer = arcp_.on_request(data, size);
+    if (answer.empty()) {
+        return {};
+    }
+    return {lab_output{from, std::move(answer), faults_.delay_ms}};
+}
+
+bool lab_device::take_renamed() {
+    if (!arcp_.renamed()) {
+        return false;
+    }
+    arcp_.clear_renamed();
+    config_.name = arcp_.name();
+    return true;
 }
 
 lab_bytes lab_device::status_message(uint16_t message_class, const conmon_vendor_id_t& vendor_id,

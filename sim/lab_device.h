@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dante/conmon/conmon_wire.h"
+#include "sim/arcp_responder.h"
 #include "sim/dnssd_publisher.h"
 #include "sim/lab_config.h"
 #include "sim/lab_wire.h"
@@ -54,10 +55,12 @@ class lab_device {
     // A datagram on the device's ConMon port.
     std::vector<lab_output> on_conmon_datagram(const uint8_t* data, size_t size,
                                                const sockaddr_in& from);
-    // A datagram on the device's ARCP port. The routing responder is not built yet;
-    // it will answer here.
+    // A datagram on the device's ARCP port.
     std::vector<lab_output> on_arcp_datagram(const uint8_t* data, size_t size,
                                              const sockaddr_in& from);
+    // True once after an ARCP rename: the host then registers the services again
+    // under name().
+    bool take_renamed();
 
     // A ctl action ("silence on", "drop 30", ...). Returns "ok" or "error: why".
     std::string ctl(const std::vector<std::string>& args);
@@ -85,6 +88,7 @@ class lab_device {
     lab_faults faults_;
     std::vector<sockaddr_in> subscribers_;
     std::unique_ptr<virtual_amp> amp_;
+    arcp_responder arcp_;
     std::string wire_log_;
     std::mt19937 random_;
 };
