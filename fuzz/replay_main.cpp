@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 namespace {
 int replay_file(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     return 1;
 }
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
         std::error_code ec;
         if (std::filesystem::is_directory(p, ec)) {
             for (const auto& e : std::filesystem::recursive_directory_iterator(p)) {
-                if (e.is_regular_file()) count += replay_file(e.path());
+                if (e.is_regular_file())
+                    count += replay_file(e.path());
             }
         } else if (std::filesystem::is_regular_file(p, ec)) {
             count += replay_file(p);

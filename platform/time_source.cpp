@@ -7,7 +7,7 @@ namespace tavrin {
 namespace {
 
 class steady_time : public time_source {
-public:
+  public:
     uint32_t now_ms() override {
         using namespace std::chrono;
         auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();

@@ -7,7 +7,7 @@
 namespace tavrin {
 
 class time_source {
-public:
+  public:
     virtual ~time_source() = default;
     // Monotonic milliseconds, wrapping at 32 bits like a tick count.
     virtual uint32_t now_ms() = 0;
@@ -19,14 +19,14 @@ time_source& system_time();
 
 // A clock that only moves when told to, or when someone sleeps on it.
 class fake_time : public time_source {
-public:
+  public:
     explicit fake_time(uint32_t start = 0) : now_(start) {}
     uint32_t now_ms() override { return now_.load(); }
     void sleep_ms(uint32_t ms) override { now_.fetch_add(ms); }
     void advance(uint32_t ms) { now_.fetch_add(ms); }
     void set(uint32_t ms) { now_.store(ms); }
 
-private:
+  private:
     std::atomic<uint32_t> now_;
 };
 

@@ -10,7 +10,7 @@ enum class box_buttons { ok, ok_cancel, yes_no };
 enum class box_answer { ok, cancel, yes, no };
 
 class ui_port {
-public:
+  public:
     virtual ~ui_port() = default;
 
     // A line for the main window's message list (the port adds the time stamp).
@@ -33,7 +33,7 @@ public:
 
 // A port that does nothing, for code paths that run without any window.
 class null_ui_port : public ui_port {
-public:
+  public:
     void log_message(const std::string&) override {}
     void set_info_text(const std::string&) override {}
     void invalidate_main_window() override {}
@@ -42,8 +42,7 @@ public:
     void start_poll_timer() override {}
     void stop_poll_timer() override {}
     void restart_poll_timer() override {}
-    box_answer message_box(const std::string&, const std::string&, box_icon,
-                           box_buttons) override {
+    box_answer message_box(const std::string&, const std::string&, box_icon, box_buttons) override {
         return box_answer::ok;
     }
 };

@@ -16,7 +16,7 @@ struct recorded_box {
 };
 
 class recording_ui : public ui_port {
-public:
+  public:
     void log_message(const std::string& text) override { add(logs_, text); }
     void set_info_text(const std::string& text) override { add(infos_, text); }
     void invalidate_main_window() override { bump(main_invalidations_); }
@@ -62,7 +62,7 @@ public:
         main_invalidations_ = lamp_invalidations_ = 0;
     }
 
-private:
+  private:
     void add(std::vector<std::string>& v, const std::string& s) {
         std::lock_guard lock(mutex_);
         v.push_back(s);
