@@ -26,7 +26,7 @@ uint32_t find_loopback(aud_env_t* env) {
     return index;
 }
 
-bool is_response_opcode_known(dr_devices* factory, uint16_t seqnum, dr_request** out) {
+bool find_request(dr_devices* factory, uint16_t seqnum, dr_request** out) {
     for (dr_request& r : factory->requests) {
         if (r.in_use && r.seqnum == seqnum) {
             *out = &r;
@@ -36,8 +36,10 @@ bool is_response_opcode_known(dr_devices* factory, uint16_t seqnum, dr_request**
     return false;
 }
 
+}  // namespace
+
 void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data, size_t size,
-                                       const sockaddr_in& from) {
+                                       uint16_t source_port) {
     DR_LOG(factory->log, AUD_LOG_DEBUG, "%s: Got a message (%u bytes)", __func__,
            static_cast<unsigned>(size));
     arcp_head_t head;
@@ -52,14 +54,15 @@ void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data,
         return;
     }
     dr_request* request = nullptr;
-    if (!is_response_opcode_known(factory, head.seqnum, &request)) {
+    if (!find_request(factory, head.seqnum, &request)) {
         DR_LOG(factory->log, AUD_LOG_INFO, "%s: Unhandled response seqnum=0x%04x opcode=0x%04x",
                __func__, head.seqnum, head.opcode);
         return;
     }
-    dr_device_handle_socket_response(request->device, request, data, head.length,
-                                     ntohs(from.sin_port));
+    dr_device_handle_socket_response(request->device, request, data, head.length, source_port);
 }
+
+namespace {
 
 void dr_devices_read_dapi_socket(int, int sock, aud_socket_set_t, void* user) {
     dr_devices* factory = static_cast<dr_devices*>(user);
@@ -76,7 +79,8 @@ void dr_devices_read_dapi_socket(int, int sock, aud_socket_set_t, void* user) {
         }
         return;
     }
-    dr_devices_process_socket_message(factory, buffer, static_cast<size_t>(n), from);
+    dr_devices_process_socket_message(factory, buffer, static_cast<size_t>(n),
+                                      ntohs(from.sin_port));
 }
 
 void on_domain(dapi_domain_handler_t*, dapi_domain_event_t kind, void* user) {

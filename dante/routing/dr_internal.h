@@ -154,6 +154,9 @@ aud_error_t dr_device_send_unrequested(dr_device* device, uint16_t opcode, const
 // Frees the entry and calls its callback (unless the device is closed).
 void dr_request_complete(dr_request* request, aud_error_t result);
 void dr_devices_free_requests_of(dr_devices* factory, dr_device* device);
+// One received datagram (also the entry of the fuzz target).
+void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data, size_t size,
+                                       uint16_t source_port);
 
 // dr_device.cpp
 void dr_device_set_state(dr_device* device, dr_device_state_t state);
