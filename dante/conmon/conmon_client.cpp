@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
@@ -11,6 +12,8 @@
 #include "dante/conmon/conmon_client_internal.h"
 
 namespace {
+
+constexpr int kReadBatch = 32;
 
 constexpr uint32_t kSocketChannelsMask = (1u << CONMON_CHANNEL_TYPE_METERING) |
                                          (1u << CONMON_CHANNEL_TYPE_SERIAL) |
@@ -101,8 +104,12 @@ bool read_one(conmon_client_t* client) {
     return false;
 }
 
+// Up to a batch of datagrams per readiness: a burst of events then costs one wait
+// instead of one per datagram, while a flood cannot starve the loop's other work.
 void on_socket_ready(int /*cause*/, int /*sock*/, aud_socket_set_t /*set*/, void* user) {
-    read_one(static_cast<conmon_client_t*>(user));
+    auto* client = static_cast<conmon_client_t*>(user);
+    for (int i = 0; i < kReadBatch && read_one(client); ++i) {
+    }
 }
 
 aud_error_t open_socket(conmon_client_t* client) {
@@ -314,7 +321,8 @@ void conmon_client_lookup_interface_names(conmon_client_t* client) {
         const aud_interface_t* found =
             aud_interface_find_by_index(list, count, client->interfaces.entries[i].index);
         if (found) {
-            strncpy(client->interface_names[i], found->name, AUD_INTERFACE_NAME_SIZE - 1);
+            snprintf(client->interface_names[i], sizeof client->interface_names[i], "%s",
+                     found->name);
         }
     }
     aud_interface_list_free(list);

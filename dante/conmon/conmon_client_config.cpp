@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -18,7 +19,7 @@ conmon_client_config_t* conmon_client_config_new(const char* client_name) {
     if (!config) {
         return nullptr;
     }
-    strncpy(config->client_name, client_name, CONMON_NAME_SIZE - 1);
+    snprintf(config->client_name, sizeof config->client_name, "%s", client_name);
     config->server.sin_family = AF_INET;
     config->server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     config->server.sin_port = htons(CONMON_DEFAULT_SERVER_PORT);

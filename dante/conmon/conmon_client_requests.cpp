@@ -1,4 +1,5 @@
 // Requests to the server: monitoring registrations, subscriptions, control messages.
+#include <stdio.h>
 #include <string.h>
 
 #include "dante/conmon/conmon_client_internal.h"
@@ -63,7 +64,7 @@ aud_error_t send_subscribe(conmon_client_t* client, conmon_client_response_fn* c
     sub.channel = channel;
     sub.metering_port = channel == CONMON_CHANNEL_TYPE_METERING ? client->config.metering_port : 0;
     if (device_name) {
-        strncpy(sub.device_name, device_name, CONMON_NAME_SIZE - 1);
+        snprintf(sub.device_name, sizeof sub.device_name, "%s", device_name);
     }
     return send_request(client, callback, request_id, CONMON_IPC_OPCODE_SUBSCRIBE,
                         [&](const conmon_ipc_head_t* head, uint8_t* buf, size_t cap, size_t* size) {
@@ -186,7 +187,7 @@ aud_error_t conmon_client_send_control_message(conmon_client_t* client,
         ctl.timeout_microseconds = timeout->microseconds;
     }
     if (device_name) {
-        strncpy(ctl.device_name, device_name, CONMON_NAME_SIZE - 1);
+        snprintf(ctl.device_name, sizeof ctl.device_name, "%s", device_name);
     }
     ctl.message_class = message_class;
     ctl.vendor_id = *vendor_id;

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace conmon_test {
@@ -70,7 +71,7 @@ std::vector<uint8_t> scripted_server::connect_response(const request& req, const
                                                        uint16_t server_flags) {
     conmon_ipc_connect_response_t rsp{};
     rsp.server_flags = server_flags;
-    strncpy(rsp.device_name, device_name, sizeof rsp.device_name - 1);
+    snprintf(rsp.device_name, sizeof rsp.device_name, "%s", device_name);
     snprintf(rsp.dns_name, sizeof rsp.dns_name, "%s.local.", device_name);
     rsp.instance_id = id;
     rsp.interfaces.num_entries = 1;
@@ -129,7 +130,7 @@ std::vector<uint8_t> scripted_server::monitored_event(uint16_t channel, uint16_t
     conmon_ipc_message_event_t ev{};
     ev.channel = channel;
     ev.direction = direction;
-    strncpy(ev.sender_name, sender, sizeof ev.sender_name - 1);
+    snprintf(ev.sender_name, sizeof ev.sender_name, "%s", sender);
     return encode_message_event(CONMON_IPC_OPCODE_EVENT_MONITORED_MESSAGE, &ev, source, body);
 }
 
@@ -158,7 +159,7 @@ conmon_ipc_remote_record_t make_remote(uint16_t channel, const char* name, uint8
     conmon_ipc_remote_record_t rec{};
     rec.flags = flags;
     rec.channel = channel;
-    strncpy(rec.device_name, name, sizeof rec.device_name - 1);
+    snprintf(rec.device_name, sizeof rec.device_name, "%s", name);
     rec.instance_id = id;
     rec.addresses.count = 1;
     rec.addresses.valid_mask = 1;
