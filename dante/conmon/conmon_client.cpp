@@ -23,10 +23,6 @@ const char* errtext(aud_error_t err, aud_errbuf_t buf) {
     return aud_error_format(err, buf, AUD_ERROR_STR_SIZE);
 }
 
-bool is_multicast_group(uint32_t group_network_order) {
-    return (ntohl(group_network_order) & 0xF0000000u) == 0xE0000000u;
-}
-
 void on_domain_event(dapi_domain_handler_t* /*handler*/, dapi_domain_event_t kind, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     uint32_t flags = 0;
@@ -109,6 +105,18 @@ bool read_one(conmon_client_t* client) {
 void on_socket_ready(int /*cause*/, int /*sock*/, aud_socket_set_t /*set*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     for (int i = 0; i < kReadBatch && read_one(client); ++i) {
+    }
+}
+
+void deliver_from_channel(void* user, conmon_channel_type_t channel,
+                          conmon_channel_direction_t direction, const conmon_message_head_t* head,
+                          const uint8_t* body, uint16_t /*body_size*/) {
+    auto* client = static_cast<conmon_client_t*>(user);
+    if (channel < CONMON_NUM_CHANNELS && direction < CONMON_NUM_DIRECTIONS) {
+        conmon_client_monitoring_fn* handler = client->handlers[channel][direction];
+        if (handler) {
+            handler(client, channel, direction, head, body);
+        }
     }
 }
 
@@ -272,6 +280,10 @@ void conmon_client_update_derived(conmon_client_t* client, uint32_t extra_flags)
     if (max_body != client->max_body_size) {
         flags |= CONMON_CLIENT_EVENT_FLAG_MAX_BODY_SIZE;
     }
+    if (client->channels) {
+        conmon_channels_set_adhoc(client->channels,
+                                  client->domain_mode == CONMON_CLIENT_DOMAIN_ADHOC);
+    }
     client->connected = connected;
     client->remote_ready = remote_ready;
     client->max_body_size = max_body;
@@ -325,6 +337,16 @@ void conmon_client_lookup_interface_names(conmon_client_t* client) {
                      found->name);
         }
     }
+    if (client->channels) {
+        conmon_channels_set_instance_id(client->channels, &client->instance_id);
+        err = conmon_channels_set_interfaces(client->channels, client->interfaces.entries,
+                                             client->interfaces.num_entries, list, count);
+        if (err != AUD_SUCCESS) {
+            aud_errbuf_t buf;
+            aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error initialising channel sockets: %s",
+                           "conmon_client_set_ipc_connect_response_data", errtext(err, buf));
+        }
+    }
     aud_interface_list_free(list);
 }
 
@@ -353,20 +375,6 @@ aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
         return AUD_ERR_INVALIDDATA;
     }
     aud_log_t* log = aud_env_get_log(env);
-    const uint32_t socket_channels = config->channel_mask & kSocketChannelsMask;
-    const bool wants_vbroadcast = (socket_channels & (1u << CONMON_CHANNEL_TYPE_VBROADCAST)) &&
-                                  is_multicast_group(config->vbroadcast_group);
-    const bool wants_metering = (socket_channels & (1u << CONMON_CHANNEL_TYPE_METERING)) &&
-                                !config->metering_failure_tolerance;
-    // Sockets of their own for these channels are not built into this client yet;
-    // refuse rather than create a client that silently never receives them.
-    if (wants_metering || (socket_channels & (1u << CONMON_CHANNEL_TYPE_SERIAL)) ||
-        wants_vbroadcast) {
-        aud_log_printf(log, AUD_LOG_ERROR, "%s: channel sockets (mask 0x%x) not supported",
-                       "conmon_client_new", socket_channels);
-        return AUD_ERR_NOTSUPPORTED;
-    }
-
     auto* client = static_cast<conmon_client_t*>(calloc(1, sizeof(conmon_client_t)));
     if (!client) {
         return AUD_ERR_NOMEMORY;
@@ -385,10 +393,27 @@ aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
     client->max_body_size = client->domain_mode == CONMON_CLIENT_DOMAIN_MANAGED
                                 ? CONMON_MAX_BODY_MANAGED
                                 : CONMON_MAX_BODY_ADHOC;
+    if (config->channel_mask & kSocketChannelsMask) {
+        conmon_channels_config_t cc = {};
+        cc.channel_mask = config->channel_mask;
+        cc.metering_port = config->metering_port;
+        cc.vbroadcast_group = config->vbroadcast_group;
+        cc.metering_tolerant = config->metering_failure_tolerance;
+        memcpy(cc.receive_batch, config->receive_batch, sizeof cc.receive_batch);
+        aud_error_t err = conmon_channels_new(log, client->loop, &cc, deliver_from_channel, client,
+                                              &client->channels);
+        if (err != AUD_SUCCESS) {
+            free(client);
+            return err;
+        }
+        conmon_channels_set_adhoc(client->channels,
+                                  client->domain_mode == CONMON_CLIENT_DOMAIN_ADHOC);
+    }
     if (client->domain_handler) {
         aud_error_t err = dapi_domain_handler_register(client->domain_handler, on_domain_event,
                                                        client, &client->domain_registration);
         if (err != AUD_SUCCESS) {
+            conmon_channels_delete(client->channels);
             free(client);
             return err;
         }
@@ -422,6 +447,7 @@ void conmon_client_delete(conmon_client_t* client) {
         }
         conmon_client_close_socket(client);
     }
+    conmon_channels_delete(client->channels);
     if (client->state != CONMON_CLIENT_NO_CONNECTION) {
         aud_log_printf(client->log, AUD_LOG_NOTICE, "%s(%s): %s->%s (%s)",
                        "conmon_client_local_to_state_inner", "conmon_client_delete",
@@ -473,6 +499,9 @@ aud_error_t conmon_client_process(conmon_client_t* client) {
     }
     // Without an event loop the application polls: read until the socket is empty.
     while (read_one(client)) {
+    }
+    if (client->channels) {
+        conmon_channels_process(client->channels);
     }
     return AUD_SUCCESS;
 }

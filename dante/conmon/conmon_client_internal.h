@@ -3,6 +3,7 @@
 // feed server datagrams straight into the dispatch.
 #include <netinet/in.h>
 
+#include "dante/conmon/conmon_channel.h"
 #include "dante/conmon/conmon_client.h"
 #include "dante/runtime/aud_interface.h"
 
@@ -87,6 +88,10 @@ struct conmon_client {
     uint8_t control_flags;
     const char* source_name;
     const conmon_message_head_t* source_message;
+
+    // METERING, SERIAL and VBROADCAST sockets of the client's own; null when the
+    // mask asks for none of them.
+    conmon_channels_t* channels;
 
     uint8_t tx[CONMON_IPC_BUFFER_SIZE];
     uint8_t rx[CONMON_IPC_BUFFER_SIZE];

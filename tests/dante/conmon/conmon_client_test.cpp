@@ -176,6 +176,32 @@ TEST_F(ConmonClient, ChannelsOutsideTheMaskAreNotInitialised) {
     EXPECT_FALSE(conmon_client_is_subscribed_global(client_, CONMON_CHANNEL_TYPE_SERIAL));
 }
 
+TEST_F(ConmonClient, SerialIsServedByOwnSocketWithoutAskingTheServer) {
+    conmon_client_config_set_channel_mask(
+        config_, CONMON_CLIENT_DEFAULT_CHANNEL_MASK | (1u << CONMON_CHANNEL_TYPE_SERIAL));
+    connect_ok();
+    conmon_client_request_id_t id = reinterpret_cast<conmon_client_request_id_t>(this);
+    ASSERT_EQ(AUD_SUCCESS,
+              conmon_client_register_monitoring_messages(
+                  client_, on_response, &id, CONMON_CHANNEL_TYPE_SERIAL, 1, on_message));
+    EXPECT_EQ(nullptr, id);
+    EXPECT_EQ(0, conmon_client_get_pending_requests(client_));
+    request none;
+    EXPECT_FALSE(server_.receive(&none, 20));
+}
+
+TEST_F(ConmonClient, NonMulticastVendorBroadcastGroupIsSkippedWithoutError) {
+    // The application's setting: 0xEFFE327B read in network order is 123.50.254.239.
+    conmon_client_config_enable_vendor_broadcast(config_, true);
+    conmon_client_config_set_vendor_broadcast_address(config_, 0xEFFE327Bu);
+    connect_ok();
+    conmon_client_request_id_t id = nullptr;
+    EXPECT_EQ(AUD_SUCCESS,
+              conmon_client_register_monitoring_messages(
+                  client_, on_response, &id, CONMON_CHANNEL_TYPE_VBROADCAST, 1, on_message));
+    EXPECT_EQ(nullptr, id);
+}
+
 TEST_F(ConmonClient, AllSlotsBusyGivesNobufsButFireAndForgetStillSends) {
     connect_ok(CONMON_IPC_SERVER_FLAG_NO_RESPONSE);
     std::vector<request> pending;
