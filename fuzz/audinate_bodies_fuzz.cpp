@@ -104,6 +104,14 @@ void read_all(const audinate_body* body) {
     read_interfaces(body);
     read_srate(body);
     read_manf(body);
+    audinate_interface_status_info interfaces{};
+    audinate_read_interface_status(body, &interfaces);
+    use_string(interfaces.ports[0].domain_name);
+    audinate_srate_status_info srate{};
+    audinate_read_srate_status(body, &srate);
+    audinate_manf_versions_info manf{};
+    audinate_read_manf_versions_status(body, &manf);
+    use_string(manf.model_version_string);
 }
 
 }  // namespace

@@ -385,3 +385,58 @@ aud_error_t audinate_build_interface_status(uint8_t* buffer, size_t capacity,
     *out_size = w.pos;
     return AUD_SUCCESS;
 }
+
+aud_error_t audinate_read_interface_status(const audinate_body* body,
+                                           audinate_interface_status_info* out) {
+    // A caller that ignores the status still sees no stale fields.
+    if (out) {
+        *out = audinate_interface_status_info{};
+    }
+    aud_error_t e = check(body, out);
+    if (e != AUD_SUCCESS) {
+        return e;
+    }
+    out->version = audinate_body_get_version(body);
+    aud_error_t first = AUD_SUCCESS;
+    auto keep = [&first](aud_error_t r) {
+        if (first == AUD_SUCCESS) {
+            first = r;
+        }
+    };
+    keep(audinate_interface_status_get_mode(body, &out->mode));
+    keep(audinate_interface_status_get_redundancy_flags(body, &out->redundancy_flags));
+    uint16_t n = 0;
+    keep(audinate_interface_status_get_port_count(body, &n));
+    uint16_t copied = 0;
+    for (; copied < n && copied < AUDINATE_INTERFACE_MAX_BUILD_PORTS; ++copied) {
+        audinate_port port{};
+        aud_error_t r = audinate_interface_status_get_port(body, copied, &port);
+        if (r != AUD_SUCCESS) {
+            keep(r);
+            break;
+        }
+        audinate_port_info* p = &out->ports[copied];
+        keep(audinate_port_get_link_speed(body, &port, &p->link_speed));
+        keep(audinate_port_get_flags(body, &port, &p->flags));
+        keep(audinate_port_get_mac(body, &port, p->mac));
+        keep(audinate_port_get_ip(body, &port, &p->ip));
+        keep(audinate_port_get_netmask(body, &port, &p->netmask));
+        keep(audinate_port_get_dns_server(body, &port, &p->dns_server));
+        keep(audinate_port_get_gateway(body, &port, &p->gateway));
+        audinate_reboot_record rec{};
+        keep(audinate_interface_status_get_reboot_record(body, &port, &rec));
+        if (!rec.present) {
+            continue;
+        }
+        out->with_reboot_records = 1;
+        keep(audinate_reboot_get_flags(body, &rec, &p->reboot_flags));
+        keep(audinate_reboot_get_ip(body, &rec, &p->reboot_ip));
+        keep(audinate_reboot_get_netmask(body, &rec, &p->reboot_netmask));
+        keep(audinate_reboot_get_dns_server(body, &rec, &p->reboot_dns_server));
+        keep(audinate_reboot_get_gateway(body, &rec, &p->reboot_gateway));
+        keep(audinate_reboot_get_port_domain_name(body, &rec, &p->domain_name));
+        keep(audinate_reboot_get_reboot_domain_name(body, &rec, &p->reboot_domain_name));
+    }
+    out->port_count = copied;
+    return first;
+}

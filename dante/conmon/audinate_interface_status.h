@@ -129,6 +129,13 @@ aud_error_t audinate_build_interface_status(uint8_t* buffer, size_t capacity,
                                             const audinate_interface_status_info* info,
                                             size_t* out_size);
 
+// Reads every field into *out. Only the first AUDINATE_INTERFACE_MAX_BUILD_PORTS
+// ports are copied (port_count says how many); the full count is
+// audinate_interface_status_get_port_count. with_reboot_records is set when the body
+// carries reboot records. Returns the first reader error, SUCCESS when none.
+aud_error_t audinate_read_interface_status(const audinate_body* body,
+                                           audinate_interface_status_info* out);
+
 #ifdef __cplusplus
 }
 #endif

@@ -170,3 +170,35 @@ aud_error_t audinate_build_manf_versions_status(uint8_t* buffer, size_t capacity
     *out_size = w.pos;
     return AUD_SUCCESS;
 }
+
+aud_error_t audinate_read_manf_versions_status(const audinate_body* body,
+                                               audinate_manf_versions_info* out) {
+    // A caller that ignores the status still sees no stale fields.
+    if (out) {
+        *out = audinate_manf_versions_info{};
+    }
+    aud_error_t e = check(body, out);
+    if (e != AUD_SUCCESS) {
+        return e;
+    }
+    out->version = audinate_body_get_version(body);
+    aud_error_t first = AUD_SUCCESS;
+    auto keep = [&first](aud_error_t r) {
+        if (first == AUD_SUCCESS) {
+            first = r;
+        }
+    };
+    keep(audinate_manf_versions_get_manufacturer_id(body, out->manufacturer_id));
+    keep(audinate_manf_versions_get_model_id(body, out->model_id));
+    keep(audinate_manf_versions_get_serial_id(body, out->serial_id));
+    keep(audinate_manf_versions_get_software_version(body, &out->software_version));
+    keep(audinate_manf_versions_get_firmware_version(body, &out->firmware_version));
+    keep(audinate_manf_versions_get_capabilities(body, &out->capabilities));
+    keep(audinate_manf_versions_get_software_build(body, &out->software_build));
+    keep(audinate_manf_versions_get_firmware_build(body, &out->firmware_build));
+    keep(audinate_manf_versions_get_manufacturer_name(body, &out->manufacturer_name));
+    keep(audinate_manf_versions_get_model_name(body, &out->model_name));
+    keep(audinate_manf_versions_get_model_version(body, &out->model_version));
+    keep(audinate_manf_versions_get_model_version_string(body, &out->model_version_string));
+    return first;
+}

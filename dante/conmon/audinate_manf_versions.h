@@ -73,6 +73,11 @@ aud_error_t audinate_build_manf_versions_status(uint8_t* buffer, size_t capacity
                                                 const audinate_manf_versions_info* info,
                                                 size_t* out_size);
 
+// Reads every field into *out (strings point into the body; absent ones are null).
+// Fills what the body holds and returns the first reader error, SUCCESS when none.
+aud_error_t audinate_read_manf_versions_status(const audinate_body* body,
+                                               audinate_manf_versions_info* out);
+
 #ifdef __cplusplus
 }
 #endif

@@ -104,3 +104,37 @@ aud_error_t audinate_build_srate_status(uint8_t* buffer, size_t capacity,
     *out_size = w.pos;
     return AUD_SUCCESS;
 }
+
+aud_error_t audinate_read_srate_status(const audinate_body* body, audinate_srate_status_info* out) {
+    // A caller that ignores the status still sees no stale fields.
+    if (out) {
+        *out = audinate_srate_status_info{};
+    }
+    aud_error_t e = check(body, out);
+    if (e != AUD_SUCCESS) {
+        return e;
+    }
+    out->version = audinate_body_get_version(body);
+    out->type = audinate_body_get_type(body);
+    aud_error_t first = AUD_SUCCESS;
+    auto keep = [&first](aud_error_t r) {
+        if (first == AUD_SUCCESS) {
+            first = r;
+        }
+    };
+    keep(audinate_srate_status_get_current(body, &out->current));
+    keep(audinate_srate_status_get_reboot(body, &out->reboot));
+    keep(audinate_srate_status_get_mode(body, &out->mode));
+    uint16_t count = 0;
+    keep(audinate_srate_status_get_available_count(body, &count));
+    uint16_t copied = 0;
+    for (; copied < count && copied < AUDINATE_SRATE_MAX_BUILD_VALUES; ++copied) {
+        aud_error_t r = audinate_srate_status_get_available(body, copied, &out->available[copied]);
+        if (r != AUD_SUCCESS) {
+            keep(r);
+            break;
+        }
+    }
+    out->available_count = copied;
+    return first;
+}

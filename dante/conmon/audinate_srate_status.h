@@ -50,6 +50,10 @@ typedef struct audinate_srate_status_info {
 aud_error_t audinate_build_srate_status(uint8_t* buffer, size_t capacity,
                                         const audinate_srate_status_info* info, size_t* out_size);
 
+// Reads every field into *out; at most AUDINATE_SRATE_MAX_BUILD_VALUES list values
+// are copied (available_count says how many). Returns the first reader error.
+aud_error_t audinate_read_srate_status(const audinate_body* body, audinate_srate_status_info* out);
+
 #ifdef __cplusplus
 }
 #endif

@@ -545,3 +545,69 @@ TEST(AudinateInterfaceStatus, BuilderRefusesTooManyPortsAndSmallBuffers) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- whole-body reads
+
+namespace {
+
+TEST(AudinateRoundTrip, ManufacturerStatusReadsBackWhatWasBuilt) {
+    audinate_manf_versions_info in = tavrin_info(0x0712);
+    bytes b = build_manf(in);
+    audinate_body body = view(b);
+    audinate_manf_versions_info out{};
+    ASSERT_EQ(audinate_read_manf_versions_status(&body, &out), AUD_SUCCESS);
+    EXPECT_EQ(out.version, 0x0712);
+    EXPECT_EQ(memcmp(out.model_id, in.model_id, 8), 0);
+    EXPECT_EQ(out.firmware_version, in.firmware_version);
+    EXPECT_EQ(out.firmware_build, in.firmware_build);
+    EXPECT_STREQ(out.manufacturer_name, "Varnoll AB");
+    EXPECT_STREQ(out.model_name, "TAVRIN-PA22");
+    EXPECT_EQ(out.model_version, in.model_version);
+    EXPECT_STREQ(out.model_version_string, "2.1.5-rc1");
+
+    cut_body c(b, 58);  // inside the manufacturer name: it is not terminated
+    EXPECT_EQ(audinate_read_manf_versions_status(&c.body, &out), AUD_ERR_INVALIDDATA);
+    EXPECT_STREQ(out.manufacturer_name, nullptr);
+    EXPECT_EQ(out.software_build, 512u);  // what the body holds is still read
+}
+
+TEST(AudinateRoundTrip, RateStatusReadsBackWhatWasBuilt) {
+    bytes b = build_srate(0x0724, AUDINATE_TYPE_ENC_STATUS, 3);
+    audinate_body body = view(b);
+    audinate_srate_status_info out{};
+    ASSERT_EQ(audinate_read_srate_status(&body, &out), AUD_SUCCESS);
+    EXPECT_EQ(out.type, AUDINATE_TYPE_ENC_STATUS);
+    EXPECT_EQ(out.mode, AUDINATE_SRATE_MODE_IMMEDIATE);
+    EXPECT_EQ(out.current, 48000u);
+    ASSERT_EQ(out.available_count, 3);
+    EXPECT_EQ(out.available[2], 44102u);
+    cut_body c(b, b.size() - 2);
+    EXPECT_EQ(audinate_read_srate_status(&c.body, &out), AUD_ERR_TRUNCATED);
+    EXPECT_EQ(out.available_count, 2);
+}
+
+TEST(AudinateRoundTrip, InterfaceStatusReadsBackWhatWasBuilt) {
+    audinate_interface_status_info in = two_ports(0x070B, true);
+    bytes b = build_interfaces(in);
+    audinate_body body = view(b);
+    audinate_interface_status_info out{};
+    ASSERT_EQ(audinate_read_interface_status(&body, &out), AUD_SUCCESS);
+    EXPECT_EQ(out.port_count, 2);
+    EXPECT_EQ(out.mode, 1);
+    EXPECT_EQ(out.redundancy_flags, 3);
+    EXPECT_TRUE(out.with_reboot_records);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(out.ports[i].link_speed, in.ports[i].link_speed);
+        EXPECT_EQ(out.ports[i].flags, in.ports[i].flags);
+        EXPECT_EQ(memcmp(out.ports[i].mac, in.ports[i].mac, 6), 0);
+        EXPECT_EQ(out.ports[i].ip, in.ports[i].ip);
+        EXPECT_EQ(out.ports[i].gateway, in.ports[i].gateway);
+        EXPECT_EQ(out.ports[i].reboot_flags, in.ports[i].reboot_flags);
+        EXPECT_EQ(out.ports[i].reboot_gateway, in.ports[i].reboot_gateway);
+    }
+    EXPECT_STREQ(out.ports[0].domain_name, "stage.local");
+    EXPECT_STREQ(out.ports[0].reboot_domain_name, "hall.example");
+    EXPECT_EQ(out.ports[1].domain_name, nullptr);
+}
+
+}  // namespace
