@@ -246,6 +246,19 @@ TEST(lab_conmon, unknown_device_is_not_found) {
     EXPECT_EQ(client.send("No-Such-Amp", "Varnoll", poll), AUD_ERR_NOTFOUND);
 }
 
+TEST(lab_conmon, an_offline_device_is_withdrawn_and_comes_back) {
+    REQUIRE_LAB();
+    lab_client client;
+    client.connect_and_subscribe();
+    ASSERT_EQ(lab().ctl({"Amp-3", "offline"}), 0);
+    // The server forgets the device once its DNS-SD records are withdrawn.
+    EXPECT_TRUE(client.run_until(
+        [&] { return client.send("Amp-3", "Varnoll", poll) == AUD_ERR_NOTFOUND; }, 8000));
+    ASSERT_EQ(lab().ctl({"Amp-3", "online"}), 0);
+    EXPECT_TRUE(client.run_until(
+        [&] { return client.send("Amp-3", "Varnoll", poll) == AUD_SUCCESS; }, 8000));
+}
+
 TEST(lab_conmon, several_clients_each_receive_the_answers) {
     REQUIRE_LAB();
     lab_client first, second;
