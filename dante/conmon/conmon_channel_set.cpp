@@ -244,11 +244,12 @@ aud_error_t conmon_channels_set_networks(conmon_channels_t* set,
     set->network_count = count;
     aud_error_t result = AUD_SUCCESS;
     if (any_multicast(set)) {
-        bool have_tx = false;
-        for (int s : set->tx) {
-            have_tx = have_tx || s >= 0;
+        // A network that appeared since the last call needs its transmit socket too.
+        bool missing = false;
+        for (unsigned i = 0; i < count; ++i) {
+            missing = missing || set->tx[i] < 0;
         }
-        if (!have_tx) {
+        if (missing) {
             result = conmon_channels_initialise(set);
         }
         conmon_channels_update_tx_multicast_sockets(set);

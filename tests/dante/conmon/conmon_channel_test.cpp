@@ -222,4 +222,20 @@ TEST(ChannelSet, OnlyTheSocketChannelsOfTheMaskAreMade) {
     conmon_channels_delete(set);
 }
 
+TEST(ChannelSet, TransmitSocketsFollowTheNumberOfNetworks) {
+    conmon_channels_config_t config{};
+    config.channel_mask = 1u << CONMON_CHANNEL_TYPE_SERIAL;
+    conmon_channels_t* set = nullptr;
+    ASSERT_EQ(conmon_channels_new(nullptr, nullptr, &config, nullptr, nullptr, &set), AUD_SUCCESS);
+    conmon_channel_network_t nets[2] = {{40, inet_addr("10.77.0.1"), true, 40, true},
+                                        {41, inet_addr("10.77.1.1"), true, 41, true}};
+    EXPECT_EQ(conmon_channels_get_tx_socket(set, 0), -1);
+    ASSERT_EQ(conmon_channels_set_networks(set, nets, 1), AUD_SUCCESS);
+    EXPECT_GE(conmon_channels_get_tx_socket(set, 0), 0);
+    EXPECT_EQ(conmon_channels_get_tx_socket(set, 1), -1);
+    ASSERT_EQ(conmon_channels_set_networks(set, nets, 2), AUD_SUCCESS);
+    EXPECT_GE(conmon_channels_get_tx_socket(set, 1), 0);
+    conmon_channels_delete(set);
+}
+
 }  // namespace
