@@ -21,9 +21,7 @@ using tavrin::sim::testing::lab;
 class lab_environment : public ::testing::Environment {
   public:
     void SetUp() override {
-        if (tavrin::sim::testing::lab_session::is_root()) {
-            why_ = lab().open();
-        }
+        why_ = tavrin::sim::testing::lab_session::is_root() ? lab().open() : "the lab needs root";
     }
     void TearDown() override { lab().close(); }
     static std::string why_;
@@ -168,11 +166,11 @@ std::vector<uint8_t> reassemble(const std::vector<received>& segments) {
     return got == frame.size() ? frame : std::vector<uint8_t>{};
 }
 
-#define REQUIRE_LAB()                                                  \
-    do {                                                               \
-        if (!lab().joined()) {                                         \
-            GTEST_SKIP() << "no lab: " << lab_environment::why_ << ""; \
-        }                                                              \
+#define REQUIRE_LAB()                                            \
+    do {                                                         \
+        if (!lab().joined()) {                                   \
+            GTEST_SKIP() << "no lab: " << lab_environment::why_; \
+        }                                                        \
     } while (0)
 
 TEST(lab_conmon, poll_is_answered_with_the_segmented_parameter_block) {
