@@ -25,8 +25,13 @@ const char* state_name(dr_device_state_t s) {
     return "?";
 }
 
+// Cuts src to fit; names longer than a field are cut, never overrun.
 void copy_name(char* dst, size_t size, const char* src) {
-    snprintf(dst, size, "%s", src ? src : "");
+    const size_t n = src ? strnlen(src, size - 1) : 0;
+    if (n) {
+        memcpy(dst, src, n);
+    }
+    dst[n] = '\0';
 }
 
 void free_device(dr_device* device) {
