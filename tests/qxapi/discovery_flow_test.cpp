@@ -1,0 +1,94 @@
+// The window-independent device search: brand rules, sorting, and the end-of-scan step.
+#include "qxapi/discovery_flow.h"
+
+#include <gtest/gtest.h>
+
+#include "dante/conmon/audinate_manf_versions.h"
+#include "wrapper_fixture.h"
+
+namespace tavrin::testing {
+namespace {
+
+TEST(brand_rules, exact_and_case_sensitive) {
+    EXPECT_TRUE(brand_admits(brand_rule::model, "Varnoll AB", "TAVRIN-PA22"));
+    EXPECT_FALSE(brand_admits(brand_rule::model, "Varnoll AB", "TAVRIN-PA42"));
+    EXPECT_FALSE(brand_admits(brand_rule::model, "varnoll AB", "TAVRIN-PA22"));
+    EXPECT_FALSE(brand_admits(brand_rule::model, "Varnoll AB ", "TAVRIN-PA22"));
+    EXPECT_TRUE(brand_admits(brand_rule::maker, "Varnoll AB", "anything"));
+    EXPECT_FALSE(brand_admits(brand_rule::maker, "VARNOLL AB", "TAVRIN-PA22"));
+    EXPECT_FALSE(brand_admits(brand_rule::maker, "", ""));
+    EXPECT_TRUE(brand_admits(brand_rule::all, "", ""));
+}
+
+TEST(brand_rules, sorted_like_a_list_box) {
+    std::vector<std::string> names = {"amp-2", "Amp-10", "Stagebox-1", "Amp-1", "AMP-3"};
+    sort_device_names(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"Amp-1", "Amp-10", "amp-2", "AMP-3", "Stagebox-1"}));
+}
+
+class discovery : public wrapper_test {
+  protected:
+    // Devices that answer the manufacturer request with these names.
+    void device(const std::string& name, const char* manufacturer, const char* model) {
+        browse_adds(name);
+        makers_[name] = {manufacturer, model};
+    }
+    void SetUp() override {
+        // The manufacturer answer arrives as a status message before the request's
+        // own response, as the lab's devices send it.
+        lib.answer_controls = true;
+        wrapper.conmon_start();
+    }
+    void answer_requests() {
+        for (const auto& s : lib.sent()) {
+            if (s.body.size() != 8 || answered_.count(s.name))
+                continue;
+            answered_.insert(s.name);
+            const auto& [manufacturer, model] = makers_[s.name];
+            audinate_manf_versions_info info{};
+            info.version = 0x0724;
+            info.manufacturer_name = manufacturer.c_str();
+            info.model_name = model.c_str();
+            std::vector<uint8_t> body(1024);
+            size_t size = 0;
+            audinate_build_manf_versions_status(body.data(), body.size(), &info, &size);
+            body.resize(size);
+            conmon_message_head_t head = lib.head_from(s.name, "Audinate", size);
+            wrapper.on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS,
+                                       CONMON_CHANNEL_DIRECTION_RX, &head, body.data());
+        }
+    }
+    std::map<std::string, std::pair<std::string, std::string>> makers_;
+    std::set<std::string> answered_;
+};
+
+TEST_F(discovery, end_of_scan_pings_asks_and_lists_by_rule) {
+    device("Amp-2", "Varnoll AB", "TAVRIN-PA22");
+    device("Amp-1", "Varnoll AB", "TAVRIN-PA22");
+    device("Varnoll-PA42", "Varnoll AB", "TAVRIN-PA42");
+    device("Stagebox-1", "Other Audio", "SB-8");
+    device("Quiet", "Varnoll AB", "TAVRIN-PA22");
+    device("lower", "varnoll ab", "TAVRIN-PA22");
+    lib.device_named("Quiet")->answers_ping = false;
+
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::model).empty());
+    answer_requests();
+    EXPECT_EQ(fill_device_list(wrapper, brand_rule::model),
+              (std::vector<std::string>{"Amp-1", "Amp-2"}));
+    EXPECT_EQ(fill_device_list(wrapper, brand_rule::maker),
+              (std::vector<std::string>{"Amp-1", "Amp-2", "Varnoll-PA42"}));
+    EXPECT_EQ(fill_device_list(wrapper, brand_rule::all),
+              (std::vector<std::string>{"Amp-1", "Amp-2", "lower", "Stagebox-1", "Varnoll-PA42"}));
+    // Two requests per answering device, none to the silent one.
+    EXPECT_EQ(lib.sent().size(), 10u);
+    for (const auto& s : lib.sent())
+        EXPECT_NE(s.name, "Quiet");
+}
+
+TEST_F(discovery, no_nodes_lists_nothing) {
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all).empty());
+    EXPECT_TRUE(lib.sent().empty());
+}
+
+}  // namespace
+}  // namespace tavrin::testing
