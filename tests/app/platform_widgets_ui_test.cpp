@@ -1,0 +1,335 @@
+// The Qt layer every window and page uses: dialog units, the template builder, list
+// order, edit filtering, trackbars, drop-downs, window timers and the UI port.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <thread>
+
+#include "platform/ui/dialog_builder.h"
+#include "platform/ui/drop_down.h"
+#include "platform/ui/edit_filter.h"
+#include "platform/ui/list_box.h"
+#include "platform/ui/queued_ui_port.h"
+#include "platform/ui/trackbar.h"
+#include "platform/ui/window_timers.h"
+#include "qt_test_app.h"
+#include "tests/support/recording_ui.h"
+
+// Fontconfig keeps caches for the life of the process; they are not our leaks.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
+
+namespace tavrin {
+namespace {
+
+using testing::qt_app;
+
+TEST(DialogUnits, QuarterAndEighthOfTheFontMetricsRounded) {
+    const dialog_base_units units{6, 13};
+    EXPECT_EQ(dlu_rect(units, 86, 76, 70, 14), QRect(129, 124, 105, 23));
+    EXPECT_EQ(dlu_size(units, 595, 279), QSize(893, 453));
+    // MulDiv rounds halves away from zero.
+    EXPECT_EQ(dlu_to_x({7, 13}, 2), 4);
+    EXPECT_EQ(dlu_to_y({7, 13}, 4), 7);
+    EXPECT_EQ(dlu_to_x({6, 13}, -2), -3);
+}
+
+TEST(DialogBuilder, MainTemplateControls) {
+    qt_app();
+    QWidget host;
+    const dialog_template* tmpl = find_template(main_template_id);
+    ASSERT_NE(tmpl, nullptr);
+    const built_dialog built = build_dialog(*tmpl, &host);
+    EXPECT_EQ(host.windowTitle(), QStringLiteral("TAVRIN-PA22 Config Tool (V3.0R1)"));
+    EXPECT_EQ(host.size(), dlu_size(built.units, 595, 279));
+    EXPECT_GT(built.units.x, 0);
+    EXPECT_GT(built.units.y, 0);
+
+    auto* discovery = host.findChild<QPushButton*>(QStringLiteral("idc_1003"));
+    ASSERT_NE(discovery, nullptr);
+    EXPECT_EQ(discovery, built.control(1003));
+    EXPECT_EQ(discovery->text(), QStringLiteral("Discovery"));
+    EXPECT_EQ(discovery->geometry(), dlu_rect(built.units, 86, 76, 70, 14));
+
+    auto* list = host.findChild<QListWidget*>(QStringLiteral("idc_1005"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->geometry(), dlu_rect(built.units, 11, 95, 144, 59));
+    EXPECT_TRUE(list->property(sorted_property).toBool());
+
+    // A drop-down keeps its natural height; the template's is that of its list.
+    auto* brand = built.get<drop_down>(1292);
+    ASSERT_NE(brand, nullptr);
+    EXPECT_EQ(brand->geometry().topLeft(), dlu_rect(built.units, 11, 78, 70, 30).topLeft());
+    EXPECT_LT(brand->height(), dlu_to_y(built.units, 30));
+
+    // Disabled and hidden controls as the template says.
+    EXPECT_FALSE(built.control(1008)->isEnabled());
+    EXPECT_TRUE(built.control(1237)->isEnabled());
+    for (int id : {1014, 1004, 1006, 1012, 1287, 1013, 1010}) {
+        ASSERT_NE(built.control(id), nullptr) << id;
+        EXPECT_TRUE(built.control(id)->isHidden()) << id;
+    }
+    host.show();
+    EXPECT_FALSE(built.control(1014)->isVisible());
+    EXPECT_TRUE(built.control(1005)->isVisible());
+}
+
+TEST(DialogBuilder, ScanTemplateHasNoCaption) {
+    qt_app();
+    QWidget host;
+    const built_dialog built = build_dialog(*find_template(scan_template_id), &host);
+    EXPECT_EQ(host.size(), dlu_size(built.units, 139, 33));
+    EXPECT_TRUE(host.windowTitle().isEmpty());
+    ASSERT_NE(built.get<QLabel>(1220), nullptr);
+    EXPECT_EQ(built.get<QLabel>(1220)->text(), QStringLiteral("Scanning."));
+    EXPECT_EQ(find_template(4242), nullptr);
+}
+
+TEST(ListBox, SortedControlsKeepCaseInsensitiveOrder) {
+    qt_app();
+    QListWidget list;
+    list.setProperty(sorted_property, true);
+    for (const char* name : {"amp-2", "Amp-1", "Zeta", "Amp-Old", "Amp-3", "AMP-1"})
+        add_string(&list, QString::fromUtf8(name));
+    QStringList order;
+    for (int i = 0; i < list.count(); ++i)
+        order << list.item(i)->text();
+    EXPECT_EQ(order, (QStringList{"AMP-1", "Amp-1", "amp-2", "Amp-3", "Amp-Old", "Zeta"}));
+
+    QListWidget plain;
+    add_string(&plain, QStringLiteral("b"));
+    add_string(&plain, QStringLiteral("a"));
+    EXPECT_EQ(plain.item(0)->text(), QStringLiteral("b"));
+    EXPECT_FALSE(selected_text(&plain));
+    plain.setCurrentRow(1);
+    EXPECT_EQ(selected_text(&plain), QStringLiteral("a"));
+}
+
+class EditFilter : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        qt_app();
+        window.resize(200, 100);
+        edit = new QLineEdit(&window);
+        other = new QLineEdit(&window);
+        other->move(0, 40);
+        window.show();
+        edit->setFocus();
+    }
+    edit_rules rules() {
+        edit_rules r;
+        r.apply = [this] { ++applied; };
+        r.page_current = [this] { return page_current; };
+        return r;
+    }
+
+    // The application comes before the first widget.
+    QApplication& app_ = qt_app();
+    QWidget window;
+    QLineEdit* edit = nullptr;
+    QLineEdit* other = nullptr;
+    int applied = 0;
+    bool page_current = true;
+};
+
+TEST_F(EditFilter, OnlyAllowedCharactersAreTyped) {
+    install_edit_filter(edit, rules());
+    QTest::keyClicks(edit, "1a2 -3.x5");
+    EXPECT_EQ(edit->text(), QStringLiteral("12-3.5"));
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit->text(), QStringLiteral("12-3."));
+    EXPECT_EQ(applied, 0);
+}
+
+TEST_F(EditFilter, EnterAppliesAndIsSwallowed) {
+    install_edit_filter(edit, rules());
+    QSignalSpy returns(edit, &QLineEdit::returnPressed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    EXPECT_EQ(applied, 2);
+    EXPECT_EQ(returns.count(), 0);
+}
+
+TEST_F(EditFilter, TabAppliesOnlyWhenThePageSaysSo) {
+    edit_rules r = rules();
+    r.tab_applies = false;
+    r.page_current = [] { return false; };
+    install_edit_filter(edit, r);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(applied, 0);
+
+    QLineEdit* second = new QLineEdit(&window);
+    second->show();
+    install_edit_filter(second, rules());
+    second->setFocus();
+    QTest::keyClick(second, Qt::Key_Tab);
+    EXPECT_GE(applied, 1);
+}
+
+TEST_F(EditFilter, FocusLossAppliesOnlyWhileThePageIsCurrent) {
+    install_edit_filter(edit, rules());
+    QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+    QApplication::sendEvent(edit, &out);
+    EXPECT_EQ(applied, 1);
+    page_current = false;
+    QApplication::sendEvent(edit, &out);
+    EXPECT_EQ(applied, 1);
+}
+
+TEST_F(EditFilter, ClickSelectsAllText) {
+    install_edit_filter(edit, rules());
+    edit->setText(QStringLiteral("1234"));
+    edit->deselect();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(3, edit->height() / 2));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(edit->selectedText(), QStringLiteral("1234"));
+}
+
+struct trackbar_probe : trackbar {
+    using trackbar::trackbar;
+    QStyleOptionSlider option() const {
+        QStyleOptionSlider o;
+        initStyleOption(&o);
+        return o;
+    }
+};
+
+TEST(Trackbar, VerticalPositionCountsFromTheTop) {
+    qt_app();
+    trackbar_probe bar(Qt::Vertical);
+    bar.set_range(0, 100);
+    bar.resize(20, 200);
+    bar.set_position(0);
+    // Position 0 draws at the top: the handle's centre is in the upper half.
+    const QStyleOptionSlider option = bar.option();
+    const QRect handle =
+        bar.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &bar);
+    EXPECT_LT(handle.center().y(), 100);
+    // Down moves the thumb down: the position grows.
+    QTest::keyClick(&bar, Qt::Key_Down);
+    EXPECT_EQ(bar.position(), 1);
+    QTest::keyClick(&bar, Qt::Key_Up);
+    EXPECT_EQ(bar.position(), 0);
+
+    trackbar flat(Qt::Horizontal);
+    EXPECT_FALSE(flat.invertedAppearance());
+}
+
+TEST(DropDown, ReportsOpeningAndClosingWithOrWithoutAChoice) {
+    qt_app();
+    QWidget window;
+    auto* combo = new drop_down(&window);
+    combo->addItems({QStringLiteral("a"), QStringLiteral("b")});
+    window.show();
+    QSignalSpy opened(combo, &drop_down::about_to_open);
+    QSignalSpy closed(combo, &drop_down::closed);
+
+    combo->showPopup();
+    EXPECT_EQ(opened.count(), 1);
+    combo->hidePopup();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(closed.count(), 1);
+    EXPECT_FALSE(closed.at(0).at(0).toBool());
+
+    combo->showPopup();
+    combo->hidePopup();
+    emit combo->activated(1);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(closed.count(), 2);
+    EXPECT_TRUE(closed.at(1).at(0).toBool());
+
+    // Hiding a popup that never opened reports nothing.
+    combo->hidePopup();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(closed.count(), 2);
+}
+
+TEST(WindowTimers, OneTimerPerIdOwnedByTheWindow) {
+    qt_app();
+    auto* window = new QWidget;
+    window_timers timers(window);
+    int ticks = 0;
+    timers.set_timer(1000, 1000, [&] { ++ticks; });
+    EXPECT_TRUE(timers.running(1000));
+    EXPECT_EQ(timers.period(1000), 1000);
+    timers.fire(1000);
+    EXPECT_EQ(ticks, 1);
+    // Setting it again restarts it with the new period and tick.
+    timers.set_timer(1000, 20, [&] { ticks += 10; });
+    EXPECT_EQ(timers.period(1000), 20);
+    QTest::qWait(80);
+    EXPECT_GE(ticks, 11);
+    timers.kill_timer(1000);
+    EXPECT_FALSE(timers.running(1000));
+    EXPECT_FALSE(timers.running(2000));
+    timers.kill_timer(2000);  // unknown ids are harmless
+    // A tick may kill its own timer.
+    timers.set_timer(6000, 10, [&] { timers.kill_timer(6000); });
+    timers.fire(6000);
+    EXPECT_FALSE(timers.running(6000));
+    delete window;
+}
+
+TEST(QueuedUiPort, OtherThreadsAreQueuedToTheUiThread) {
+    qt_app();
+    QObject context;
+    testing::recording_ui direct;
+    queued_ui_port port(&context, direct);
+
+    // On the UI thread the call runs at once.
+    port.log_message("here");
+    EXPECT_EQ(direct.logs().size(), 1u);
+
+    std::thread worker([&] {
+        port.log_message("from worker");
+        port.set_connect_caption("Disconnect");
+        port.restart_poll_timer();
+    });
+    worker.join();
+    EXPECT_EQ(direct.logs().size(), 1u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(direct.logs(), (std::vector<std::string>{"here", "from worker"}));
+    EXPECT_EQ(direct.captions(), (std::vector<std::string>{"Disconnect"}));
+    EXPECT_EQ(direct.timer_calls(), (std::vector<std::string>{"restart"}));
+}
+
+TEST(QueuedUiPort, MessageBoxesBlockTheCallingThreadUntilAnswered) {
+    qt_app();
+    QObject context;
+    testing::recording_ui direct;
+    direct.set_next_answer(box_answer::yes);
+    queued_ui_port port(&context, direct);
+    std::atomic<int> answer{-1};
+    std::thread worker([&] {
+        answer = static_cast<int>(
+            port.message_box("Update done", "Info", box_icon::information, box_buttons::yes_no));
+    });
+    while (answer.load() < 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    worker.join();
+    EXPECT_EQ(answer.load(), static_cast<int>(box_answer::yes));
+    ASSERT_EQ(direct.boxes().size(), 1u);
+    EXPECT_EQ(direct.boxes()[0].caption, "Info");
+}
+
+TEST(QueuedUiPort, CallsAfterTheWindowWentAreDropped) {
+    qt_app();
+    testing::recording_ui direct;
+    auto* context = new QObject;
+    queued_ui_port port(context, direct);
+    delete context;
+    port.log_message("late");
+    EXPECT_EQ(port.message_box("t", "c", box_icon::error, box_buttons::ok_cancel), box_answer::ok);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(direct.logs().empty());
+}
+
+}  // namespace
+}  // namespace tavrin
