@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -75,13 +76,19 @@ int run_discover(const cli_args& args) {
 }
 
 int run_show(const cli_args& args) {
+    const auto started = std::chrono::steady_clock::now();
     cli_session session;
     attach_log(session, args);
     open_connection(session, args);
-    uint32_t waited = 0;
-    while (!session.ui().info_text() && waited < show_wait_ms) {
-        session.pump(50);
-        waited += 50;
+    const auto deadline = started + std::chrono::milliseconds(show_wait_ms);
+    while (!session.ui().info_text() && std::chrono::steady_clock::now() < deadline)
+        session.pump(5);
+    if (args.verbose && session.ui().info_text()) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - started)
+                            .count();
+        std::lock_guard lock(output_mutex);
+        std::fprintf(stderr, "first full answer after %lld ms\n", static_cast<long long>(ms));
     }
     const std::optional<std::string> info = session.ui().info_text();
     const bool gated = session.flags().version_gate.load();

@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/poll_tick.h"
@@ -137,7 +138,7 @@ void cli_session::pump(uint32_t ms) {
     while (time_.now_ms() - start < ms) {
         if (ui_.poll_due())
             poll_tick(flags_, device_, ring_);
-        time_.sleep_ms(10);
+        time_.sleep_ms(std::min<uint32_t>(ms, 10));
     }
 }
 
