@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_library.h"
