@@ -84,13 +84,20 @@ int run_tour(main_window& window, const std::string& dir, std::ostream& out, tou
     if (!pictures.take(QStringLiteral("start")))
         return 4;
 
-    window.discover_devices();
-    settle(1500);
-    if (!pictures.take(QStringLiteral("discovering")))
-        return 4;
-    if (!wait_until([&] { return window.scan() == nullptr; }, limits.scan_wait_ms)) {
-        out << "tavrin-config: the search did not end\n";
-        return 2;
+    // A busy machine can miss the ping window of a search; a user would search again.
+    for (int search = 1; search <= limits.searches; ++search) {
+        window.discover_devices();
+        if (search == 1) {
+            settle(1500);
+            if (!pictures.take(QStringLiteral("discovering")))
+                return 4;
+        }
+        if (!wait_until([&] { return window.scan() == nullptr; }, limits.scan_wait_ms)) {
+            out << "tavrin-config: the search did not end\n";
+            return 2;
+        }
+        if (window.device_list()->count() > 0)
+            break;
     }
     if (!pictures.take(QStringLiteral("listed")))
         return 4;

@@ -13,6 +13,7 @@ class main_window;
 struct tour_limits {
     int scan_wait_ms = 15000;     // the 6-second search and its end step
     int connect_wait_ms = 20000;  // double-click to the first accepted answer
+    int searches = 3;             // searches before giving up on an empty list
 };
 
 // Returns the exit code: 0 when every picture was saved, 2 when no amplifier was
