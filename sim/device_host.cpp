@@ -80,7 +80,7 @@ device_host::~device_host() {
 std::string device_host::start(const std::vector<lab_device_config>& devices) {
     uint32_t ip = lab_host_address();
     for (const lab_device_config& config : devices) {
-        auto h = std::make_unique<hosted>();
+        auto h = std::make_unique<hosted>(registrar_);
         std::string wire = lab_dir_.empty() ? "" : lab_dir_ + "/" + config.name + ".wire";
         h->device = std::make_unique<lab_device>(config, system_time(), wire, ip);
         h->conmon_fd = open_udp(h->conmon_port);
@@ -124,22 +124,11 @@ void device_host::publish(hosted& h) {
         std::fprintf(stderr, "device-sim: cannot register %s (dns-sd errors %d, %d)\n",
                      name.c_str(), e1, e2);
     }
-    for (dnssd_publisher* p : {&h.conmon_service, &h.arcp_service}) {
-        int fd = p->socket();
-        if (fd >= 0) {
-            loop_.watch(fd, [p](int, short) { p->process(); });
-        }
-    }
 }
 
 void device_host::withdraw(hosted& h) {
-    for (dnssd_publisher* p : {&h.conmon_service, &h.arcp_service}) {
-        int fd = p->socket();
-        if (fd >= 0) {
-            loop_.unwatch(fd);
-        }
-        p->withdraw();
-    }
+    h.conmon_service.withdraw();
+    h.arcp_service.withdraw();
 }
 
 void device_host::stop() {

@@ -31,6 +31,7 @@ class device_host {
 
   private:
     struct hosted {
+        explicit hosted(dnssd_registrar& r) : conmon_service(r), arcp_service(r) {}
         std::unique_ptr<lab_device> device;
         int conmon_fd = -1;
         int arcp_fd = -1;
@@ -48,6 +49,8 @@ class device_host {
 
     lab_loop& loop_;
     std::string lab_dir_;
+    // Outlives the publishers in hosted_.
+    dnssd_registrar registrar_;
     int ctl_fd_ = -1;
     std::string ctl_path_;
     std::vector<std::unique_ptr<hosted>> hosted_;

@@ -1,50 +1,90 @@
 #pragma once
-// One DNS-SD service registration through the dns_sd.h interface (Avahi's
-// compatibility library in the lab). Each registration owns one socket that the
-// owner's loop watches and hands back to process().
+// DNS-SD service registrations of the lab. All registrations of a process share one
+// Avahi client (one bus connection, one poll thread) held by a dnssd_registrar; each
+// dnssd_publisher is one service in its own Avahi entry group, so it can be withdrawn
+// and restored on its own.
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+struct AvahiClient;
+struct AvahiThreadedPoll;
+struct AvahiEntryGroup;
+
 namespace tavrin::sim {
 
 using txt_entries = std::vector<std::pair<std::string, std::string>>;
 
+class dnssd_publisher;
+
+// The shared client. It connects at the first publish and lives until destroyed,
+// which must happen after every publisher using it is gone.
+class dnssd_registrar {
+  public:
+    dnssd_registrar() = default;
+    dnssd_registrar(const dnssd_registrar&) = delete;
+    dnssd_registrar& operator=(const dnssd_registrar&) = delete;
+    ~dnssd_registrar();
+
+  private:
+    // With the poll lock held. 0 or an Avahi error.
+    int connect();
+    void lock();
+    void unlock();
+    void on_client_state(AvahiClient* client, int state);
+    void forget(dnssd_publisher* p);
+
+    AvahiThreadedPoll* poll_ = nullptr;
+    AvahiClient* client_ = nullptr;
+    bool running_ = false;  // the daemon accepts registrations
+    // Publishers waiting for the daemon to come up; touched with the poll lock held.
+    std::vector<dnssd_publisher*> waiting_;
+
+    friend class dnssd_publisher;
+    friend struct dnssd_avahi_callbacks;
+};
+
 class dnssd_publisher {
   public:
-    dnssd_publisher() = default;
+    explicit dnssd_publisher(dnssd_registrar& registrar) : registrar_(registrar) {}
     dnssd_publisher(const dnssd_publisher&) = delete;
     dnssd_publisher& operator=(const dnssd_publisher&) = delete;
     ~dnssd_publisher() { withdraw(); }
 
-    // Registers name.type.local on port (host order). Returns the DNS-SD error (0 = ok).
-    // A registration already in place is withdrawn first.
+    // Registers name.type.local on port (host order). Returns 0 or an Avahi error
+    // (negative). A registration already in place is withdrawn first.
     int publish(const std::string& name, const std::string& type, uint16_t port,
                 const txt_entries& txt);
     void withdraw();
 
-    bool published() const { return ref_ != nullptr; }
-    // -1 when nothing is published.
-    int socket() const;
-    // Reads the daemon's replies; a failed registration withdraws itself.
-    void process();
+    bool published() const;
     // The daemon confirmed the registration.
-    bool confirmed() const { return confirmed_; }
+    bool confirmed() const;
 
   private:
-    void* ref_ = nullptr;  // DNSServiceRef
+    // With the poll lock held.
+    int commit();
+    void release_group();
+
+    dnssd_registrar& registrar_;
+    AvahiEntryGroup* group_ = nullptr;
+    bool wanted_ = false;
     bool confirmed_ = false;
     std::string name_;
+    std::string type_;
+    uint16_t port_ = 0;
+    std::vector<uint8_t> txt_;
 
-    friend struct dnssd_publisher_access;
+    friend class dnssd_registrar;
+    friend struct dnssd_avahi_callbacks;
 };
 
 // The TXT record bytes (length-prefixed "key=value" strings); entries over 255
 // bytes are cut. Exposed for tests.
 std::vector<uint8_t> build_txt_record(const txt_entries& txt);
 
-// Makes the compatibility library quiet; call before the first DNS-SD call.
+// Makes Avahi's dns_sd.h compatibility library quiet; call before its first use.
 void dnssd_quiet();
 
 }  // namespace tavrin::sim
