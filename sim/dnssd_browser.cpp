@@ -4,6 +4,7 @@
 #include <dns_sd.h>
 #include <net/if.h>
 #include <netdb.h>
+#include <poll.h>
 
 #include <cstdio>
 #include <cstring>
@@ -40,6 +41,15 @@ void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags, uint32_t interface,
     std::string name = ctx->name;
     dnssd_browser_access::resolve(ctx->browser, name, interface, error, host, ntohs(port), txt_len,
                                   txt);
+}
+
+// DNSServiceProcessResult blocks until its reference has something to read. A
+// callback can end one reference and start another that reuses the same socket
+// number within one loop pass, so a socket that was readable when the loop polled
+// may belong to a new, idle reference by the time we get to it: check again.
+bool readable_now(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
 }  // namespace
@@ -92,6 +102,9 @@ std::vector<int> dnssd_browser::sockets() const {
 }
 
 void dnssd_browser::process(int fd) {
+    if (!readable_now(fd)) {
+        return;
+    }
     if (browse_ && DNSServiceRefSockFD(static_cast<DNSServiceRef>(browse_)) == fd) {
         if (DNSServiceProcessResult(static_cast<DNSServiceRef>(browse_)) !=
             kDNSServiceErr_NoError) {
