@@ -1,7 +1,7 @@
 #pragma once
 // The library's only way to DNS-SD. Browse and routing reach the service discovery
 // component through these calls, which dispatch to a replaceable backend: Avahi's
-// dns_sd.h compatibility library in the product, a scripted fake in tests.
+// client API in the product, a scripted fake in tests.
 //
 // Error values are those of the published DNS Service Discovery interface: 0 or a
 // negative kDNSServiceErr_* value. Every reference owns one pollable socket; its
@@ -115,7 +115,7 @@ dt_dnssd_error dt_dnssd_reconfirm_record(uint32_t flags, uint32_t interface_inde
                                          uint16_t rdlen, const void* rdata);
 // -1 for a null reference.
 int dt_dnssd_ref_sock_fd(dt_dnssd_ref ref);
-// Reads one reply and runs its handler (DNSServiceProcessResult).
+// Runs the handlers of the replies waiting (DNSServiceProcessResult).
 dt_dnssd_error dt_dnssd_process_reply(dt_dnssd_ref ref);
 // Null is ignored.
 void dt_dnssd_ref_deallocate(dt_dnssd_ref ref);
