@@ -7,10 +7,12 @@
 #include <avahi-common/error.h>
 #include <avahi-common/strlst.h>
 
+#include <algorithm>
 #include <map>
 #include <new>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "dante/dnssd/dt_dnssd.h"
 #include "dante/dnssd/dt_dnssd_avahi_client.h"
@@ -139,13 +141,19 @@ void on_resolve(AvahiServiceResolver* s, AvahiIfIndex interface, AvahiProtocol,
     }
     reply.type = dotted(host_name);
     reply.port = htons(port);
-    // An empty TXT record is one empty string on the wire.
-    const size_t size = avahi_string_list_serialize(txt, nullptr, 0);
-    if (size == 0 || size > UINT16_MAX) {
+    // The list holds the entries in the record's order; avahi_string_list_serialize
+    // would write them last first. An empty TXT record is one empty string on the wire.
+    for (AvahiStringList* e = txt; e; e = avahi_string_list_get_next(e)) {
+        const size_t n = std::min<size_t>(avahi_string_list_get_size(e), 255);
+        if (reply.bytes.size() + 1 + n > UINT16_MAX) {
+            break;
+        }
+        reply.bytes.push_back(static_cast<uint8_t>(n));
+        const uint8_t* text = avahi_string_list_get_text(e);
+        reply.bytes.insert(reply.bytes.end(), text, text + n);
+    }
+    if (reply.bytes.empty()) {
         reply.bytes.assign(1, 0);
-    } else {
-        reply.bytes.resize(size);
-        avahi_string_list_serialize(txt, reply.bytes.data(), size);
     }
     r->box.post(std::move(reply));
 }
