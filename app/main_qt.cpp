@@ -8,7 +8,7 @@
 
 #include "app/main_window_qt.h"
 #include "app/startup_args.h"
-#include "app/tool_core_qt.h"
+#include "app/tool_core.h"
 #include "app/tour_qt.h"
 
 namespace {

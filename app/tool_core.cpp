@@ -1,4 +1,4 @@
-#include "app/tool_core_qt.h"
+#include "app/tool_core.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,8 +6,9 @@
 namespace tavrin {
 namespace {
 
-wrapper_options options_for(ui_port& ui) {
+wrapper_options options_for(time_source& time, ui_port& ui) {
     wrapper_options options;
+    options.time = &time;
     options.ui = &ui;
     return options;
 }
@@ -34,14 +35,16 @@ void wrapper_discovery::select_interfaces(uint32_t primary, uint32_t secondary) 
     wrapper_.select_interfaces(primary, secondary);
 }
 
-tool_core::tool_core()
-    : wrapper(library, options_for(relay)),
+tool_core::tool_core(time_source& clock_source)
+    : time(clock_source),
+      wrapper(library, options_for(clock_source, relay)),
+      // The send lines are the wrapper's level-2 diagnostics.
       sender(wrapper, device, relay,
-             [this](const std::string& line) { wrapper.wrapper_log(5, line); }),
-      receiver(device, mailbox, system_time()),
+             [this](const std::string& line) { wrapper.wrapper_log(2, line); }),
+      receiver(device, mailbox, clock_source),
       parser(params, flags, device, relay),
       worker(worker_parts{
-          flags, device, ring, mailbox, relay, system_time(), *this, *this, nullptr, [this] {
+          flags, device, ring, mailbox, relay, clock_source, *this, *this, nullptr, [this] {
               wrapper.set_amp_target([this](const char* from, const uint8_t* body, size_t size) {
                   receiver.on_amp_message(from, body, size);
               });

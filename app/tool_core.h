@@ -1,8 +1,8 @@
 #pragma once
-// Everything tavrin-config runs besides its windows: the connection state, the ring,
-// the mirror, the send and receive paths, the answer parser, the worker and the
-// wrapper over the control library. It lives with the window because only the
-// window's executable brings the wrapper and the widgets together.
+// Everything the tool runs besides its windows: the connection state, the ring, the
+// mirror, the send and receive paths, the answer parser, the worker and the wrapper
+// over the control library. The window and tavrin-cli both drive this one core, so
+// there is a single path to the amplifier.
 #include <memory>
 #include <optional>
 
@@ -35,7 +35,8 @@ class wrapper_discovery : public discovery_port {
 
 class tool_core : private frame_sender, private answer_handler {
   public:
-    tool_core();
+    // `time` drives the worker, the receive path and the wrapper's waits.
+    explicit tool_core(time_source& time = system_time());
     ~tool_core() override;
 
     // Installs the window's port (null before the window goes away).
@@ -45,6 +46,7 @@ class tool_core : private frame_sender, private answer_handler {
     // Ends the worker and the runtime; the window may go after this.
     void stop();
 
+    time_source& time;
     link_flags flags;
     selected_device device;
     command_ring ring{flags};

@@ -62,47 +62,8 @@ bool cli_ui::poll_due() {
     return true;
 }
 
-class cli_session::worker_sender : public frame_sender {
-  public:
-    explicit worker_sender(amp_sender& sender) : sender_(sender) {}
-    void send_frame(const uint8_t* frame, size_t size) override { sender_.send_frame(frame, size); }
-
-  private:
-    amp_sender& sender_;
-};
-
-class cli_session::worker_answers : public answer_handler {
-  public:
-    worker_answers(answer_parser& parser, amp_params& params) : parser_(parser), params_(params) {}
-    void parse_answer(const uint8_t* buffer, size_t length) override {
-        parser_.parse_answer(buffer, length);
-    }
-    void clear_params() override { params_.clear_params(); }
-
-  private:
-    answer_parser& parser_;
-    amp_params& params_;
-};
-
-cli_session::cli_session()
-    : time_(system_time()),
-      ui_(time_),
-      wrapper_(lib_, wrapper_options{&time_, &ui_}),
-      ring_(flags_),
-      parser_(params_, flags_, device_, ui_),
-      receiver_(device_, mailbox_, time_),
-      sender_(wrapper_, device_, ui_,
-              [this](const std::string& line) { wrapper_.wrapper_log(2, line); }) {
-    frame_port_ = std::make_unique<worker_sender>(sender_);
-    answer_port_ = std::make_unique<worker_answers>(parser_, params_);
-    worker_parts parts{flags_, device_, ring_, mailbox_, ui_, time_, *frame_port_, *answer_port_};
-    // The worker owns the receive hook, as in the window.
-    parts.on_thread_start = [this] {
-        wrapper_.set_amp_target([this](const char* sender, const uint8_t* body, size_t size) {
-            receiver_.on_amp_message(sender, body, size);
-        });
-    };
-    worker_ = std::make_unique<comm_worker>(std::move(parts));
+cli_session::cli_session() : ui_(system_time()), core_(system_time()) {
+    core_.attach_ui(&ui_);
 }
 
 cli_session::~cli_session() {
@@ -110,44 +71,41 @@ cli_session::~cli_session() {
 }
 
 void cli_session::start_runtime(uint32_t primary, uint32_t secondary) {
-    wrapper_.select_interfaces(primary, secondary);
-    wrapper_.start_restart_thread();
-    wrapper_.join_restart_thread();
+    core_.wrapper.select_interfaces(primary, secondary);
+    core_.wrapper.start_restart_thread();
+    core_.wrapper.join_restart_thread();
 }
 
 bool cli_session::wait_subscribed(uint32_t ms) {
-    const uint32_t start = time_.now_ms();
-    while (!wrapper_.subscribed()) {
-        if (time_.now_ms() - start >= ms)
+    const uint32_t start = core_.time.now_ms();
+    while (!core_.wrapper.subscribed()) {
+        if (core_.time.now_ms() - start >= ms)
             return false;
-        time_.sleep_ms(10);
+        core_.time.sleep_ms(10);
     }
     return true;
 }
 
 bool cli_session::connect(const std::string& name) {
-    device_.set_name(name);
-    device_.renew_copy();
-    flags_.run_flag.store(true);
-    flags_.connect_flag.store(true);
-    return worker_->start();
+    core_.device.set_name(name);
+    core_.device.renew_copy();
+    core_.flags.run_flag.store(true);
+    core_.flags.connect_flag.store(true);
+    return core_.start_worker();
 }
 
 void cli_session::pump(uint32_t ms) {
-    const uint32_t start = time_.now_ms();
-    while (time_.now_ms() - start < ms) {
+    const uint32_t start = core_.time.now_ms();
+    while (core_.time.now_ms() - start < ms) {
         if (ui_.poll_due())
-            poll_tick(flags_, device_, ring_);
-        time_.sleep_ms(std::min<uint32_t>(ms, 10));
+            poll_tick(core_.flags, core_.device, core_.ring);
+        core_.time.sleep_ms(std::min<uint32_t>(ms, 10));
     }
 }
 
 void cli_session::stop() {
-    if (worker_)
-        worker_->stop();
-    wrapper_.set_amp_target({});
-    wrapper_.join_restart_thread();
-    wrapper_.dante_stop();
+    core_.stop();
+    core_.attach_ui(nullptr);
 }
 
 }  // namespace tavrin::cli

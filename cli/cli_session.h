@@ -12,15 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "app/comm_worker.h"
-#include "app/command_ring.h"
+#include "app/tool_core.h"
 #include "protocol/amp_params.h"
-#include "protocol/amp_receiver.h"
-#include "protocol/amp_sender.h"
-#include "protocol/answer_mailbox.h"
-#include "protocol/answer_parser.h"
 #include "qxapi/dante_wrapper.h"
-#include "qxapi/library_calls.h"
 
 namespace tavrin::cli {
 
@@ -61,10 +55,10 @@ class cli_session {
     cli_session();
     ~cli_session();
 
-    dante_wrapper& wrapper() { return wrapper_; }
+    dante_wrapper& wrapper() { return core_.wrapper; }
     cli_ui& ui() { return ui_; }
-    link_flags& flags() { return flags_; }
-    amp_params& params() { return params_; }
+    link_flags& flags() { return core_.flags; }
+    amp_params& params() { return core_.params; }
 
     // Starts the runtime and the ConMon client on the given interfaces (a device
     // search: restart on the start-up thread, waited for).
@@ -78,24 +72,8 @@ class cli_session {
     void stop();
 
   private:
-    class worker_sender;
-    class worker_answers;
-
-    time_source& time_;
-    library_calls lib_;
     cli_ui ui_;
-    dante_wrapper wrapper_;
-    link_flags flags_;
-    selected_device device_;
-    command_ring ring_;
-    answer_mailbox mailbox_;
-    amp_params params_;
-    answer_parser parser_;
-    amp_receiver receiver_;
-    amp_sender sender_;
-    std::unique_ptr<worker_sender> frame_port_;
-    std::unique_ptr<worker_answers> answer_port_;
-    std::unique_ptr<comm_worker> worker_;
+    tool_core core_;
 };
 
 }  // namespace tavrin::cli

@@ -4,6 +4,13 @@ add_library(tavrin_warnings INTERFACE)
 target_compile_options(tavrin_warnings INTERFACE -Wall -Wextra -Wshadow -Wno-missing-field-initializers)
 if(TAVRIN_WERROR)
   target_compile_options(tavrin_warnings INTERFACE -Werror)
+  # GCC 12's flow-based warnings misfire on std::vector and string copies once
+  # inlined at -O2/-O3; they stay visible but do not fail the build.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(tavrin_warnings INTERFACE
+      -Wno-error=array-bounds -Wno-error=restrict -Wno-error=stringop-overflow
+      -Wno-error=stringop-overread -Wno-error=stringop-truncation)
+  endif()
 endif()
 
 # Adds every listed folder that has a CMakeLists.txt of its own.
@@ -40,7 +47,7 @@ endfunction()
 # tavrin_test_folder(FOLDER LINK lib...)
 # One GoogleTest executable per test folder:
 #   *_test.cpp        -> <name>_tests          label unit
-#   *_thread_test.cpp -> <name>_thread_tests   labels unit;threaded (also run under TSan)
+#   *_thread_test.cpp -> <name>_thread_tests   label threaded (run under ASan and TSan)
 #   *_lab_test.cpp    -> <name>_lab_tests      label lab (needs the lab, root)
 #   *_ui_test.cpp     -> <name>_ui_tests       label ui (offscreen widgets)
 # Files without those suffixes (fixtures, fakes) are shared by all of them.
@@ -52,6 +59,11 @@ function(tavrin_test_folder folder)
   set(helpers ${all})
   list(FILTER helpers EXCLUDE REGEX "_test\\.cpp$")
   foreach(kind unit thread lab ui)
+    # The TSan build runs only the threaded tests; defining the others there would
+    # leave CTest with executables that were never built.
+    if(TAVRIN_THREADED_ONLY AND NOT kind STREQUAL "thread")
+      continue()
+    endif()
     if(kind STREQUAL "unit")
       file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*_test.cpp)
       list(FILTER srcs EXCLUDE REGEX "_(thread|lab|ui)_test\\.cpp$")
@@ -61,7 +73,7 @@ function(tavrin_test_folder folder)
       file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*_${kind}_test.cpp)
       set(exe ${name}_${kind}_tests)
       if(kind STREQUAL "thread")
-        set(labels "unit;threaded")
+        set(labels threaded)
       else()
         set(labels ${kind})
       endif()
@@ -72,18 +84,21 @@ function(tavrin_test_folder folder)
     add_executable(${exe} ${srcs} ${helpers})
     target_link_libraries(${exe} PRIVATE ${A_LINK} GTest::gtest GTest::gmock GTest::gtest_main tavrin_warnings)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${dir})
-    set(env "QT_QPA_PLATFORM=offscreen;AVAHI_COMPAT_NOWARN=1;TAVRIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    # Discovered tests take only single-valued properties: a list loses its
+    # semicolons on the way through the discovery script. The environment the tests
+    # need (offscreen Qt, quiet Avahi) is exported by scripts/test, and the lab tests
+    # find the build and the lab beside their own executable.
     set(extra)
     if(kind STREQUAL "lab")
-      # One lab for all lab tests of this build: brought up by the tavrin_lab
-      # fixture (tests/CMakeLists.txt) and shared through LAB_DIR.
-      list(APPEND env "LAB_DIR=${PROJECT_BINARY_DIR}/lab" "TAVRIN_BUILD_DIR=${PROJECT_BINARY_DIR}")
+      # One lab for all lab tests of this build, brought up by the tavrin_lab fixture.
       set(extra FIXTURES_REQUIRED tavrin_lab)
     endif()
-    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${labels}"
-                         ENVIRONMENT "${env}" ${extra})
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES LABELS ${labels} ${extra})
     if(kind STREQUAL "thread")
       set_property(GLOBAL APPEND PROPERTY TAVRIN_THREADED_TESTS ${exe})
+    elseif(kind STREQUAL "lab")
+      set_property(GLOBAL APPEND PROPERTY TAVRIN_LAB_TESTS ${exe})
     endif()
   endforeach()
 endfunction()

@@ -16,7 +16,7 @@
 #include "app/poll_tick.h"
 #include "app/scan_window_qt.h"
 #include "app/status_lamp_qt.h"
-#include "app/tool_core_qt.h"
+#include "app/tool_core.h"
 #include "platform/ui/message_box.h"
 #include "qt_test_app.h"
 
