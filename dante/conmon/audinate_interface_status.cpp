@@ -397,12 +397,7 @@ aud_error_t audinate_read_interface_status(const audinate_body* body,
         return e;
     }
     out->version = audinate_body_get_version(body);
-    aud_error_t first = AUD_SUCCESS;
-    auto keep = [&first](aud_error_t r) {
-        if (first == AUD_SUCCESS) {
-            first = r;
-        }
-    };
+    first_error keep;
     keep(audinate_interface_status_get_mode(body, &out->mode));
     keep(audinate_interface_status_get_redundancy_flags(body, &out->redundancy_flags));
     uint16_t n = 0;
@@ -438,5 +433,5 @@ aud_error_t audinate_read_interface_status(const audinate_body* body,
         keep(audinate_reboot_get_reboot_domain_name(body, &rec, &p->reboot_domain_name));
     }
     out->port_count = copied;
-    return first;
+    return keep.value;
 }

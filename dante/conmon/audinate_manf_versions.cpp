@@ -182,12 +182,7 @@ aud_error_t audinate_read_manf_versions_status(const audinate_body* body,
         return e;
     }
     out->version = audinate_body_get_version(body);
-    aud_error_t first = AUD_SUCCESS;
-    auto keep = [&first](aud_error_t r) {
-        if (first == AUD_SUCCESS) {
-            first = r;
-        }
-    };
+    first_error keep;
     keep(audinate_manf_versions_get_manufacturer_id(body, out->manufacturer_id));
     keep(audinate_manf_versions_get_model_id(body, out->model_id));
     keep(audinate_manf_versions_get_serial_id(body, out->serial_id));
@@ -200,5 +195,5 @@ aud_error_t audinate_read_manf_versions_status(const audinate_body* body,
     keep(audinate_manf_versions_get_model_name(body, &out->model_name));
     keep(audinate_manf_versions_get_model_version(body, &out->model_version));
     keep(audinate_manf_versions_get_model_version_string(body, &out->model_version_string));
-    return first;
+    return keep.value;
 }

@@ -22,4 +22,15 @@ const char* read_string(const audinate_body* body, size_t offset, size_t limit);
 aud_error_t check_body(const audinate_body* body, const void* out, uint16_t type_a,
                        uint16_t type_b);
 
+// Collects the first failure of a series of field reads; the whole-body readers read
+// every field they can and report what went wrong first.
+struct first_error {
+    aud_error_t value = AUD_SUCCESS;
+    void operator()(aud_error_t r) {
+        if (value == AUD_SUCCESS) {
+            value = r;
+        }
+    }
+};
+
 }  // namespace audinate_detail

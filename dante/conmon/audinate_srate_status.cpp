@@ -116,12 +116,7 @@ aud_error_t audinate_read_srate_status(const audinate_body* body, audinate_srate
     }
     out->version = audinate_body_get_version(body);
     out->type = audinate_body_get_type(body);
-    aud_error_t first = AUD_SUCCESS;
-    auto keep = [&first](aud_error_t r) {
-        if (first == AUD_SUCCESS) {
-            first = r;
-        }
-    };
+    first_error keep;
     keep(audinate_srate_status_get_current(body, &out->current));
     keep(audinate_srate_status_get_reboot(body, &out->reboot));
     keep(audinate_srate_status_get_mode(body, &out->mode));
@@ -136,5 +131,5 @@ aud_error_t audinate_read_srate_status(const audinate_body* body, audinate_srate
         }
     }
     out->available_count = copied;
-    return first;
+    return keep.value;
 }
