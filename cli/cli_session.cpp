@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/poll_tick.h"
+#include "app/core/poll_tick.h"
 
 namespace tavrin::cli {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "app/tool_core.h"
+#include "app/core/tool_core.h"
 #include "protocol/amp_params.h"
 #include "qxapi/dante_wrapper.h"
 

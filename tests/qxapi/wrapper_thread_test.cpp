@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/comm_worker.h"
-#include "app/command_ring.h"
+#include "app/core/comm_worker.h"
+#include "app/core/command_ring.h"
 #include "fake_library.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/amp_sender.h"

@@ -1,0 +1,162 @@
+#pragma once
+// The main window: device information with the connection lamp, the device search
+// and connection controls, the preset controls, the nine tabs with one live page,
+// and the hidden message list every part of the tool writes to.
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "app/core/command_ring.h"
+#include "app/core/discovery_port.h"
+#include "app/window/scan_window_qt.h"
+#include "platform/ui/dialog_builder.h"
+#include "platform/ui/drop_down.h"
+#include "platform/ui/queued_ui_port.h"
+#include "platform/ui/window_timers.h"
+#include "platform/ui_port.h"
+#include "protocol/amp_params.h"
+#include "protocol/link_state.h"
+
+namespace tavrin {
+
+class status_lamp;
+
+// Ids of the main window's controls and timers.
+enum main_control : int {
+    idc_tabs = 102,
+    idc_info_panel = 1002,
+    idc_discovery = 1003,
+    idc_connect = 1004,
+    idc_device_list = 1005,
+    idc_synchronize = 1006,
+    idc_preset_list = 1007,
+    idc_clear = 1012,
+    idc_debug = 1013,
+    idc_message_list = 1014,
+    idc_network = 1219,
+    idc_save_as = 1237,
+    idc_summary = 1238,
+    idc_find_me = 1287,
+    idc_brand_filter = 1292,
+};
+constexpr int discovery_timer_id = 6000;
+constexpr int discovery_period_ms = 6000;
+
+// The tabs, in order, with the template of each page.
+struct tab_entry {
+    const char* caption;
+    int page_template;
+};
+constexpr tab_entry main_tabs[] = {
+    {"Volume", 103},
+    {"Input", 104},
+    {"Parametric EQ", 105},
+    {"Filter", 106},
+    {"Frequency Respond", 107},
+    {"Power", 108},
+    {"Utility", 109},
+    {"Update", 111},
+    {"About", 112},
+};
+constexpr int tab_count = 9;
+
+// Makes the page of a tab inside `parent`; nullptr leaves an empty page of the
+// template's size.
+using page_factory = std::function<QWidget*(int tab, QWidget* parent)>;
+// Fills a secondary window (Network, Save As, Setting Summary) built from its
+// template; may be empty.
+using window_filler = std::function<void(int template_id, QWidget* window)>;
+
+struct main_window_parts {
+    link_flags& flags;
+    selected_device& device;
+    command_ring& ring;
+    amp_params& params;
+    discovery_port& discovery;
+    // Starts the communication worker, giving it the window's port; false ends the
+    // process with exit code 1.
+    std::function<bool(ui_port& port)> start_worker;
+    page_factory pages = {};
+    window_filler fill_window = {};
+};
+
+class main_window : public QWidget, public ui_port {
+    Q_OBJECT
+  public:
+    explicit main_window(main_window_parts parts, QWidget* parent = nullptr);
+    ~main_window() override;
+
+    // False when the worker thread could not be started.
+    bool worker_started() const { return worker_started_; }
+    // The port for every thread: queues calls from other threads to this window.
+    ui_port& port() { return port_; }
+
+    // ui_port, on the UI thread.
+    void log_message(const std::string& text) override;
+    void set_info_text(const std::string& text) override;
+    void invalidate_main_window() override;
+    void invalidate_status_lamp() override;
+    void set_connect_caption(const std::string& caption) override;
+    void start_poll_timer() override;
+    void stop_poll_timer() override;
+    void restart_poll_timer() override;
+    box_answer message_box(const std::string& text, const std::string& caption, box_icon icon,
+                           box_buttons buttons) override;
+
+    // The controls.
+    const built_dialog& controls() const { return built_; }
+    QTabWidget* tabs() const { return tabs_; }
+    QWidget* page_window() const { return page_; }
+    QListWidget* device_list() const { return device_list_; }
+    QListWidget* message_list() const { return message_list_; }
+    QLabel* info_panel() const { return info_panel_; }
+    drop_down* brand_filter() const { return brand_filter_; }
+    status_lamp* lamp() const { return lamp_; }
+    scan_window* scan() const { return scan_; }
+    QWidget* secondary_window(int template_id) const;
+    window_timers& timers() { return timers_; }
+
+    // The actions behind the controls.
+    void discover_devices();
+    void end_of_discovery();
+    void choose_selected_device();
+    void brand_filter_closed(bool chosen);
+    void press_connect();
+    void press_synchronize();
+    void open_secondary(int template_id);
+    brand_rule current_rule() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void build_tabs();
+    void show_page(int tab);
+    void connect_controls();
+    void fill_device_list(const std::vector<std::string>& names);
+    void poll();
+
+    main_window_parts parts_;
+    built_dialog built_;
+    window_timers timers_;
+    queued_ui_port port_;
+    QTabWidget* tabs_ = nullptr;
+    QPointer<QWidget> page_;
+    QListWidget* device_list_ = nullptr;
+    QListWidget* message_list_ = nullptr;
+    QLabel* info_panel_ = nullptr;
+    drop_down* brand_filter_ = nullptr;
+    status_lamp* lamp_ = nullptr;
+    QPointer<scan_window> scan_;
+    QPointer<QWidget> network_window_;
+    QPointer<QWidget> save_as_window_;
+    QPointer<QWidget> summary_window_;
+    bool worker_started_ = false;
+};
+
+}  // namespace tavrin

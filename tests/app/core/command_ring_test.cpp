@@ -1,0 +1,150 @@
+#include "app/core/command_ring.h"
+
+#include <gtest/gtest.h>
+
+#include "worker_fakes.h"
+
+namespace tavrin {
+namespace {
+
+using testing::bytes;
+using testing::make_frame;
+using testing::poll_frame;
+
+class CommandRing : public ::testing::Test {
+  protected:
+    CommandRing() { flags.connect_flag = true; }
+
+    bytes pop() {
+        bytes out(command_ring::slot_size);
+        out.resize(ring.ring_pop_into(out.data(), out.size()));
+        return out;
+    }
+
+    link_flags flags;
+    command_ring ring{flags};
+};
+
+TEST_F(CommandRing, PushBuildsTheFrameFromTheLowBytesOfEachArgument) {
+    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::queued);
+    EXPECT_EQ(pop(), poll_frame());
+
+    // Wider arguments contribute their low 8 bits only; both overloads agree.
+    ring.ring_push(0xC5, 0x10, 0x1FF, -1, 0x30);
+    const uint8_t data[] = {0xFF, 0xFF, 0x30};
+    ring.ring_push(0xC5, 0x10, data, 3);
+    const bytes expected = make_frame(0xC5, 0x10, {0xFF, 0xFF, 0x30});
+    EXPECT_EQ(pop(), expected);
+    EXPECT_EQ(pop(), expected);
+
+    // A command without data is the 8-byte frame.
+    ring.ring_push(0xE5, 0x10);
+    EXPECT_EQ(pop(), make_frame(0xE5, 0x10, {}));
+    EXPECT_TRUE(pop().empty());
+}
+
+TEST_F(CommandRing, FullRingDiscardsTheOldestAndQueuesNothing) {
+    for (int i = 0; i < 999; ++i)
+        ASSERT_EQ(ring.ring_push(0x01, 0x10, i), push_status::queued);
+    EXPECT_EQ(ring.waiting(), 999u);
+
+    EXPECT_EQ(ring.ring_push(0x02, 0x10, 0xAB), push_status::ring_full);
+    EXPECT_EQ(ring.waiting(), 998u);
+    // The oldest (data 0) is gone and the new command was not queued.
+    EXPECT_EQ(pop(), make_frame(0x01, 0x10, {1}));
+    for (int i = 2; i < 999; ++i)
+        ASSERT_EQ(pop(), make_frame(0x01, 0x10, {uint8_t(i)}));
+    EXPECT_TRUE(pop().empty());
+}
+
+TEST_F(CommandRing, OrderSurvivesWrapAround) {
+    int next_in = 0, next_out = 0;
+    for (int round = 0; round < 7; ++round) {
+        for (int i = 0; i < 400; ++i, ++next_in)
+            ring.ring_push(0x01, 0x10, next_in >> 8, next_in);
+        for (int i = 0; i < 400; ++i, ++next_out)
+            ASSERT_EQ(pop(), make_frame(0x01, 0x10, {uint8_t(next_out >> 8), uint8_t(next_out)}));
+    }
+    EXPECT_EQ(ring.waiting(), 0u);
+}
+
+TEST_F(CommandRing, ClearEmptiesEverySlotAndRestartsAtSlotZero) {
+    for (int i = 0; i < 700; ++i)
+        ring.ring_push(0x01, 0x10, i);
+    for (int i = 0; i < 500; ++i)
+        pop();
+    ring.ring_clear();
+    EXPECT_EQ(ring.waiting(), 0u);
+    EXPECT_FALSE(ring.head_waiting());
+    EXPECT_TRUE(pop().empty());
+
+    ring.ring_push(0xE3, 0x11, 0x01);
+    EXPECT_EQ(ring.read_index(), 0u);
+    EXPECT_EQ(ring.write_index(), 1u);
+    EXPECT_EQ(pop(), poll_frame());
+    // Slots 500..699 held stale frames before the clear; none may resurface.
+    for (int i = 0; i < 998; ++i)
+        ring.ring_push(0x02, 0x10, i);
+    for (int i = 0; i < 998; ++i)
+        ASSERT_EQ(pop(), make_frame(0x02, 0x10, {uint8_t(i)}));
+}
+
+TEST_F(CommandRing, PushNeedsAConnectionOrAProbe) {
+    flags.connect_flag = false;
+    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::not_connected);
+    EXPECT_EQ(ring.waiting(), 0u);
+
+    flags.probe_flag = true;
+    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::queued);
+}
+
+TEST_F(CommandRing, VersionGateLetsOnlyThePollThrough) {
+    flags.version_gate = true;
+    EXPECT_EQ(ring.ring_push(0xC1, 0x10, 25), push_status::gated);
+    EXPECT_EQ(ring.waiting(), 0u);
+    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::queued);
+    EXPECT_EQ(pop(), poll_frame());
+}
+
+TEST_F(CommandRing, PutFrameBypassesTheConnectionChecks) {
+    flags.connect_flag = false;
+    flags.version_gate = true;
+    const bytes frame = make_frame(0xC1, 0x10, {1, 2, 3});
+    EXPECT_EQ(ring.ring_put_frame(frame.data(), frame.size()), push_status::queued);
+    EXPECT_EQ(pop(), frame);
+}
+
+TEST_F(CommandRing, PutFrameTakesUpTo1021BytesAndNeverOverwritesAWaitingFrame) {
+    bytes big(command_ring::max_frame);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = uint8_t(i * 7);
+    EXPECT_EQ(ring.ring_put_frame(big.data(), big.size()), push_status::queued);
+    bytes too_big(command_ring::max_frame + 1, 0x55);
+    EXPECT_EQ(ring.ring_put_frame(too_big.data(), too_big.size()), push_status::too_long);
+    EXPECT_EQ(pop(), big);
+
+    // A command whose frame would exceed the slot is refused rather than cut.
+    bytes data(command_ring::max_frame - 7, 0);
+    EXPECT_EQ(ring.ring_push(0x01, 0x10, data.data(), data.size()), push_status::too_long);
+    data.pop_back();
+    EXPECT_EQ(ring.ring_push(0x01, 0x10, data.data(), data.size()), push_status::queued);
+    ring.ring_clear();
+
+    for (int i = 0; i < 999; ++i)
+        ring.ring_push(0x01, 0x10, i);
+    const bytes frame = make_frame(0xC1, 0x10, {9});
+    EXPECT_EQ(ring.ring_put_frame(frame.data(), frame.size()), push_status::ring_full);
+    EXPECT_EQ(ring.waiting(), 999u);
+    EXPECT_EQ(pop(), make_frame(0x01, 0x10, {0}));
+}
+
+TEST_F(CommandRing, PopIntoASmallBufferLeavesTheFrameWaiting) {
+    ring.ring_push(0xE3, 0x11, 0x01);
+    uint8_t small[8];
+    EXPECT_EQ(ring.ring_pop_into(small, sizeof small), 0u);
+    EXPECT_TRUE(ring.head_waiting());
+    EXPECT_EQ(pop(), poll_frame());
+}
+
+}  // namespace
+}  // namespace tavrin

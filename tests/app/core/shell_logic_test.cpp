@@ -1,0 +1,197 @@
+// The window-independent parts of the main window: command line, log lines, the scan
+// text, the lamp colour and what the device controls store and send.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/core/command_ring.h"
+#include "app/core/lamp_colour.h"
+#include "app/core/log_line.h"
+#include "app/core/scan_text.h"
+#include "app/core/shell_actions.h"
+#include "app/core/startup_args.h"
+#include "protocol/amp_params.h"
+
+namespace tavrin {
+namespace {
+
+// "hh:mm:ss   " followed by `text`.
+bool stamped(const std::string& line, const std::string& text) {
+    if (line.size() != 11 + text.size() || line.compare(11, std::string::npos, text) != 0)
+        return false;
+    for (size_t i : {0u, 1u, 3u, 4u, 6u, 7u}) {
+        if (line[i] < '0' || line[i] > '9')
+            return false;
+    }
+    return line[2] == ':' && line[5] == ':' && line.compare(8, 3, "   ") == 0;
+}
+
+command_line parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "tavrin-config");
+    return parse_command_line(static_cast<int>(args.size()), args.data());
+}
+
+TEST(StartupArgs, PositionalArguments) {
+    const command_line none = parse({});
+    EXPECT_EQ(none.args.device_name, "");
+    EXPECT_EQ(none.args.primary, 0u);
+    EXPECT_EQ(none.args.secondary, 0u);
+
+    const command_line all = parse({"Amp-1", "3", "5", "7", "extra"});
+    EXPECT_EQ(all.args.device_name, "Amp-1");
+    EXPECT_EQ(all.args.primary, 3u);
+    EXPECT_EQ(all.args.secondary, 5u);
+    EXPECT_TRUE(all.error.empty());
+}
+
+TEST(StartupArgs, IndexesReadLikeAPlainIntegerConversion) {
+    EXPECT_EQ(read_index("12"), 12u);
+    EXPECT_EQ(read_index("eth0"), 0u);
+    EXPECT_EQ(read_index(""), 0u);
+    EXPECT_EQ(read_index("7abc"), 7u);
+    EXPECT_EQ(read_index(" +4"), 4u);
+    // Only the first five characters count.
+    EXPECT_EQ(read_index("1234567"), 12345u);
+    EXPECT_EQ(read_index("99999"), 99999u);
+    // A negative index names no interface: automatic choice.
+    EXPECT_EQ(read_index("-3"), 0u);
+}
+
+TEST(StartupArgs, LongNamesAreCutAt31Characters) {
+    const std::string name(40, 'x');
+    EXPECT_EQ(parse({name.c_str()}).args.device_name, std::string(31, 'x'));
+    // Characters, not bytes: a two-byte letter is never split.
+    std::string wide;
+    for (int i = 0; i < 40; ++i)
+        wide += "\xc3\xa9";
+    const std::string cut = parse({wide.c_str()}).args.device_name;
+    EXPECT_EQ(cut.size(), 62u);
+    EXPECT_EQ(first_chars("ab\xc3", 5), "ab");
+}
+
+TEST(StartupArgs, ToolOptions) {
+    const command_line version = parse({"--version"});
+    EXPECT_TRUE(version.show_version);
+    const command_line tour = parse({"--tour", "out", "Amp-2"});
+    ASSERT_TRUE(tour.tour_dir);
+    EXPECT_EQ(*tour.tour_dir, "out");
+    EXPECT_EQ(tour.args.device_name, "Amp-2");
+    EXPECT_FALSE(parse({"--tour"}).error.empty());
+}
+
+TEST(LogLine, StampThreeBlanksAndText) {
+    EXPECT_EQ(format_log_line(9, 5, 0, "Connected to Amp-1"), "09:05:00   Connected to Amp-1");
+    EXPECT_EQ(format_log_line(23, 59, 59, ""), "23:59:59   ");
+    const std::string now = log_line_now("x");
+    EXPECT_TRUE(stamped(now, "x")) << now;
+    // The line buffer holds 1024 characters with its terminator.
+    const std::string long_text(2000, 'a');
+    EXPECT_EQ(format_log_line(1, 2, 3, long_text).size(), log_line_max_chars);
+}
+
+TEST(ScanText, CyclesThroughThreeTexts) {
+    scan_text_cycle cycle;
+    std::vector<std::string> seen{cycle.text()};
+    for (int i = 0; i < 6; ++i) {
+        cycle.tick();
+        seen.push_back(cycle.text());
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"Discovering.", "Discovering..", "Discovering...",
+                                              "Discovering.", "Discovering..", "Discovering...",
+                                              "Discovering."}));
+}
+
+TEST(LampColour, FollowsConnectionAndGate) {
+    EXPECT_EQ(lamp_fill(false, false), (rgb{180, 0, 0}));
+    EXPECT_EQ(lamp_fill(false, true), (rgb{180, 0, 0}));
+    EXPECT_EQ(lamp_fill(true, false), (rgb{0, 180, 0}));
+    EXPECT_EQ(lamp_fill(true, true), (rgb{250, 250, 0}));
+}
+
+class ShellActions : public ::testing::Test {
+  protected:
+    std::vector<std::vector<uint8_t>> drain() {
+        std::vector<std::vector<uint8_t>> frames;
+        uint8_t buffer[command_ring::slot_size];
+        while (size_t n = ring.ring_pop_into(buffer, sizeof buffer))
+            frames.emplace_back(buffer, buffer + n);
+        return frames;
+    }
+    shell_refs shell() { return {flags, device, ring, params}; }
+
+    link_flags flags;
+    selected_device device;
+    command_ring ring{flags};
+    amp_params params;
+};
+
+TEST_F(ShellActions, ChoosingNeedsASelectionWhileNotConnected) {
+    EXPECT_EQ(choose_device(shell(), std::nullopt), choose_result::need_selection);
+    EXPECT_FALSE(flags.connect_flag.load());
+    EXPECT_TRUE(device.empty());
+
+    EXPECT_EQ(choose_device(shell(), std::string("Amp-2")), choose_result::chosen);
+    EXPECT_TRUE(flags.connect_flag.load());
+    EXPECT_EQ(device.name(), "Amp-2");
+    // Choosing sends nothing itself: the worker connects.
+    EXPECT_EQ(ring.waiting(), 0u);
+
+    // While connected a double-click on nothing is no error and changes nothing.
+    EXPECT_EQ(choose_device(shell(), std::nullopt), choose_result::chosen);
+    EXPECT_EQ(device.name(), "Amp-2");
+    // Another entry only replaces the name.
+    EXPECT_EQ(choose_device(shell(), std::string("Amp-3")), choose_result::chosen);
+    EXPECT_EQ(device.name(), "Amp-3");
+    EXPECT_FALSE(flags.disconnect_request.load());
+}
+
+TEST_F(ShellActions, ConnectButtonTogglesTheConnection) {
+    EXPECT_TRUE(toggle_connect(shell(), std::nullopt).need_selection);
+    EXPECT_FALSE(flags.connect_flag.load());
+
+    const connect_outcome on = toggle_connect(shell(), std::string("Amp-1"));
+    EXPECT_FALSE(on.need_selection);
+    EXPECT_TRUE(on.empty_list);
+    EXPECT_TRUE(flags.connect_flag.load());
+    EXPECT_EQ(device.name(), "Amp-1");
+
+    // Connected, nothing selected: disconnects and keeps the name for probing.
+    const connect_outcome off = toggle_connect(shell(), std::nullopt);
+    EXPECT_FALSE(off.need_selection);
+    EXPECT_FALSE(off.empty_list);
+    EXPECT_FALSE(flags.connect_flag.load());
+    EXPECT_TRUE(flags.disconnect_request.load());
+    EXPECT_EQ(device.name(), "Amp-1");
+}
+
+TEST_F(ShellActions, SynchronizeForgetsTheMirrorAndPolls) {
+    flags.connect_flag.store(true);
+    flags.missed_polls.store(3);
+    params.set(param_field::master_volume, 42);
+    synchronize(shell());
+    EXPECT_EQ(params.get(param_field::master_volume), 0);
+    EXPECT_EQ(flags.missed_polls.load(), 0u);
+    const auto frames = drain();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], (std::vector<uint8_t>{0x55, 0x11, 0xAA, 0xD5, 0xE3, 0x00, 0x02, 0x01,
+                                               static_cast<uint8_t>(0x55 + 0x11 + 0xAA + 0xD5 +
+                                                                    0xE3 + 0x02 + 0x01)}));
+}
+
+TEST_F(ShellActions, FindMeSendsIdentifyOnlyWhenConnected) {
+    find_me(ring);
+    EXPECT_EQ(ring.waiting(), 0u);
+    flags.connect_flag.store(true);
+    find_me(ring);
+    const auto frames = drain();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][1], 0x10);
+    EXPECT_EQ(frames[0][4], 0x07);
+    EXPECT_EQ(frames[0][6], 3);  // length = data + 1
+    EXPECT_EQ(frames[0][7], 0xF0);
+    EXPECT_EQ(frames[0][8], 0x01);
+}
+
+}  // namespace
+}  // namespace tavrin

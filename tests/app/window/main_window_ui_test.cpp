@@ -1,0 +1,440 @@
+// The main window offscreen: start-up, the message list, tabs and pages, secondary
+// windows, the lamp, the search with its scan window, and the device controls.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <thread>
+
+#include "app/core/lamp_colour.h"
+#include "app/window/main_window_qt.h"
+#include "app/core/poll_tick.h"
+#include "app/window/scan_window_qt.h"
+#include "app/window/status_lamp_qt.h"
+#include "app/core/tool_core.h"
+#include "platform/ui/message_box.h"
+#include "qt_test_app.h"
+
+namespace tavrin {
+namespace {
+
+// "hh:mm:ss   " followed by `text`.
+bool stamped(const std::string& line, const std::string& text) {
+    if (line.size() != 11 + text.size() || line.compare(11, std::string::npos, text) != 0)
+        return false;
+    for (size_t i : {0u, 1u, 3u, 4u, 6u, 7u}) {
+        if (line[i] < '0' || line[i] > '9')
+            return false;
+    }
+    return line[2] == ':' && line[5] == ':' && line.compare(8, 3, "   ") == 0;
+}
+
+class scripted_discovery : public discovery_port {
+  public:
+    void restart_runtime() override { ++restarts; }
+    std::vector<std::string> end_of_scan(brand_rule rule) override {
+        end_rules.push_back(rule);
+        return found;
+    }
+    std::vector<std::string> refill(brand_rule rule) override {
+        refill_rules.push_back(rule);
+        return rule == brand_rule::all ? all : found;
+    }
+    void select_interfaces(uint32_t p, uint32_t s) override {
+        primary = p;
+        secondary = s;
+    }
+
+    int restarts = 0;
+    std::vector<brand_rule> end_rules, refill_rules;
+    std::vector<std::string> found{"Amp-2", "amp-10", "Amp-1"};
+    std::vector<std::string> all{"Zed", "Amp-1", "Other-Device"};
+    uint32_t primary = 0, secondary = 0;
+};
+
+struct shown_box {
+    std::string text, caption;
+    box_icon icon;
+};
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::qt_app();
+        previous_ =
+            set_box_presenter([this](QWidget*, const std::string& text, const std::string& caption,
+                                     box_icon icon, box_buttons) {
+                boxes.push_back({text, caption, icon});
+                return box_answer::ok;
+            });
+    }
+    void TearDown() override {
+        window.reset();
+        set_box_presenter(previous_);
+    }
+    main_window& make() {
+        window = std::make_unique<main_window>(
+            main_window_parts{flags, device, ring, params, discovery, [this](ui_port& port) {
+                                  worker_port = &port;
+                                  return worker_ok;
+                              }});
+        window->show();
+        return *window;
+    }
+    QPushButton* button(int id) { return window->controls().get<QPushButton>(id); }
+    QColor lamp_pixel() {
+        QCoreApplication::processEvents();
+        const QImage image = window->lamp()->grab().toImage();
+        return image.pixelColor(window->lamp()->centre());
+    }
+    QStringList device_names() {
+        QStringList names;
+        for (int i = 0; i < window->device_list()->count(); ++i)
+            names << window->device_list()->item(i)->text();
+        return names;
+    }
+
+    link_flags flags;
+    selected_device device;
+    command_ring ring{flags};
+    amp_params params;
+    scripted_discovery discovery;
+    bool worker_ok = true;
+    ui_port* worker_port = nullptr;
+    std::vector<shown_box> boxes;
+    std::unique_ptr<main_window> window;
+
+  private:
+    box_presenter previous_;
+};
+
+TEST_F(MainWindow, StartsIdleWithTheVolumePage) {
+    main_window& w = make();
+    EXPECT_TRUE(w.worker_started());
+    EXPECT_EQ(worker_port, &w.port());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("TAVRIN-PA22 Config Tool (V3.0R1)"));
+    EXPECT_EQ(w.info_panel()->text(), QStringLiteral("No Device"));
+    EXPECT_EQ(w.device_list()->count(), 0);
+    EXPECT_EQ(lamp_pixel(), QColor(180, 0, 0));
+    EXPECT_TRUE(flags.run_flag.load());
+    EXPECT_FALSE(flags.connect_flag.load());
+    EXPECT_FALSE(flags.probe_flag.load());
+    EXPECT_EQ(ring.waiting(), 0u);
+    EXPECT_FALSE(w.timers().running(poll_timer_id));
+
+    ASSERT_EQ(w.tabs()->count(), tab_count);
+    const QStringList captions{"Volume", "Input",   "Parametric EQ", "Filter", "Frequency Respond",
+                               "Power",  "Utility", "Update",        "About"};
+    for (int i = 0; i < tab_count; ++i)
+        EXPECT_EQ(w.tabs()->tabText(i), captions[i]);
+    EXPECT_EQ(w.tabs()->currentIndex(), 0);
+    ASSERT_NE(w.page_window(), nullptr);
+    EXPECT_EQ(w.page_window()->objectName(), QStringLiteral("page_103"));
+    EXPECT_TRUE(w.page_window()->isVisible());
+    EXPECT_EQ(w.page_window()->size(), dlu_size(w.controls().units, 400, 235));
+
+    EXPECT_EQ(w.brand_filter()->count(), 3);
+    EXPECT_EQ(w.brand_filter()->itemText(0), QStringLiteral("TAVRIN-PA22"));
+    EXPECT_EQ(w.brand_filter()->itemText(1), QStringLiteral("Varnoll AB"));
+    EXPECT_EQ(w.brand_filter()->itemText(2), QStringLiteral("All"));
+    EXPECT_EQ(w.current_rule(), brand_rule::model);
+    EXPECT_FALSE(w.message_list()->isVisible());
+    EXPECT_EQ(discovery.restarts, 0);  // the runtime waits for the first Discovery
+}
+
+TEST_F(MainWindow, WorkerThatCannotStartIsReported) {
+    worker_ok = false;
+    EXPECT_FALSE(make().worker_started());
+}
+
+TEST_F(MainWindow, MessageListKeepsTheHundredNewestOnTop) {
+    main_window& w = make();
+    for (int i = 1; i <= 101; ++i)
+        w.log_message("line " + std::to_string(i));
+    ASSERT_EQ(w.message_list()->count(), 100);
+    const std::string top = w.message_list()->item(0)->text().toStdString();
+    EXPECT_TRUE(stamped(top, "line 101")) << top;
+    EXPECT_TRUE(w.message_list()->item(99)->text().endsWith(QStringLiteral("   line 2")));
+
+    // From another thread the line arrives through the event loop.
+    std::thread other([&] { w.port().log_message("from the worker"); });
+    other.join();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.message_list()->item(0)->text().endsWith(QStringLiteral("   from the worker")));
+    EXPECT_EQ(w.message_list()->count(), 100);
+
+    button(idc_clear)->click();
+    EXPECT_EQ(w.message_list()->count(), 0);
+}
+
+TEST_F(MainWindow, EachTabGetsAFreshPageAndTheOldOneGoesWithItsTimers) {
+    main_window& w = make();
+    QPointer<QWidget> first = w.page_window();
+    w.tabs()->setCurrentIndex(2);
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(w.page_window(), nullptr);
+    EXPECT_EQ(w.page_window()->objectName(), QStringLiteral("page_105"));
+    QPointer<QWidget> eq = w.page_window();
+    w.tabs()->setCurrentIndex(0);
+    EXPECT_TRUE(eq.isNull());
+    EXPECT_NE(w.page_window(), nullptr);
+    EXPECT_EQ(w.page_window()->objectName(), QStringLiteral("page_103"));
+}
+
+TEST_F(MainWindow, PagesComeFromTheFactory) {
+    QPointer<QTimer> page_timer;
+    int made = 0;
+    window = std::make_unique<main_window>(
+        main_window_parts{flags, device, ring, params, discovery, [](ui_port&) { return true; },
+                          [&](int tab, QWidget* parent) -> QWidget* {
+                              ++made;
+                              if (tab != 1)
+                                  return nullptr;
+                              auto* page = new QWidget(parent);
+                              page_timer = new QTimer(page);
+                              page_timer->start(300);
+                              return page;
+                          }});
+    EXPECT_EQ(made, 1);
+    window->tabs()->setCurrentIndex(1);
+    EXPECT_EQ(made, 2);
+    EXPECT_EQ(window->page_window()->objectName(), QStringLiteral("page_104"));
+    ASSERT_FALSE(page_timer.isNull());
+    window->tabs()->setCurrentIndex(5);
+    EXPECT_TRUE(page_timer.isNull());  // the page's timer ended with it
+    EXPECT_EQ(window->page_window()->objectName(), QStringLiteral("page_108"));
+}
+
+TEST_F(MainWindow, SecondaryWindowsExistAtMostOnce) {
+    main_window& w = make();
+    button(idc_network)->click();
+    QWidget* network = w.secondary_window(network_template_id);
+    ASSERT_NE(network, nullptr);
+    EXPECT_EQ(network->windowTitle(), QStringLiteral("Network Interface"));
+    button(idc_network)->click();
+    EXPECT_EQ(w.secondary_window(network_template_id), network);
+    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("window_141")).size(), 1);
+
+    // Closed, it is forgotten and the next press makes a new one.
+    network->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w.secondary_window(network_template_id), nullptr);
+    button(idc_network)->click();
+    EXPECT_NE(w.secondary_window(network_template_id), nullptr);
+
+    button(idc_save_as)->click();
+    button(idc_summary)->click();
+    EXPECT_EQ(w.secondary_window(save_as_template_id)->windowTitle(), QStringLiteral("Save As..."));
+    EXPECT_EQ(w.secondary_window(summary_template_id)->windowTitle(),
+              QStringLiteral("Setting Summary"));
+}
+
+TEST_F(MainWindow, LampFollowsConnectionAndVersionGate) {
+    main_window& w = make();
+    EXPECT_EQ(lamp_pixel(), QColor(180, 0, 0));
+    flags.connect_flag.store(true);
+    w.port().invalidate_status_lamp();
+    EXPECT_EQ(lamp_pixel(), QColor(0, 180, 0));
+    flags.version_gate.store(true);
+    w.port().invalidate_main_window();
+    EXPECT_EQ(lamp_pixel(), QColor(250, 250, 0));
+    // Outline colour at the ellipse's edge.
+    const QImage image = w.lamp()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(w.lamp()->centre().x(), lamp_top - lamp_area_top),
+              QColor(10, 10, 10));
+    // The lamp sits at its window rectangle.
+    EXPECT_EQ(w.lamp()->geometry(), QRect(15, 20, 20, 20));
+}
+
+TEST_F(MainWindow, DiscoveryDisablesTheWindowAndListsWhatTheScanFound) {
+    main_window& w = make();
+    w.device_list()->addItem(QStringLiteral("stale"));
+    button(idc_discovery)->click();
+    EXPECT_EQ(discovery.restarts, 1);
+    EXPECT_EQ(w.device_list()->count(), 0);
+    EXPECT_FALSE(w.isEnabled());
+    ASSERT_NE(w.scan(), nullptr);
+    EXPECT_TRUE(w.scan()->isVisible());
+    EXPECT_TRUE(w.timers().running(discovery_timer_id));
+    EXPECT_EQ(w.timers().period(discovery_timer_id), 6000);
+
+    // Centred over the main window.
+    const QRect outer = w.frameGeometry();
+    EXPECT_EQ(w.scan()->pos(), QPoint(outer.x() + (outer.width() - w.scan()->width()) / 2,
+                                      outer.y() + (outer.height() - w.scan()->height()) / 2));
+
+    // The text counts dots once a second.
+    scan_window* scan = w.scan();
+    EXPECT_EQ(scan->text(), QStringLiteral("Discovering."));
+    EXPECT_EQ(scan->timers().period(1000), 1000);
+    QStringList texts;
+    for (int i = 0; i < 4; ++i) {
+        scan->timers().fire(1000);
+        texts << scan->text();
+    }
+    EXPECT_EQ(texts,
+              (QStringList{"Discovering..", "Discovering...", "Discovering.", "Discovering.."}));
+
+    QPointer<scan_window> gone = scan;
+    w.timers().fire(discovery_timer_id);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(w.scan(), nullptr);
+    EXPECT_FALSE(w.timers().running(discovery_timer_id));
+    ASSERT_EQ(discovery.end_rules.size(), 1u);
+    EXPECT_EQ(discovery.end_rules[0], brand_rule::model);
+    EXPECT_EQ(device_names(), (QStringList{"Amp-1", "amp-10", "Amp-2"}));
+    EXPECT_EQ(w.device_list()->currentRow(), 0);
+    EXPECT_TRUE(w.device_list()->item(0)->isSelected());
+}
+
+TEST_F(MainWindow, EmptyScanSelectsNothing) {
+    discovery.found.clear();
+    main_window& w = make();
+    w.discover_devices();
+    w.timers().fire(discovery_timer_id);
+    EXPECT_EQ(w.device_list()->count(), 0);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainWindow, BrandFilterRefillsWithTheNewRule) {
+    main_window& w = make();
+    drop_down* filter = w.brand_filter();
+    filter->showPopup();
+    filter->setCurrentIndex(2);
+    filter->hidePopup();
+    emit filter->activated(2);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(discovery.refill_rules.size(), 1u);
+    EXPECT_EQ(discovery.refill_rules[0], brand_rule::all);
+    EXPECT_EQ(device_names(), (QStringList{"Amp-1", "Other-Device", "Zed"}));
+    EXPECT_TRUE(w.device_list()->selectedItems().isEmpty());
+
+    // Closing without a choice leaves the list alone.
+    filter->showPopup();
+    filter->hidePopup();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(discovery.refill_rules.size(), 1u);
+
+    filter->showPopup();
+    filter->setCurrentIndex(1);
+    filter->hidePopup();
+    emit filter->activated(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(discovery.refill_rules.back(), brand_rule::maker);
+}
+
+TEST_F(MainWindow, DoubleClickWithoutSelectionAsksForOne) {
+    main_window& w = make();
+    QTest::mouseDClick(w.device_list()->viewport(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Please select a device.");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].icon, box_icon::error);
+    EXPECT_FALSE(flags.connect_flag.load());
+    EXPECT_TRUE(device.empty());
+}
+
+TEST_F(MainWindow, DoubleClickOnAnEntryChoosesItWithoutRepaintingTheLamp) {
+    main_window& w = make();
+    w.discover_devices();
+    w.timers().fire(discovery_timer_id);
+    QListWidget* list = w.device_list();
+    const QRect second = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second.center());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(flags.connect_flag.load());
+    EXPECT_EQ(device.name(), "amp-10");
+    EXPECT_EQ(ring.waiting(), 0u);  // the worker connects, not the click
+}
+
+TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
+    main_window& w = make();
+    button(idc_connect)->click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Please select a device.");
+
+    w.discover_devices();
+    w.timers().fire(discovery_timer_id);
+    button(idc_connect)->click();
+    EXPECT_TRUE(flags.connect_flag.load());
+    EXPECT_EQ(device.name(), "Amp-1");
+    EXPECT_EQ(w.device_list()->count(), 0);
+
+    // The worker's caption change arrives from its thread.
+    std::thread worker([&] { w.port().set_connect_caption("Disconnect"); });
+    worker.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(button(idc_connect)->text(), QStringLiteral("Disconnect"));
+
+    flags.missed_polls.store(2);
+    button(idc_synchronize)->click();
+    EXPECT_EQ(flags.missed_polls.load(), 0u);
+    EXPECT_TRUE(w.timers().running(poll_timer_id));
+    EXPECT_EQ(w.timers().period(poll_timer_id), 5000);
+    EXPECT_EQ(ring.waiting(), 1u);
+
+    button(idc_find_me)->click();
+    EXPECT_EQ(ring.waiting(), 2u);
+
+    button(idc_connect)->click();
+    EXPECT_FALSE(flags.connect_flag.load());
+    EXPECT_TRUE(flags.disconnect_request.load());
+}
+
+TEST_F(MainWindow, PollTimerRunsThePollProcedure) {
+    main_window& w = make();
+    device.set_name("Amp-1");
+    w.port().start_poll_timer();
+    EXPECT_TRUE(w.timers().running(poll_timer_id));
+    w.timers().fire(poll_timer_id);
+    EXPECT_TRUE(flags.probe_flag.load());  // not connected: probing the remembered name
+    EXPECT_EQ(ring.waiting(), 1u);
+    w.port().stop_poll_timer();
+    EXPECT_FALSE(w.timers().running(poll_timer_id));
+}
+
+TEST_F(MainWindow, InfoTextFromTheAnswerHandling) {
+    main_window& w = make();
+    std::thread worker([&] { w.port().set_info_text("Firmware Version Error"); });
+    worker.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.info_panel()->text(), QStringLiteral("Firmware Version Error"));
+}
+
+// The interface arguments reach the wrapper's selection: equal indexes give one
+// interface, 0 first keeps the automatic choice.
+TEST(StartupInterfaces, ArgumentsReachTheBrowseSelection) {
+    library_calls library;
+    dante_wrapper wrapper(library);
+    wrapper_discovery discovery(wrapper);
+
+    discovery.select_interfaces(3, 3);
+    db_browse_config_t config = wrapper.iface_selection();
+    EXPECT_EQ(config.num_networks, 1u);
+    EXPECT_EQ(config.interface_indexes[0], 3u);
+
+    discovery.select_interfaces(3, 5);
+    config = wrapper.iface_selection();
+    EXPECT_EQ(config.num_networks, 2u);
+    EXPECT_EQ(config.interface_indexes[0], 3u);
+    EXPECT_EQ(config.interface_indexes[1], 5u);
+
+    discovery.select_interfaces(0, 5);
+    db_browse_config_t automatic{};
+    db_browse_config_init(&automatic);
+    config = wrapper.iface_selection();
+    EXPECT_EQ(config.num_networks, automatic.num_networks);
+    EXPECT_EQ(config.interface_indexes[0], automatic.interface_indexes[0]);
+}
+
+}  // namespace
+}  // namespace tavrin
