@@ -3,11 +3,9 @@
 // implements it with queued calls to the UI thread; tests record the calls.
 #include <string>
 
-namespace tavrin {
+#include "app/core/app_events.h"
 
-enum class box_icon { error, warning, information, question };
-enum class box_buttons { ok, ok_cancel, yes_no };
-enum class box_answer { ok, cancel, yes, no };
+namespace tavrin {
 
 class ui_port {
   public:
