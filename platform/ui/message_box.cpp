@@ -20,6 +20,8 @@ QMessageBox::Icon icon_of(box_icon icon) {
             return QMessageBox::Information;
         case box_icon::question:
             return QMessageBox::Question;
+        case box_icon::none:
+            break;
     }
     return QMessageBox::NoIcon;
 }
