@@ -1,8 +1,8 @@
-// The dialog templates. Pages and windows that are not built yet carry their frame
-// only; their controls are added here as they come.
+// The main window and the scan window; the pages and secondary windows have a file
+// each (page_templates.h).
 #include <array>
 
-#include "resources/dialog_template.h"
+#include "resources/page_templates.h"
 
 namespace tavrin {
 namespace {
@@ -39,35 +39,34 @@ constexpr auto scan_controls = std::to_array<dialog_control>({
     {1220, k::static_text, "Scanning.", 7, 12, 125, 10, style_centre},
 });
 
-constexpr auto page_controls = std::array<dialog_control, 0>{};
-
-constexpr std::array templates = {
-    dialog_template{main_template_id, template_kind::window, "TAVRIN-PA22 Config Tool (V3.0R1)",
-                    595, 279, main_controls},
-    dialog_template{scan_template_id, template_kind::captionless, "", 139, 33, scan_controls},
-    dialog_template{103, template_kind::page, "", 400, 235, page_controls},
-    dialog_template{104, template_kind::page, "", 400, 235, page_controls},
-    dialog_template{105, template_kind::page, "", 400, 235, page_controls},
-    dialog_template{106, template_kind::page, "", 401, 235, page_controls},
-    dialog_template{107, template_kind::page, "", 401, 235, page_controls},
-    dialog_template{108, template_kind::page, "", 400, 235, page_controls},
-    dialog_template{109, template_kind::page, "", 400, 235, page_controls},
-    dialog_template{111, template_kind::page, "", 400, 235, page_controls},
-    dialog_template{112, template_kind::page, "", 401, 235, page_controls},
-    dialog_template{network_template_id, template_kind::window, "Network Interface", 309, 176,
-                    page_controls},
-    dialog_template{save_as_template_id, template_kind::window, "Save As...", 135, 67,
-                    page_controls},
-    dialog_template{summary_template_id, template_kind::window, "Setting Summary", 451, 264,
-                    page_controls},
-};
+constexpr dialog_template main_template{
+    main_template_id, template_kind::window, "TAVRIN-PA22 Config Tool (V3.0R1)", 595, 279,
+    main_controls};
+constexpr dialog_template scan_template{scan_template_id, template_kind::captionless, "", 139, 33,
+                                        scan_controls};
 
 }  // namespace
 
 const dialog_template* find_template(int id) {
-    for (const dialog_template& t : templates) {
-        if (t.id == id)
-            return &t;
+    static const dialog_template* const all[] = {
+        &main_template,
+        &scan_template,
+        &volume_page_template,
+        &input_page_template,
+        &peq_page_template,
+        &filter_page_template,
+        &freq_respond_page_template,
+        &power_page_template,
+        &utility_page_template,
+        &update_page_template,
+        &about_page_template,
+        &network_window_template,
+        &save_as_window_template,
+        &summary_window_template,
+    };
+    for (const dialog_template* t : all) {
+        if (t->id == id)
+            return t;
     }
     return nullptr;
 }
