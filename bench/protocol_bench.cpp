@@ -4,8 +4,8 @@
 #include <array>
 #include <vector>
 
+#include "app/core/answer_apply.h"
 #include "platform/time_source.h"
-#include "platform/ui_port.h"
 #include "protocol/amp_params.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/answer_mailbox.h"
@@ -19,27 +19,6 @@ namespace {
 
 using namespace tavrin;
 
-std::vector<uint8_t> segment(const std::vector<uint8_t>& frame, size_t offset, size_t n,
-                             uint8_t id) {
-    std::vector<uint8_t> s{0x55,
-                           0x01,
-                           0xAA,
-                           0xD5,
-                           segment_code,
-                           static_cast<uint8_t>((n + 7) >> 8),
-                           static_cast<uint8_t>(n + 7),
-                           id,
-                           0,
-                           static_cast<uint8_t>(frame.size() >> 8),
-                           static_cast<uint8_t>(frame.size()),
-                           static_cast<uint8_t>(offset >> 8),
-                           static_cast<uint8_t>(offset)};
-    s.insert(s.end(), frame.begin() + static_cast<long>(offset),
-             frame.begin() + static_cast<long>(offset + n));
-    s.push_back(frame_checksum(s.data(), s.size()));
-    return s;
-}
-
 // One command the way it travels: built, turned into hex text, parsed back into
 // bytes, and read by the answer parser.
 void BM_FrameHexParseRoundTrip(benchmark::State& state) {
@@ -47,8 +26,7 @@ void BM_FrameHexParseRoundTrip(benchmark::State& state) {
     link_flags flags;
     selected_device device;
     device.set_name("PA22");
-    null_ui_port ui;
-    answer_parser parser(params, flags, device, ui);
+    answer_parser parser;
     const amp_command command = cmd::location("Hall B");
     std::array<uint8_t, 64> frame{};
     std::string text;
@@ -60,8 +38,7 @@ void BM_FrameHexParseRoundTrip(benchmark::State& state) {
         append_hex_text(text, frame.data(), size);
         size_t parsed = 0;
         parse_hex_text(text, binary, parsed);
-        parser.parse_answer(binary.data(), parsed);
-        benchmark::DoNotOptimize(binary.data());
+        benchmark::DoNotOptimize(parser.parse_answer(binary.data(), parsed));
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -76,8 +53,9 @@ void BM_Reassembly520(benchmark::State& state) {
     fake_time clock;
     amp_receiver receiver(device, mailbox, clock);
     const auto frame = frames::parameter_write(param_block{});
-    const auto a = segment(frame, 0, 400, 7);
-    const auto b = segment(frame, 400, 120, 7);
+    const auto segments = build_segments(frame.data(), frame.size(), 7, 400);
+    const auto& a = segments[0];
+    const auto& b = segments[1];
     std::vector<uint8_t> out(answer_mailbox::capacity);
     for (auto _ : state) {
         receiver.on_amp_message("PA22", a.data(), a.size());
@@ -95,8 +73,8 @@ void BM_ParserThroughput(benchmark::State& state) {
     link_flags flags;
     selected_device device;
     device.set_name("PA22");
-    null_ui_port ui;
-    answer_parser parser(params, flags, device, ui);
+    null_app_events events;
+    answer_parser parser;
     param_block one{}, two{};
     one[508] = two[508] = 24;
     two[0] = 1;
@@ -105,7 +83,8 @@ void BM_ParserThroughput(benchmark::State& state) {
     size_t i = 0;
     for (auto _ : state) {
         const auto& f = answers[i++ & 1];
-        parser.parse_answer(f.data(), f.size());
+        if (const auto answer = parser.parse_answer(f.data(), f.size()))
+            apply_answer(*answer, {params, flags, device, events});
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(answers[0].size()));
 }

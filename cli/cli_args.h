@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "qxapi/discovery_flow.h"
+#include "app/core/brand_rule.h"
 
 namespace tavrin::cli {
 

@@ -67,7 +67,7 @@ int run_discover(const cli_args& args) {
     attach_log(session, args);
     session.wrapper().select_interfaces(args.primary, args.secondary);
     const std::vector<std::string> names =
-        discover_devices(session.wrapper(), system_time(), args.brand);
+        discover_devices(session.wrapper(), system_time(), args.brand, session.events());
     for (const std::string& name : names)
         std::printf("%s\n", name.c_str());
     std::fflush(stdout);
@@ -81,16 +81,16 @@ int run_show(const cli_args& args) {
     attach_log(session, args);
     open_connection(session, args);
     const auto deadline = started + std::chrono::milliseconds(show_wait_ms);
-    while (!session.ui().info_text() && std::chrono::steady_clock::now() < deadline)
+    while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
         session.pump(5);
-    if (args.verbose && session.ui().info_text()) {
+    if (args.verbose && session.events().info_text()) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - started)
                             .count();
         std::lock_guard lock(output_mutex);
         std::fprintf(stderr, "first full answer after %lld ms\n", static_cast<long long>(ms));
     }
-    const std::optional<std::string> info = session.ui().info_text();
+    const std::optional<std::string> info = session.events().info_text();
     const bool gated = session.flags().version_gate.load();
     const std::vector<field_value> fields = session.params().list_fields();
     session.stop();
@@ -114,7 +114,7 @@ int run_watch(const cli_args& args) {
     install_interrupt_handler();
     cli_session session;
     attach_log(session, args);
-    session.ui().on_line(print_stamped);
+    session.events().on_line(print_stamped);
     open_connection(session, args);
     const uint64_t limit_ms = uint64_t{args.seconds} * 1000;
     uint64_t waited = 0;

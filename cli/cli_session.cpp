@@ -7,7 +7,7 @@
 
 namespace tavrin::cli {
 
-void cli_ui::log_message(const std::string& text) {
+void cli_events::log_line(const std::string& text) {
     line_fn fn;
     {
         std::lock_guard lock(mutex_);
@@ -17,41 +17,42 @@ void cli_ui::log_message(const std::string& text) {
         fn(text);
 }
 
-void cli_ui::set_info_text(const std::string& text) {
+void cli_events::info_changed(const std::string& text) {
     std::lock_guard lock(mutex_);
     info_ = text;
 }
 
-void cli_ui::start_poll_timer() {
+void cli_events::start_timer() {
     timer_start_.store(time_.now_ms());
     timer_on_.store(true);
 }
 
-void cli_ui::stop_poll_timer() {
-    timer_on_.store(false);
+void cli_events::poll_timer(poll_timer_action action) {
+    if (action == poll_timer_action::stop)
+        timer_on_.store(false);
+    else
+        start_timer();
 }
 
-void cli_ui::restart_poll_timer() {
-    start_poll_timer();
+box_answer cli_events::ask(const question& q) {
+    if (q.caption.empty())
+        std::fprintf(stderr, "%s\n", q.text.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", q.caption.c_str(), q.text.c_str());
+    return default_answer(q.buttons);
 }
 
-box_answer cli_ui::message_box(const std::string& text, const std::string& caption, box_icon,
-                               box_buttons) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    return box_answer::ok;
-}
-
-void cli_ui::on_line(line_fn fn) {
+void cli_events::on_line(line_fn fn) {
     std::lock_guard lock(mutex_);
     line_ = std::move(fn);
 }
 
-std::optional<std::string> cli_ui::info_text() const {
+std::optional<std::string> cli_events::info_text() const {
     std::lock_guard lock(mutex_);
     return info_;
 }
 
-bool cli_ui::poll_due() {
+bool cli_events::poll_due() {
     if (!timer_on_.load())
         return false;
     uint32_t start = timer_start_.load();
@@ -62,8 +63,8 @@ bool cli_ui::poll_due() {
     return true;
 }
 
-cli_session::cli_session() : ui_(system_time()), core_(system_time()) {
-    core_.attach_ui(&ui_);
+cli_session::cli_session() : events_(system_time()), core_(system_time()) {
+    core_.attach_events(&events_);
 }
 
 cli_session::~cli_session() {
@@ -97,7 +98,7 @@ bool cli_session::connect(const std::string& name) {
 void cli_session::pump(uint32_t ms) {
     const uint32_t start = core_.time.now_ms();
     while (core_.time.now_ms() - start < ms) {
-        if (ui_.poll_due())
+        if (events_.poll_due())
             poll_tick(core_.flags, core_.device, core_.ring);
         core_.time.sleep_ms(std::min<uint32_t>(ms, 10));
     }
@@ -105,7 +106,7 @@ void cli_session::pump(uint32_t ms) {
 
 void cli_session::stop() {
     core_.stop();
-    core_.attach_ui(nullptr);
+    core_.attach_events(nullptr);
 }
 
 }  // namespace tavrin::cli

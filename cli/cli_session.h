@@ -18,22 +18,21 @@
 
 namespace tavrin::cli {
 
-class cli_ui : public ui_port {
+class cli_events : public app_events {
   public:
     using line_fn = std::function<void(const std::string& text)>;
 
-    explicit cli_ui(time_source& time) : time_(time) {}
+    explicit cli_events(time_source& time) : time_(time) {}
 
-    void log_message(const std::string& text) override;
-    void set_info_text(const std::string& text) override;
-    void invalidate_main_window() override {}
-    void invalidate_status_lamp() override {}
-    void set_connect_caption(const std::string&) override {}
-    void start_poll_timer() override;
-    void stop_poll_timer() override;
-    void restart_poll_timer() override;
-    box_answer message_box(const std::string& text, const std::string& caption, box_icon,
-                           box_buttons) override;
+    void log_line(const std::string& text) override;
+    void link_changed(bool) override {}
+    void info_changed(const std::string& text) override;
+    void state_changed() override {}
+    void poll_timer(poll_timer_action action) override;
+    box_answer ask(const question& q) override;
+    void update_running(bool) override {}
+    void update_progress(uint32_t, uint32_t) override {}
+    void update_status(const std::string&) override {}
 
     void on_line(line_fn fn);
     // The latest info text once one has been set.
@@ -42,6 +41,8 @@ class cli_ui : public ui_port {
     bool poll_due();
 
   private:
+    void start_timer();
+
     time_source& time_;
     mutable std::mutex mutex_;
     line_fn line_;
@@ -56,7 +57,7 @@ class cli_session {
     ~cli_session();
 
     dante_wrapper& wrapper() { return core_.wrapper; }
-    cli_ui& ui() { return ui_; }
+    cli_events& events() { return events_; }
     link_flags& flags() { return core_.flags; }
     amp_params& params() { return core_.params; }
 
@@ -72,7 +73,7 @@ class cli_session {
     void stop();
 
   private:
-    cli_ui ui_;
+    cli_events events_;
     tool_core core_;
 };
 

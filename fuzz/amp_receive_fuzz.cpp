@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/core/answer_apply.h"
 #include "platform/time_source.h"
-#include "platform/ui_port.h"
 #include "protocol/amp_params.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/answer_mailbox.h"
@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     amp_receiver receiver(device, mailbox, clock);
     amp_params params;
     link_flags flags;
-    null_ui_port ui;
-    answer_parser parser(params, flags, device, ui);
+    null_app_events events;
+    answer_parser parser;
     std::vector<uint8_t> taken(answer_mailbox::capacity);
 
     size_t pos = 0;
@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t got = mailbox.take(taken.data());
         if (got > answer_mailbox::capacity)
             std::abort();
-        parser.parse_answer(taken.data(), got);
+        if (const auto answer = parser.parse_answer(taken.data(), got))
+            apply_answer(*answer, {params, flags, device, events});
     }
     return 0;
 }

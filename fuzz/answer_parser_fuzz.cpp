@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/ui_port.h"
+#include "app/core/answer_apply.h"
 #include "protocol/amp_params.h"
 #include "protocol/answer_parser.h"
 #include "protocol/link_state.h"
@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     link_flags flags;
     selected_device device;
     device.set_name("PA22");
-    null_ui_port ui;
-    answer_parser parser(params, flags, device, ui);
+    null_app_events events;
+    answer_parser parser;
 
     size_t pos = 0;
     while (pos < size) {
@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             n = 600;
         if (n > size - pos)
             n = size - pos;
-        parser.parse_answer(data + pos, n);
+        if (const auto answer = parser.parse_answer(data + pos, n))
+            apply_answer(*answer, {params, flags, device, events});
         pos += n;
         // Dispatch always returns the parser to its start state.
         if (parser.state() < 0 || parser.state() > 8)

@@ -328,6 +328,16 @@ class amp_params {
     std::atomic<bool> record_changed_{false};
 };
 
+// The amplifier's firmware build date as one number:
+// year * 8760 + month * 720 + day * 24 + hour.
+constexpr uint32_t firmware_date_value(uint8_t year, uint8_t month, uint8_t day, uint8_t hour) {
+    return ((uint32_t{year} * 365 + uint32_t{month} * 30 + day) * 24) + hour;
+}
+// Firmware built at or before 21-11-17 hour 0 is too old for this tool.
+constexpr uint32_t min_firmware_date = 192289;
+// The block of a full parameter answer: data bytes + 1.
+constexpr uint16_t full_parameter_length = amp_params_size + 1;
+
 // Decodes one field from a whole block (used by listings and by code holding a copy).
 int field_value_in(const param_block& block, param_field f, size_t index = 0);
 

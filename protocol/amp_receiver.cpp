@@ -2,21 +2,9 @@
 
 #include <algorithm>
 
-#include "protocol/byte_view.h"
 #include "protocol/frame.h"
 
 namespace tavrin {
-namespace {
-
-// Offsets within a segment frame.
-constexpr size_t seg_length = 5;
-constexpr size_t seg_transfer_id = 7;
-constexpr size_t seg_total = 9;
-constexpr size_t seg_offset = 11;
-constexpr size_t seg_piece = 13;
-constexpr uint16_t seg_length_overhead = 7;
-
-}  // namespace
 
 amp_receiver::amp_receiver(selected_device& device, answer_mailbox& mailbox, time_source& clock)
     : device_(device), mailbox_(mailbox), clock_(clock) {}
@@ -25,28 +13,29 @@ receive_status amp_receiver::on_amp_message(const char* sender_name, const uint8
                                             size_t size) {
     if (!device_.matches_copy(sender_name))
         return receive_status::wrong_sender;
-    const byte_view view(body, size);
-    uint16_t length = 0;
-    if (view.size() < 7 || !view.be16(5, length))
-        return receive_status::too_short;
-    if (view.size() != size_t{length} + 7)
-        return receive_status::bad_length;
-    if (size != 7 && frame_checksum(body, size - 1) != body[size - 1]) {
-        return receive_status::bad_checksum;
+    frame_view frame;
+    switch (decode_frame(body, size, frame)) {
+        case frame_status::ok:
+            break;
+        case frame_status::bad_length:
+            return receive_status::bad_length;
+        case frame_status::bad_checksum:
+            return receive_status::bad_checksum;
+        default:
+            return receive_status::too_short;
     }
     accept_answer(body, size);
     return receive_status::accepted;
 }
 
 void amp_receiver::accept_answer(const uint8_t* body, size_t size) {
-    const byte_view view(body, size);
-    uint8_t code = 0;
-    if (!view.u8(4, code)) {
+    frame_view frame;
+    if (decode_frame(body, size, frame) != frame_status::ok) {
         dropped_.fetch_add(1);
         return;
     }
-    if (code == segment_code) {
-        accept_segment(body, size);
+    if (frame.code == segment_code) {
+        accept_segment(frame);
         return;
     }
     if (!mailbox_.fill(body, size))
@@ -59,47 +48,41 @@ void amp_receiver::reset_transfer(uint8_t transfer_id) {
     covered_.reset();
 }
 
-void amp_receiver::accept_segment(const uint8_t* body, size_t size) {
-    const byte_view view(body, size);
-    uint16_t length = 0, total = 0, offset = 0;
-    uint8_t transfer_id = 0;
-    byte_view piece(nullptr, 0);
+void amp_receiver::accept_segment(const frame_view& frame) {
     // A piece that would not fit segment_buffer is dropped before it touches the
     // reassembly state; so is a segment with id 0, which means "no transfer".
-    if (!view.be16(seg_length, length) || length < seg_length_overhead ||
-        !view.u8(seg_transfer_id, transfer_id) || transfer_id == 0 ||
-        !view.be16(seg_total, total) || !view.be16(seg_offset, offset) ||
-        !view.sub(seg_piece, length - seg_length_overhead, piece) || total == 0 ||
-        total > segment_buffer_size || size_t{offset} + piece.size() > segment_buffer_size) {
+    segment_view segment;
+    if (decode_segment(frame, segment_buffer_size, segment) != frame_status::ok) {
         dropped_.fetch_add(1);
         return;
     }
 
     const uint32_t now = clock_.now_ms();
     if (static_cast<uint32_t>(now - state_.last_tick) > segment_gap_ms) {
-        reset_transfer(transfer_id);
+        reset_transfer(segment.transfer_id);
     } else if (state_.transfer_id == 0) {
-        reset_transfer(transfer_id);
-    } else if (state_.transfer_id != transfer_id) {
+        reset_transfer(segment.transfer_id);
+    } else if (state_.transfer_id != segment.transfer_id) {
         return;
     }
     state_.last_tick = now;
 
-    std::copy(piece.data(), piece.data() + piece.size(), segment_buffer_.begin() + offset);
-    for (size_t i = 0; i < piece.size(); ++i)
-        covered_.set(offset + i);
-    state_.received += static_cast<uint32_t>(piece.size());
+    std::copy(segment.piece, segment.piece + segment.piece_size,
+              segment_buffer_.begin() + segment.offset);
+    for (size_t i = 0; i < segment.piece_size; ++i)
+        covered_.set(segment.offset + i);
+    state_.received += static_cast<uint32_t>(segment.piece_size);
 
-    if (state_.received != total)
+    if (state_.received != segment.total)
         return;
     // The count alone would accept overlapping pieces that leave a gap; deliver the
     // frame only when every byte of it arrived in this transfer.
     bool complete = true;
-    for (size_t i = 0; i < total && complete; ++i)
+    for (size_t i = 0; i < segment.total && complete; ++i)
         complete = covered_.test(i);
     if (!complete) {
         dropped_.fetch_add(1);
-    } else if (!mailbox_.fill(segment_buffer_.data(), total)) {
+    } else if (!mailbox_.fill(segment_buffer_.data(), segment.total)) {
         dropped_.fetch_add(1);
     }
     reset_transfer(0);

@@ -9,6 +9,7 @@
 
 #include "platform/time_source.h"
 #include "protocol/answer_mailbox.h"
+#include "protocol/frame.h"
 #include "protocol/link_state.h"
 
 namespace tavrin {
@@ -45,7 +46,7 @@ class amp_receiver {
     segment_state state() const { return state_; }
 
   private:
-    void accept_segment(const uint8_t* body, size_t size);
+    void accept_segment(const frame_view& frame);
     void reset_transfer(uint8_t transfer_id);
 
     selected_device& device_;

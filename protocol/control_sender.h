@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/hex_text.h"
+
 namespace tavrin {
 
 // The 8-byte ConMon vendor id field: the letters and zero padding.
@@ -22,6 +24,17 @@ class control_sender {
                              size_t size) = 0;
     // The library's text for an error code, for the log line.
     virtual std::string error_text(int code) = 0;
+};
+
+// The error of a send that never reached the library (no such device, no client).
+constexpr int send_not_attempted = -1;
+
+// How one send ended: refused before sending (`check`), or the library's code.
+struct send_result {
+    hex_send_check check = hex_send_check::ok;
+    int error = 0;  // the library's code when check is ok; 0 = sent
+
+    bool sent() const { return check == hex_send_check::ok && error == 0; }
 };
 
 }  // namespace tavrin

@@ -81,3 +81,42 @@ hex_status parse_hex_text(std::string_view text, hex_binary_buffer& out, size_t&
 }
 
 }  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+bool equals_none_ignoring_case(std::string_view name) {
+    if (name.size() != 4)
+        return false;
+    constexpr std::string_view none = "none";
+    for (size_t i = 0; i < 4; ++i) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != none[i])
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+hex_send_check prepare_hex_send(std::string_view device_name, std::string_view text,
+                                hex_binary_buffer& body, size_t& size) {
+    size = 0;
+    if (text.empty())
+        return hex_send_check::no_message_data;
+    if (!device_name.empty() && equals_none_ignoring_case(device_name))
+        return hex_send_check::gateway_name;
+    switch (parse_hex_text(text, body, size)) {
+        case hex_status::ok:
+            return hex_send_check::ok;
+        case hex_status::too_many_tokens:
+            return hex_send_check::too_many_tokens;
+        case hex_status::empty:
+            break;
+    }
+    return hex_send_check::unreadable;
+}
+
+}  // namespace tavrin

@@ -28,3 +28,20 @@ void append_hex_text(std::string& out, const uint8_t* bytes, size_t size);
 hex_status parse_hex_text(std::string_view text, hex_binary_buffer& out, size_t& size);
 
 }  // namespace tavrin
+
+namespace tavrin {
+
+// What stops a hex text before it reaches the ConMon send.
+enum class hex_send_check {
+    ok,
+    no_message_data,  // the text is empty
+    gateway_name,     // addressed to "None" (any case): no gateway to send through
+    too_many_tokens,  // more bytes than the binary buffer holds
+    unreadable,       // no token at all
+};
+
+// The checks of a send in their order, then the parse into `body`.
+hex_send_check prepare_hex_send(std::string_view device_name, std::string_view text,
+                                hex_binary_buffer& body, size_t& size);
+
+}  // namespace tavrin

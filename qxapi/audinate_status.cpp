@@ -290,9 +290,9 @@ void dante_wrapper::decode_manf_versions(const std::string& sender, const uint8_
 // ---------------------------------------------------------------------------
 // Requests of the device search (user-interface thread)
 
-int dante_wrapper::request_manf_versions(const std::string& device_name) {
+send_result dante_wrapper::request_manf_versions(const std::string& device_name) {
     if (!has_node(device_name))
-        return send_not_attempted;
+        return {hex_send_check::ok, send_not_attempted};
     uint8_t query[AUDINATE_SHORT_QUERY_SIZE];
     size_t size = 0;
     audinate_build_short_query(query, sizeof query, AUDINATE_TYPE_MANF_VERSIONS_QUERY,
@@ -303,9 +303,9 @@ int dante_wrapper::request_manf_versions(const std::string& device_name) {
     return send_audinate(device_name, text);
 }
 
-int dante_wrapper::request_interface(const std::string& device_name) {
+send_result dante_wrapper::request_interface(const std::string& device_name) {
     if (!has_node(device_name))
-        return send_not_attempted;
+        return {hex_send_check::ok, send_not_attempted};
     uint8_t query[AUDINATE_INTERFACE_QUERY_SIZE];
     size_t size = 0;
     audinate_build_interface_query(query, sizeof query, 0, &size);
@@ -315,22 +315,13 @@ int dante_wrapper::request_interface(const std::string& device_name) {
     return send_audinate(device_name, text);
 }
 
-int dante_wrapper::send_audinate(const std::string& device_name, const std::string& hex_text) {
-    if (hex_text.empty()) {
-        if (ui_)
-            ui_->message_box("No message data!", "Error", box_icon::error, box_buttons::ok);
-        return send_not_attempted;
-    }
-    if (!device_name.empty() && strcasecmp(device_name.c_str(), "none") == 0) {
-        if (ui_)
-            ui_->message_box("please connect to gateway for sending data!", "Error",
-                             box_icon::error, box_buttons::ok);
-        return send_not_attempted;
-    }
+send_result dante_wrapper::send_audinate(const std::string& device_name,
+                                         const std::string& hex_text) {
     hex_binary_buffer body;
     size_t size = 0;
-    if (parse_hex_text(hex_text, body, size) != hex_status::ok)
-        return send_not_attempted;
+    const hex_send_check check = prepare_hex_send(device_name, hex_text, body, size);
+    if (check != hex_send_check::ok)
+        return {check, 0};
 
     std::lock_guard wait_lock(request_wait_mutex_);
     aud_error_t e;
@@ -357,11 +348,11 @@ int dante_wrapper::send_audinate(const std::string& device_name, const std::stri
         } else {
             connect_request = nullptr;
             wrapper_log(2, "ERR- send control message (" + lib_.error_text(e) + ")");
-            return e;
+            return {hex_send_check::ok, e};
         }
     }
     wait_request_cleared(options_.audinate_wait_ms, "Audinate");
-    return e;
+    return {hex_send_check::ok, e};
 }
 
 }  // namespace tavrin

@@ -29,7 +29,6 @@ void require(const void* handle, const char* name) {
 dante_wrapper::dante_wrapper(dante_calls& lib, wrapper_options options)
     : lib_(lib),
       time_(options.time ? *options.time : system_time()),
-      ui_(options.ui),
       options_(options) {
     db_browse_config_init(&iface_selection_);
     if (::pipe2(wake_pipe_, O_NONBLOCK | O_CLOEXEC) != 0) {

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "platform/time_source.h"
-#include "platform/ui_port.h"
 #include "protocol/control_sender.h"
 #include "qxapi/dante_calls.h"
 #include "qxapi/dt_node.h"
@@ -40,7 +39,6 @@ enum message_label : int { label_status = 3, label_local = 4, label_broadcast = 
 
 struct wrapper_options {
     time_source* time = nullptr;  // system_time() when null
-    ui_port* ui = nullptr;        // message boxes of send_audinate; none when null
     uint16_t server_port = 0;     // 0: the library's default local server port
     // The connect and Audinate waits poll until the socket thread delivers the
     // answer. The local server answers a control message within its own default
@@ -139,9 +137,9 @@ class dante_wrapper : public control_sender {
     // ---- Audinate status messages and requests
     void decode_audinate_status(conmon_client_t* client, uint16_t channel, uint16_t direction,
                                 const conmon_message_head_t* head, const uint8_t* body);
-    int request_manf_versions(const std::string& device_name);
-    int request_interface(const std::string& device_name);
-    int send_audinate(const std::string& device_name, const std::string& hex_text);
+    send_result request_manf_versions(const std::string& device_name);
+    send_result request_interface(const std::string& device_name);
+    send_result send_audinate(const std::string& device_name, const std::string& hex_text);
 
     // The library's handles (null when absent).
     dapi_t* g_dtAPI = nullptr;
@@ -175,7 +173,6 @@ class dante_wrapper : public control_sender {
 
     dante_calls& lib_;
     time_source& time_;
-    ui_port* ui_;
     wrapper_options options_;
 
     mutable std::mutex library_lock_;

@@ -7,7 +7,9 @@
 
 namespace tavrin {
 
-comm_worker::comm_worker(worker_parts parts) : parts_(std::move(parts)) {}
+comm_worker::comm_worker(worker_parts parts) : parts_(std::move(parts)) {
+    update_.store(parts_.update);
+}
 
 comm_worker::~comm_worker() {
     stop();
@@ -51,33 +53,37 @@ void comm_worker::wake_once() {
         hand_over_answer();
     }
     send_head();
-    if (f.update_mode.load() && parts_.update != nullptr)
-        parts_.update->update_step();
+    if (update_procedure* update = current_update(); f.update_mode.load() && update != nullptr)
+        update->update_step();
     if (f.disconnect_request.load())
         disconnect_transition();
+}
+
+update_procedure* comm_worker::current_update() const {
+    return update_.load();
 }
 
 void comm_worker::connect_transition() {
     link_flags& f = parts_.flags;
     parts_.device.renew_copy();
     f.link_open.store(true);
-    parts_.ui.set_connect_caption("Disconnect");
-    parts_.ui.log_message("Connected to " + parts_.device.name());
+    parts_.events.link_changed(true);
+    parts_.events.log_line("Connected to " + parts_.device.name());
     parts_.ring.ring_clear();
-    parts_.ui.stop_poll_timer();
+    parts_.events.poll_timer(poll_timer_action::stop);
     parts_.answers.clear_params();
     push_poll(parts_.ring);
     f.missed_polls.store(0);
-    parts_.ui.start_poll_timer();
+    parts_.events.poll_timer(poll_timer_action::start);
 }
 
 void comm_worker::disconnect_transition() {
     link_flags& f = parts_.flags;
     parts_.ring.ring_clear();
     f.link_open.store(false);
-    parts_.ui.set_connect_caption("Connect");
-    parts_.ui.invalidate_status_lamp();
-    parts_.ui.log_message("Disconnected from " + parts_.device.name());
+    parts_.events.link_changed(false);
+    parts_.events.state_changed();
+    parts_.events.log_line("Disconnected from " + parts_.device.name());
     f.connect_flag.store(false);
     f.disconnect_request.store(false);
 }
@@ -92,8 +98,8 @@ void comm_worker::hand_over_answer() {
     const size_t length = parts_.mailbox.take(buffer);
     if (length == 0)
         return;
-    if (f.update_mode.load() && parts_.update != nullptr) {
-        parts_.update->update_on_answer(buffer, length, sizeof buffer);
+    if (update_procedure* update = current_update(); f.update_mode.load() && update != nullptr) {
+        update->update_on_answer(buffer, length, sizeof buffer);
     } else {
         parts_.answers.parse_answer(buffer, length);
     }
@@ -114,7 +120,7 @@ void comm_worker::send_head() {
         return;
     // Any traffic keeps the link alive, so polls come only after 5 s of silence.
     if (!update)
-        parts_.ui.restart_poll_timer();
+        parts_.events.poll_timer(poll_timer_action::restart);
     parts_.sender.send_frame(frame, size);
 }
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <thread>
 
+#include "app/core/app_events.h"
 #include "app/core/command_ring.h"
 #include "app/core/worker_ports.h"
 #include "platform/time_source.h"
-#include "platform/ui_port.h"
 #include "protocol/answer_mailbox.h"
 #include "protocol/link_state.h"
 
@@ -21,11 +21,12 @@ struct worker_parts {
     selected_device& device;
     command_ring& ring;
     answer_mailbox& mailbox;
-    ui_port& ui;
+    app_events& events;
     time_source& time;
     frame_sender& sender;
     answer_handler& answers;
-    // Absent until a firmware update exists; answers then always go to the parser.
+    // The firmware update, if the tool has one; without it answers always go to the
+    // parser. set_update may change it later.
     update_procedure* update = nullptr;
     // Runs first on the worker thread (installs the receive handler).
     std::function<void()> on_thread_start = {};
@@ -49,6 +50,8 @@ class comm_worker {
     // Ends the thread after its current wake-up and joins it. Harmless when stopped.
     void stop();
     bool running() const { return thread_.joinable(); }
+    // Installs the firmware update procedure (null removes it).
+    void set_update(update_procedure* update) { update_.store(update); }
 
     // The work of one wake-up, without the sleep before it. For tests that step the
     // worker; never call it while the thread runs.
@@ -60,8 +63,10 @@ class comm_worker {
     void disconnect_transition();
     void hand_over_answer();
     void send_head();
+    update_procedure* current_update() const;
 
     worker_parts parts_;
+    std::atomic<update_procedure*> update_{nullptr};
     std::atomic<bool> stop_requested_{false};
     std::thread thread_;
 };

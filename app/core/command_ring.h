@@ -2,12 +2,12 @@
 // The queue of prebuilt amplifier frames between the user interface and the
 // communication worker: 1000 slots of 1024 bytes (full flag, big-endian size, frame),
 // so at most 999 frames wait at a time.
-#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
+#include "protocol/catalogue.h"
 #include "protocol/link_state.h"
 
 namespace tavrin {
@@ -34,12 +34,9 @@ class command_ring {
     command_ring(const command_ring&) = delete;
     command_ring& operator=(const command_ring&) = delete;
 
-    // Builds a frame from the low 8 bits of each data argument and queues it.
-    template <typename... Bytes>
-    requires(std::integral<Bytes>&&...) push_status
-        ring_push(uint8_t code, uint8_t unit, Bytes... bytes) {
-        const uint8_t data[sizeof...(Bytes) + 1] = {static_cast<uint8_t>(bytes)..., 0};
-        return ring_push(code, unit, data, sizeof...(Bytes));
+    // Builds the frame of a catalogue command and queues it.
+    push_status ring_push(const amp_command& command) {
+        return ring_push(command.code, command.unit, command.data.data(), command.data.size());
     }
     push_status ring_push(uint8_t code, uint8_t unit, const uint8_t* data, size_t count);
 

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "qxapi/discovery_flow.h"
+#include <cstdint>
+
+#include "app/core/brand_rule.h"
 
 namespace tavrin {
 

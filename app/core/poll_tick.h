@@ -16,7 +16,7 @@ constexpr uint32_t max_missed_polls = 3;
 
 // The poll that reads all parameters.
 inline push_status push_poll(command_ring& ring) {
-    return ring.ring_push(0xE3, 0x11, 0x01);
+    return ring.ring_push(cmd::poll());
 }
 
 void poll_tick(link_flags& flags, const selected_device& device, command_ring& ring);

@@ -40,7 +40,7 @@ void synchronize(shell_refs shell) {
 }
 
 void find_me(command_ring& ring) {
-    ring.ring_push(0x07, 0x10, 0xF0, 0x01);
+    ring.ring_push(cmd::find_me());
 }
 
 }  // namespace tavrin

@@ -3,46 +3,26 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/core/answer_apply.h"
+#include "app/core/send_report.h"
+
 namespace tavrin {
 namespace {
 
-wrapper_options options_for(time_source& time, ui_port& ui) {
+wrapper_options options_for(time_source& time) {
     wrapper_options options;
     options.time = &time;
-    options.ui = &ui;
     return options;
 }
 
 }  // namespace
 
-void wrapper_discovery::restart_runtime() {
-    wrapper_.start_restart_thread();
-}
-
-std::vector<std::string> wrapper_discovery::end_of_scan(brand_rule rule) {
-    // The end step assumes the new runtime is up; never meet a half-built one.
-    wrapper_.join_restart_thread();
-    return end_of_discovery(wrapper_, rule);
-}
-
-std::vector<std::string> wrapper_discovery::refill(brand_rule rule) {
-    wrapper_.ping_all();
-    return fill_device_list(wrapper_, rule);
-}
-
-void wrapper_discovery::select_interfaces(uint32_t primary, uint32_t secondary) {
-    wrapper_.reset_interfaces();
-    wrapper_.select_interfaces(primary, secondary);
-}
-
 tool_core::tool_core(time_source& clock_source)
     : time(clock_source),
-      wrapper(library, options_for(clock_source, relay)),
+      wrapper(library, options_for(clock_source)),
       // The send lines are the wrapper's level-2 diagnostics.
-      sender(wrapper, device, relay,
-             [this](const std::string& line) { wrapper.wrapper_log(2, line); }),
+      sender(wrapper, device, [this](const std::string& line) { wrapper.wrapper_log(2, line); }),
       receiver(device, mailbox, clock_source),
-      parser(params, flags, device, relay),
       worker(worker_parts{
           flags, device, ring, mailbox, relay, clock_source, *this, *this, nullptr, [this] {
               wrapper.set_amp_target([this](const char* from, const uint8_t* body, size_t size) {
@@ -72,12 +52,17 @@ void tool_core::stop() {
     wrapper.dante_stop();
 }
 
+page_context tool_core::pages() {
+    return {flags, device, ring, params, relay, time, shared, work_dir};
+}
+
 void tool_core::send_frame(const uint8_t* frame, size_t size) {
-    sender.send_frame(frame, size);
+    report_send(sender.send_frame(frame, size), relay);
 }
 
 void tool_core::parse_answer(const uint8_t* buffer, size_t length) {
-    parser.parse_answer(buffer, length);
+    if (const auto answer = parser.parse_answer(buffer, length))
+        apply_answer(*answer, {params, flags, device, relay});
 }
 
 void tool_core::clear_params() {

@@ -3,12 +3,12 @@
 // mirror, the send and receive paths, the answer parser, the worker and the wrapper
 // over the control library. The window and tavrin-cli both drive this one core, so
 // there is a single path to the amplifier.
-#include <memory>
-#include <optional>
+#include <string>
 
 #include "app/core/comm_worker.h"
-#include "app/core/discovery_port.h"
-#include "app/core/ui_relay.h"
+#include "app/core/discovery_flow.h"
+#include "app/core/events_relay.h"
+#include "app/core/page_context.h"
 #include "protocol/amp_params.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/amp_sender.h"
@@ -19,32 +19,23 @@
 
 namespace tavrin {
 
-// The discovery steps of the window, run by the wrapper's discovery flow.
-class wrapper_discovery : public discovery_port {
-  public:
-    explicit wrapper_discovery(dante_wrapper& wrapper) : wrapper_(wrapper) {}
-
-    void restart_runtime() override;
-    std::vector<std::string> end_of_scan(brand_rule rule) override;
-    std::vector<std::string> refill(brand_rule rule) override;
-    void select_interfaces(uint32_t primary, uint32_t secondary) override;
-
-  private:
-    dante_wrapper& wrapper_;
-};
-
 class tool_core : private frame_sender, private answer_handler {
   public:
     // `time` drives the worker, the receive path and the wrapper's waits.
     explicit tool_core(time_source& time = system_time());
     ~tool_core() override;
 
-    // Installs the window's port (null before the window goes away).
-    void attach_ui(ui_port* port) { relay.set_target(port); }
+    // Installs the port that shows the core's events (null before it goes away).
+    void attach_events(app_events* events) { relay.set_target(events); }
+    // Hands answers to a firmware transfer while update_mode holds (null: none).
+    void attach_update(update_procedure* update) { worker.set_update(update); }
     // Starts the worker; false when its thread cannot be created.
     bool start_worker();
     // Ends the worker and the runtime; the window may go after this.
     void stop();
+
+    // What a page works with.
+    page_context pages();
 
     time_source& time;
     link_flags flags;
@@ -52,21 +43,24 @@ class tool_core : private frame_sender, private answer_handler {
     command_ring ring{flags};
     answer_mailbox mailbox;
     amp_params params;
-    ui_relay relay;
+    events_relay relay;
+    page_shared shared;
     // The current directory at start-up; the preset folder lies beneath it.
     std::string work_dir;
     library_calls library;
     dante_wrapper wrapper;
-    wrapper_discovery discovery{wrapper};
+    wrapper_discovery discovery{wrapper, relay};
     amp_sender sender;
     amp_receiver receiver;
     answer_parser parser;
-    comm_worker worker;
 
   private:
     void send_frame(const uint8_t* frame, size_t size) override;
     void parse_answer(const uint8_t* buffer, size_t length) override;
     void clear_params() override;
+
+  public:
+    comm_worker worker;
 };
 
 }  // namespace tavrin

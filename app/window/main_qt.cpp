@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/window/main_window_qt.h"
 #include "app/core/startup_args.h"
 #include "app/core/tool_core.h"
+#include "app/window/main_window_qt.h"
 #include "app/window/tour_qt.h"
 
 namespace {
@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     int code = 0;
     {
         main_window window({core.flags, core.device, core.ring, core.params, core.discovery,
-                            [&core](ui_port& port) {
-                                core.attach_ui(&port);
+                            [&core](app_events& events) {
+                                core.attach_events(&events);
                                 return core.start_worker();
                             }});
         if (!window.worker_started())
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         window.show();
         code = line.tour_dir ? run_tour(window, *line.tour_dir, std::cout) : app.exec();
         core.stop();
-        core.attach_ui(nullptr);
+        core.attach_events(nullptr);
     }
     return code;
 }

@@ -5,8 +5,8 @@
 
 #include "app/core/log_line.h"
 #include "app/core/poll_tick.h"
-#include "app/window/scan_window_qt.h"
 #include "app/core/shell_actions.h"
+#include "app/window/scan_window_qt.h"
 #include "app/window/status_lamp_qt.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/message_box.h"
@@ -31,7 +31,7 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       parts_(std::move(parts)),
       timers_(this),
-      port_(this, *this) {
+      events_(this, *this) {
     setObjectName(QStringLiteral("main_window"));
     built_ = build_dialog(*find_template(main_template_id), this);
     tabs_ = built_.get<QTabWidget>(idc_tabs);
@@ -59,7 +59,7 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
     parts_.flags.run_flag.store(true);
     parts_.flags.connect_flag.store(false);
     parts_.flags.probe_flag.store(false);
-    worker_started_ = parts_.start_worker ? parts_.start_worker(port_) : true;
+    worker_started_ = parts_.start_worker ? parts_.start_worker(events_) : true;
 }
 
 main_window::~main_window() {
@@ -117,47 +117,66 @@ bool main_window::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// ---- ui_port on the UI thread
+// ---- app_events on the UI thread
 
-void main_window::log_message(const std::string& text) {
+void main_window::log_line(const std::string& text) {
     message_list_->insertItem(0, qt(log_line_now(text)));
     while (message_list_->count() > message_list_lines)
         delete message_list_->takeItem(message_list_->count() - 1);
 }
 
-void main_window::set_info_text(const std::string& text) {
+void main_window::link_changed(bool open) {
+    built_.get<QPushButton>(idc_connect)
+        ->setText(open ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+}
+
+void main_window::info_changed(const std::string& text) {
     info_panel_->setText(qt(text));
 }
 
-void main_window::invalidate_main_window() {
+void main_window::state_changed() {
     update();
     lamp_->update();
-}
-
-void main_window::invalidate_status_lamp() {
-    lamp_->update();
-}
-
-void main_window::set_connect_caption(const std::string& caption) {
-    built_.get<QPushButton>(idc_connect)->setText(qt(caption));
+    if (page_ != nullptr)
+        page_->update();
 }
 
 void main_window::start_poll_timer() {
     timers_.set_timer(poll_timer_id, poll_period_ms, [this] { poll(); });
 }
 
-void main_window::stop_poll_timer() {
-    timers_.kill_timer(poll_timer_id);
+void main_window::poll_timer(poll_timer_action action) {
+    switch (action) {
+        case poll_timer_action::start:
+            start_poll_timer();
+            break;
+        case poll_timer_action::stop:
+            timers_.kill_timer(poll_timer_id);
+            break;
+        case poll_timer_action::restart:
+            timers_.kill_timer(poll_timer_id);
+            start_poll_timer();
+            break;
+    }
 }
 
-void main_window::restart_poll_timer() {
-    timers_.kill_timer(poll_timer_id);
-    start_poll_timer();
+box_answer main_window::ask(const question& q) {
+    return show_message_box(this, q.text, q.caption, q.icon, q.buttons);
 }
 
-box_answer main_window::message_box(const std::string& text, const std::string& caption,
-                                    box_icon icon, box_buttons buttons) {
-    return show_message_box(this, text, caption, icon, buttons);
+void main_window::update_running(bool running) {
+    setEnabled(!running);
+}
+
+void main_window::update_progress(uint32_t position, uint32_t total) {
+    update_position_ = position;
+    update_total_ = total;
+    emit update_shown();
+}
+
+void main_window::update_status(const std::string& text) {
+    update_status_ = text;
+    emit update_shown();
 }
 
 void main_window::poll() {
@@ -217,8 +236,8 @@ void main_window::choose_selected_device() {
     const choose_result result =
         choose_device({parts_.flags, parts_.device, parts_.ring, parts_.params}, name);
     if (result == choose_result::need_selection)
-        message_box(std::string(select_device_text), std::string(select_device_caption),
-                    box_icon::error, box_buttons::ok);
+        ask({std::string(select_device_text), std::string(select_device_caption), box_icon::error,
+             box_buttons::ok});
 }
 
 void main_window::press_connect() {
@@ -228,8 +247,8 @@ void main_window::press_connect() {
     const connect_outcome outcome =
         toggle_connect({parts_.flags, parts_.device, parts_.ring, parts_.params}, name);
     if (outcome.need_selection) {
-        message_box(std::string(select_device_text), std::string(select_device_caption),
-                    box_icon::error, box_buttons::ok);
+        ask({std::string(select_device_text), std::string(select_device_caption), box_icon::error,
+             box_buttons::ok});
         return;
     }
     if (outcome.empty_list)
@@ -238,8 +257,8 @@ void main_window::press_connect() {
 
 void main_window::press_synchronize() {
     synchronize({parts_.flags, parts_.device, parts_.ring, parts_.params});
-    invalidate_main_window();
-    restart_poll_timer();
+    state_changed();
+    poll_timer(poll_timer_action::restart);
 }
 
 // ---- secondary windows

@@ -11,14 +11,14 @@
 #include <functional>
 #include <memory>
 
+#include "app/core/app_events.h"
 #include "app/core/command_ring.h"
 #include "app/core/discovery_port.h"
+#include "app/window/queued_events_qt.h"
 #include "app/window/scan_window_qt.h"
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/drop_down.h"
-#include "platform/ui/queued_ui_port.h"
 #include "platform/ui/window_timers.h"
-#include "platform/ui_port.h"
 #include "protocol/amp_params.h"
 #include "protocol/link_state.h"
 
@@ -78,14 +78,14 @@ struct main_window_parts {
     command_ring& ring;
     amp_params& params;
     discovery_port& discovery;
-    // Starts the communication worker, giving it the window's port; false ends the
-    // process with exit code 1.
-    std::function<bool(ui_port& port)> start_worker;
+    // Starts the communication worker, giving it the window's events port; false ends
+    // the process with exit code 1.
+    std::function<bool(app_events& events)> start_worker;
     page_factory pages = {};
     window_filler fill_window = {};
 };
 
-class main_window : public QWidget, public ui_port {
+class main_window : public QWidget, public app_events {
     Q_OBJECT
   public:
     explicit main_window(main_window_parts parts, QWidget* parent = nullptr);
@@ -93,20 +93,24 @@ class main_window : public QWidget, public ui_port {
 
     // False when the worker thread could not be started.
     bool worker_started() const { return worker_started_; }
-    // The port for every thread: queues calls from other threads to this window.
-    ui_port& port() { return port_; }
+    // The events port for every thread: queues events from other threads to this window.
+    app_events& events() { return events_; }
 
-    // ui_port, on the UI thread.
-    void log_message(const std::string& text) override;
-    void set_info_text(const std::string& text) override;
-    void invalidate_main_window() override;
-    void invalidate_status_lamp() override;
-    void set_connect_caption(const std::string& caption) override;
-    void start_poll_timer() override;
-    void stop_poll_timer() override;
-    void restart_poll_timer() override;
-    box_answer message_box(const std::string& text, const std::string& caption, box_icon icon,
-                           box_buttons buttons) override;
+    // app_events, on the UI thread.
+    void log_line(const std::string& text) override;
+    void link_changed(bool open) override;
+    void info_changed(const std::string& text) override;
+    void state_changed() override;
+    void poll_timer(poll_timer_action action) override;
+    box_answer ask(const question& q) override;
+    void update_running(bool running) override;
+    void update_progress(uint32_t position, uint32_t total) override;
+    void update_status(const std::string& text) override;
+
+    // The firmware transfer as last reported, for an Update page made later.
+    uint32_t update_position() const { return update_position_; }
+    uint32_t update_total() const { return update_total_; }
+    const std::string& update_status_text() const { return update_status_; }
 
     // The controls.
     const built_dialog& controls() const { return built_; }
@@ -131,6 +135,10 @@ class main_window : public QWidget, public ui_port {
     void open_secondary(int template_id);
     brand_rule current_rule() const;
 
+  signals:
+    // A firmware transfer's progress or status text changed.
+    void update_shown();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -140,11 +148,12 @@ class main_window : public QWidget, public ui_port {
     void connect_controls();
     void fill_device_list(const std::vector<std::string>& names);
     void poll();
+    void start_poll_timer();
 
     main_window_parts parts_;
     built_dialog built_;
     window_timers timers_;
-    queued_ui_port port_;
+    queued_events events_;
     QTabWidget* tabs_ = nullptr;
     QPointer<QWidget> page_;
     QListWidget* device_list_ = nullptr;
@@ -157,6 +166,9 @@ class main_window : public QWidget, public ui_port {
     QPointer<QWidget> save_as_window_;
     QPointer<QWidget> summary_window_;
     bool worker_started_ = false;
+    uint32_t update_position_ = 0;
+    uint32_t update_total_ = 0;
+    std::string update_status_;
 };
 
 }  // namespace tavrin

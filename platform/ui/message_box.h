@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/ui_port.h"
+#include "platform/question.h"
 
 namespace tavrin {
 

@@ -8,7 +8,6 @@
 #include "protocol/frame.h"
 #include "protocol/hex_text.h"
 #include "protocol_fakes.h"
-#include "tests/support/recording_ui.h"
 
 namespace tavrin {
 namespace {
@@ -21,7 +20,7 @@ class AmpSender : public ::testing::Test {
 
     amp_sender make(uint32_t random_value = 6) {
         return amp_sender(
-            library, device, ui, [this](const std::string& l) { log.push_back(l); },
+            library, device, [this](const std::string& l) { log.push_back(l); },
             [random_value] { return random_value; });
     }
 
@@ -35,14 +34,13 @@ class AmpSender : public ::testing::Test {
 
     testing::recording_sender library;
     selected_device device;
-    testing::recording_ui ui;
     std::vector<std::string> log;
 };
 
 TEST_F(AmpSender, SmallFrameGoesOutWhole) {
     auto sender = make();
     const bytes poll{0x55, 0x11, 0xAA, 0xD5, 0xE3, 0x00, 0x02, 0x01, 0xCB};
-    EXPECT_EQ(sender.send_frame(poll.data(), poll.size()), 0);
+    EXPECT_TRUE(sender.send_frame(poll.data(), poll.size()).sent());
     ASSERT_EQ(library.sent.size(), 1u);
     const auto& s = library.sent[0];
     EXPECT_EQ(s.device_name, "PA22-Lobby");
@@ -73,7 +71,7 @@ TEST_F(AmpSender, SegmentsAtTheThreshold) {
 TEST_F(AmpSender, ParameterWriteTravelsAsTwoSegmentsThatRebuildTheFrame) {
     auto sender = make(300);  // transfer_id = 300 % 255 + 1
     const bytes f = frame_of_size(520);
-    EXPECT_EQ(sender.send_frame(f.data(), f.size()), 0);
+    EXPECT_TRUE(sender.send_frame(f.data(), f.size()).sent());
     ASSERT_EQ(library.sent.size(), 2u);
 
     const bytes& a = library.sent[0].body;
@@ -105,17 +103,11 @@ TEST_F(AmpSender, TransferIdIsNeverZero) {
     EXPECT_EQ(library.sent[1].body[7], 1);
 }
 
-TEST_F(AmpSender, HexTextRefusalsShowTheirBoxesAndSendNothing) {
+TEST_F(AmpSender, HexTextRefusalsAreReportedAndSendNothing) {
     auto sender = make();
-    EXPECT_NE(sender.send_hex_text("PA22-Lobby", ""), 0);
-    EXPECT_NE(sender.send_hex_text("nOnE", "55 "), 0);
+    EXPECT_EQ(sender.send_hex_text("PA22-Lobby", "").check, hex_send_check::no_message_data);
+    EXPECT_EQ(sender.send_hex_text("nOnE", "55 ").check, hex_send_check::gateway_name);
     EXPECT_TRUE(library.sent.empty());
-    const auto boxes = ui.boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "No message data!");
-    EXPECT_EQ(boxes[0].caption, "Error");
-    EXPECT_EQ(boxes[1].text, "please connect to gateway for sending data!");
-    EXPECT_EQ(boxes[1].caption, "Error");
 
     // A name merely containing "none" is a real device.
     sender.send_hex_text("nonesuch", "01 ");
@@ -126,7 +118,7 @@ TEST_F(AmpSender, LogsLocalForNoNameAndTheErrorTextOnFailure) {
     auto sender = make();
     sender.send_hex_text("", "01 02 ");
     library.result = 7;
-    EXPECT_EQ(sender.send_hex_text("PA22-Lobby", "01 "), 7);
+    EXPECT_EQ(sender.send_hex_text("PA22-Lobby", "01 ").error, 7);
     EXPECT_EQ(log, (std::vector<std::string>{"send 2 bytes to Local device on CONTROL channel",
                                              "ERR- send control message (error 7)"}));
 }
@@ -134,8 +126,8 @@ TEST_F(AmpSender, LogsLocalForNoNameAndTheErrorTextOnFailure) {
 TEST_F(AmpSender, OversizedTextIsDroppedAndCounted) {
     auto sender = make();
     const bytes big(hex_binary_capacity + 1, 0x00);
-    EXPECT_EQ(sender.send_hex_text("PA22-Lobby", format_hex_text(big.data(), big.size())),
-              send_not_attempted);
+    EXPECT_EQ(sender.send_hex_text("PA22-Lobby", format_hex_text(big.data(), big.size())).check,
+              hex_send_check::too_many_tokens);
     EXPECT_TRUE(library.sent.empty());
     EXPECT_EQ(sender.dropped_texts(), 1u);
 }
@@ -143,8 +135,8 @@ TEST_F(AmpSender, OversizedTextIsDroppedAndCounted) {
 TEST_F(AmpSender, RefusesSegmentationItCannotExpress) {
     auto sender = make();
     const bytes f = frame_of_size(400);
-    EXPECT_EQ(sender.send_segmented(f.data(), f.size(), 0), send_not_attempted);
-    EXPECT_EQ(sender.send_segmented(f.data(), f.size(), hex_binary_capacity), send_not_attempted);
+    EXPECT_FALSE(sender.send_segmented(f.data(), f.size(), 0).sent());
+    EXPECT_FALSE(sender.send_segmented(f.data(), f.size(), hex_binary_capacity).sent());
     EXPECT_TRUE(library.sent.empty());
 }
 

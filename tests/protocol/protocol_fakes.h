@@ -32,30 +32,20 @@ class recording_sender : public control_sender {
 // A complete frame as the amplifier would send it.
 inline std::vector<uint8_t> make_answer(uint8_t code, const std::vector<uint8_t>& data,
                                         uint8_t unit = 0x01) {
-    std::vector<uint8_t> out(data.size() + frame_overhead);
-    out.resize(build_frame(code, unit, data.data(), data.size(), out.data(), out.size()));
-    return out;
+    return build_frame(code, unit, data);
 }
 
-// One segment frame carrying bytes [offset, offset + n) of `frame`.
+// One segment frame carrying bytes [offset, offset + n) of `frame`. A transfer id of 0,
+// which the codec refuses to build, is patched in afterwards for tests of refusals.
 inline std::vector<uint8_t> make_segment(const std::vector<uint8_t>& frame, size_t offset, size_t n,
                                          uint8_t transfer_id) {
-    std::vector<uint8_t> s{0x55,
-                           0x01,
-                           0xAA,
-                           0xD5,
-                           segment_code,
-                           static_cast<uint8_t>((n + 7) >> 8),
-                           static_cast<uint8_t>(n + 7),
-                           transfer_id,
-                           0,
-                           static_cast<uint8_t>(frame.size() >> 8),
-                           static_cast<uint8_t>(frame.size()),
-                           static_cast<uint8_t>(offset >> 8),
-                           static_cast<uint8_t>(offset)};
-    s.insert(s.end(), frame.begin() + static_cast<long>(offset),
-             frame.begin() + static_cast<long>(offset + n));
-    s.push_back(frame_checksum(s.data(), s.size()));
+    std::vector<uint8_t> s(n + segment_overhead);
+    s.resize(build_segment(transfer_id == 0 ? 1 : transfer_id, frame.data(), frame.size(), offset,
+                           n, s.data(), s.size()));
+    if (transfer_id == 0 && !s.empty()) {
+        s[7] = 0;
+        s.back() = frame_checksum(s.data(), s.size() - 1);
+    }
     return s;
 }
 

@@ -128,16 +128,16 @@ TEST_F(audinate_status, sender_without_node_and_foreign_vendor) {
 TEST_F(audinate_status, requests_go_only_to_known_devices_and_wait_for_the_answer) {
     browse_adds("Amp-1");
     lib.answer_connect = true;
-    EXPECT_LT(wrapper.request_manf_versions("Nobody"), 0);
+    EXPECT_LT(wrapper.request_manf_versions("Nobody").error, 0);
     EXPECT_TRUE(lib.sent().empty());
 
     // Without a client nothing can be sent.
-    EXPECT_NE(wrapper.request_manf_versions("Amp-1"), 0);
+    EXPECT_NE(wrapper.request_manf_versions("Amp-1").error, 0);
 
     wrapper.conmon_start();
     ASSERT_TRUE(wrapper.client_connected());
-    EXPECT_EQ(wrapper.request_manf_versions("Amp-1"), 0);
-    EXPECT_EQ(wrapper.request_interface("Amp-1"), 0);
+    EXPECT_EQ(wrapper.request_manf_versions("Amp-1").error, 0);
+    EXPECT_EQ(wrapper.request_interface("Amp-1").error, 0);
     const auto sent = lib.sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].name, "Amp-1");
@@ -161,12 +161,12 @@ TEST_F(audinate_status, an_unanswered_request_ends_at_the_bound) {
     // The socket thread is not running here, so the wait gives up at once; with it
     // running the bound ends it (see the thread tests).
     const uint32_t before = time.now_ms();
-    EXPECT_EQ(wrapper.request_manf_versions("Amp-1"), 0);
+    EXPECT_EQ(wrapper.request_manf_versions("Amp-1").error, 0);
     EXPECT_LE(time.now_ms() - before, 3000u);
     EXPECT_TRUE(logged("ERR- no answer to the Audinate request"));
 
     lib.send_result = AUD_ERR_NOBUFS;
-    EXPECT_EQ(wrapper.request_manf_versions("Amp-1"), AUD_ERR_NOBUFS);
+    EXPECT_EQ(wrapper.request_manf_versions("Amp-1").error, AUD_ERR_NOBUFS);
     EXPECT_TRUE(logged("ERR- send control message (NOBUFS)"));
 }
 

@@ -6,13 +6,14 @@
 #include <atomic>
 #include <thread>
 
+#include "app/core/answer_apply.h"
 #include "app/core/comm_worker.h"
 #include "app/core/command_ring.h"
+#include "app/core/discovery_flow.h"
 #include "fake_library.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/amp_sender.h"
 #include "protocol/answer_parser.h"
-#include "qxapi/discovery_flow.h"
 
 namespace tavrin::testing {
 namespace {
@@ -28,13 +29,16 @@ class sender_port : public frame_sender {
 
 class parser_port : public answer_handler {
   public:
-    parser_port(answer_parser& p, amp_params& a) : p_(p), a_(a) {}
-    void parse_answer(const uint8_t* b, size_t n) override { p_.parse_answer(b, n); }
-    void clear_params() override { a_.clear_params(); }
+    parser_port(answer_parser& p, answer_targets t) : p_(p), t_(t) {}
+    void parse_answer(const uint8_t* b, size_t n) override {
+        if (const auto answer = p_.parse_answer(b, n))
+            apply_answer(*answer, t_);
+    }
+    void clear_params() override { t_.params.clear_params(); }
 
   private:
     answer_parser& p_;
-    amp_params& a_;
+    answer_targets t_;
 };
 
 TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
@@ -54,13 +58,12 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     command_ring ring(flags);
     answer_mailbox mailbox;
     amp_params params;
-    null_ui_port ui;
-    answer_parser parser(params, flags, device, ui);
+    null_app_events ui;
+    answer_parser parser;
     amp_receiver receiver(device, mailbox, system_time());
-    amp_sender sender(wrapper, device, ui,
-                      [&](const std::string& l) { wrapper.wrapper_log(2, l); });
+    amp_sender sender(wrapper, device, [&](const std::string& l) { wrapper.wrapper_log(2, l); });
     sender_port out(sender);
-    parser_port in(parser, params);
+    parser_port in(parser, {params, flags, device, ui});
     worker_parts parts{flags, device, ring, mailbox, ui, system_time(), out, in};
     parts.on_thread_start = [&] {
         wrapper.set_amp_target(
@@ -92,10 +95,10 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     ASSERT_TRUE(worker.start());
     for (int round = 0; round < 4; ++round) {
         const std::vector<std::string> names =
-            discover_devices(wrapper, system_time(), brand_rule::all, 30);
+            discover_devices(wrapper, system_time(), brand_rule::all, ui, 30);
         for (const std::string& name : names)
             EXPECT_EQ(name[0], 'D');
-        ring.ring_push(0xE3, 0x11, 0x01);
+        ring.ring_push(amp_command{0xE3, 0x11, {0x01}});
         wrapper.ping_all();
     }
     stop.store(true);

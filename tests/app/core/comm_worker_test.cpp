@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/core/poll_tick.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/recording_events.h"
 #include "worker_fakes.h"
 
 namespace tavrin {
@@ -16,20 +16,15 @@ using testing::make_frame;
 using testing::poll_frame;
 
 // A recording window whose poll timer really fires, driven by the fake clock.
-class timed_ui : public testing::recording_ui {
+class timed_ui : public testing::recording_events {
   public:
     explicit timed_ui(fake_time& time) : time_(time) {}
-    void start_poll_timer() override {
-        recording_ui::start_poll_timer();
-        due_ = time_.now_ms() + poll_period_ms;
-    }
-    void stop_poll_timer() override {
-        recording_ui::stop_poll_timer();
-        due_.reset();
-    }
-    void restart_poll_timer() override {
-        recording_ui::restart_poll_timer();
-        due_ = time_.now_ms() + poll_period_ms;
+    void poll_timer(poll_timer_action action) override {
+        recording_events::poll_timer(action);
+        if (action == poll_timer_action::stop)
+            due_.reset();
+        else
+            due_ = time_.now_ms() + poll_period_ms;
     }
     bool fire_if_due() {
         if (!due_ || time_.now_ms() < *due_)
@@ -89,14 +84,14 @@ class CommWorker : public ::testing::Test {
 TEST_F(CommWorker, ConnectTransitionOpensTheLinkAndSendsThePoll) {
     flags.missed_polls = 7;
     flags.connect_flag = true;
-    ring.ring_push(0xC1, 0x10, 5);  // queued before the connection; must not leave
+    ring.ring_push(amp_command{0xC1, 0x10, {5}});  // queued before the connection; must not leave
     fill(make_frame(0xE3, 0x11, {1, 2}));
 
     worker.wake_once();
 
     EXPECT_TRUE(flags.link_open);
     EXPECT_EQ(device.copy(), "Amp-1");
-    EXPECT_EQ(ui.captions(), std::vector<std::string>{"Disconnect"});
+    EXPECT_EQ(ui.links(), std::vector<std::string>{"open"});
     EXPECT_EQ(ui.logs(), std::vector<std::string>{"Connected to Amp-1"});
     EXPECT_EQ(answers.clears(), 1);
     EXPECT_EQ(flags.missed_polls, 0u);
@@ -111,9 +106,9 @@ TEST_F(CommWorker, ConnectTransitionOpensTheLinkAndSendsThePoll) {
 
 TEST_F(CommWorker, SendsOneFramePerWakeUpInOrder) {
     connect();
-    ring.ring_push(0xC1, 0x10, 1);
-    ring.ring_push(0xC1, 0x10, 2);
-    ring.ring_push(0xC1, 0x10, 3);
+    ring.ring_push(amp_command{0xC1, 0x10, {1}});
+    ring.ring_push(amp_command{0xC1, 0x10, {2}});
+    ring.ring_push(amp_command{0xC1, 0x10, {3}});
     for (uint8_t i = 1; i <= 3; ++i) {
         worker.wake_once();
         ASSERT_EQ(sender.frames().size(), i);
@@ -153,8 +148,8 @@ TEST_F(CommWorker, FourthMissedPollClosesTheConnectionOnTheNextWakeUp) {
 
     worker.wake_once();
     EXPECT_EQ(ui.logs(), std::vector<std::string>{"Disconnected from Amp-1"});
-    EXPECT_EQ(ui.captions(), std::vector<std::string>{"Connect"});
-    EXPECT_EQ(ui.lamp_invalidations(), 1);
+    EXPECT_EQ(ui.links(), std::vector<std::string>{"closed"});
+    EXPECT_EQ(ui.state_changes(), 1);
     EXPECT_FALSE(flags.link_open);
     EXPECT_FALSE(flags.disconnect_request);
     EXPECT_EQ(ring.waiting(), 0u);
@@ -185,7 +180,7 @@ TEST_F(CommWorker, SteadyCommandsKeepThePollTimerFromFiring) {
     flags.connect_flag = true;
     run_for(100);
     for (int i = 0; i < 20; ++i) {
-        ring.ring_push(0xC1, 0x10, i);
+        ring.ring_push(amp_command{0xC1, 0x10, {static_cast<uint8_t>(i)}});
         run_for(3'000);
     }
     EXPECT_EQ(polls_sent(), 1u);  // only the connect poll

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "app/core/comm_worker.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/recording_events.h"
 #include "worker_fakes.h"
 
 namespace tavrin {
@@ -32,7 +32,7 @@ struct WorkerThread : ::testing::Test {
     command_ring ring{flags};
     answer_mailbox mailbox;
     fast_time time;
-    testing::recording_ui ui;
+    testing::recording_events ui;
     testing::recording_sender sender;
     testing::recording_answers answers;
 };

@@ -25,12 +25,12 @@ class CommandRing : public ::testing::Test {
     command_ring ring{flags};
 };
 
-TEST_F(CommandRing, PushBuildsTheFrameFromTheLowBytesOfEachArgument) {
-    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::queued);
+TEST_F(CommandRing, PushBuildsTheFrameOfACommand) {
+    EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::queued);
     EXPECT_EQ(pop(), poll_frame());
 
-    // Wider arguments contribute their low 8 bits only; both overloads agree.
-    ring.ring_push(0xC5, 0x10, 0x1FF, -1, 0x30);
+    // A catalogue command and the same bytes pushed directly give the same frame.
+    ring.ring_push(amp_command{0xC5, 0x10, {0xFF, 0xFF, 0x30}});
     const uint8_t data[] = {0xFF, 0xFF, 0x30};
     ring.ring_push(0xC5, 0x10, data, 3);
     const bytes expected = make_frame(0xC5, 0x10, {0xFF, 0xFF, 0x30});
@@ -38,17 +38,18 @@ TEST_F(CommandRing, PushBuildsTheFrameFromTheLowBytesOfEachArgument) {
     EXPECT_EQ(pop(), expected);
 
     // A command without data is the 8-byte frame.
-    ring.ring_push(0xE5, 0x10);
+    ring.ring_push(amp_command{0xE5, 0x10, {}});
     EXPECT_EQ(pop(), make_frame(0xE5, 0x10, {}));
     EXPECT_TRUE(pop().empty());
 }
 
 TEST_F(CommandRing, FullRingDiscardsTheOldestAndQueuesNothing) {
     for (int i = 0; i < 999; ++i)
-        ASSERT_EQ(ring.ring_push(0x01, 0x10, i), push_status::queued);
+        ASSERT_EQ(ring.ring_push(amp_command{0x01, 0x10, {static_cast<uint8_t>(i)}}),
+                  push_status::queued);
     EXPECT_EQ(ring.waiting(), 999u);
 
-    EXPECT_EQ(ring.ring_push(0x02, 0x10, 0xAB), push_status::ring_full);
+    EXPECT_EQ(ring.ring_push(amp_command{0x02, 0x10, {0xAB}}), push_status::ring_full);
     EXPECT_EQ(ring.waiting(), 998u);
     // The oldest (data 0) is gone and the new command was not queued.
     EXPECT_EQ(pop(), make_frame(0x01, 0x10, {1}));
@@ -61,7 +62,8 @@ TEST_F(CommandRing, OrderSurvivesWrapAround) {
     int next_in = 0, next_out = 0;
     for (int round = 0; round < 7; ++round) {
         for (int i = 0; i < 400; ++i, ++next_in)
-            ring.ring_push(0x01, 0x10, next_in >> 8, next_in);
+            ring.ring_push(amp_command{
+                0x01, 0x10, {static_cast<uint8_t>(next_in >> 8), static_cast<uint8_t>(next_in)}});
         for (int i = 0; i < 400; ++i, ++next_out)
             ASSERT_EQ(pop(), make_frame(0x01, 0x10, {uint8_t(next_out >> 8), uint8_t(next_out)}));
     }
@@ -70,7 +72,7 @@ TEST_F(CommandRing, OrderSurvivesWrapAround) {
 
 TEST_F(CommandRing, ClearEmptiesEverySlotAndRestartsAtSlotZero) {
     for (int i = 0; i < 700; ++i)
-        ring.ring_push(0x01, 0x10, i);
+        ring.ring_push(amp_command{0x01, 0x10, {static_cast<uint8_t>(i)}});
     for (int i = 0; i < 500; ++i)
         pop();
     ring.ring_clear();
@@ -78,31 +80,31 @@ TEST_F(CommandRing, ClearEmptiesEverySlotAndRestartsAtSlotZero) {
     EXPECT_FALSE(ring.head_waiting());
     EXPECT_TRUE(pop().empty());
 
-    ring.ring_push(0xE3, 0x11, 0x01);
+    ring.ring_push(amp_command{0xE3, 0x11, {0x01}});
     EXPECT_EQ(ring.read_index(), 0u);
     EXPECT_EQ(ring.write_index(), 1u);
     EXPECT_EQ(pop(), poll_frame());
     // Slots 500..699 held stale frames before the clear; none may resurface.
     for (int i = 0; i < 998; ++i)
-        ring.ring_push(0x02, 0x10, i);
+        ring.ring_push(amp_command{0x02, 0x10, {static_cast<uint8_t>(i)}});
     for (int i = 0; i < 998; ++i)
         ASSERT_EQ(pop(), make_frame(0x02, 0x10, {uint8_t(i)}));
 }
 
 TEST_F(CommandRing, PushNeedsAConnectionOrAProbe) {
     flags.connect_flag = false;
-    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::not_connected);
+    EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::not_connected);
     EXPECT_EQ(ring.waiting(), 0u);
 
     flags.probe_flag = true;
-    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::queued);
+    EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::queued);
 }
 
 TEST_F(CommandRing, VersionGateLetsOnlyThePollThrough) {
     flags.version_gate = true;
-    EXPECT_EQ(ring.ring_push(0xC1, 0x10, 25), push_status::gated);
+    EXPECT_EQ(ring.ring_push(amp_command{0xC1, 0x10, {25}}), push_status::gated);
     EXPECT_EQ(ring.waiting(), 0u);
-    EXPECT_EQ(ring.ring_push(0xE3, 0x11, 0x01), push_status::queued);
+    EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::queued);
     EXPECT_EQ(pop(), poll_frame());
 }
 
@@ -131,7 +133,7 @@ TEST_F(CommandRing, PutFrameTakesUpTo1021BytesAndNeverOverwritesAWaitingFrame) {
     ring.ring_clear();
 
     for (int i = 0; i < 999; ++i)
-        ring.ring_push(0x01, 0x10, i);
+        ring.ring_push(amp_command{0x01, 0x10, {static_cast<uint8_t>(i)}});
     const bytes frame = make_frame(0xC1, 0x10, {9});
     EXPECT_EQ(ring.ring_put_frame(frame.data(), frame.size()), push_status::ring_full);
     EXPECT_EQ(ring.waiting(), 999u);
@@ -139,7 +141,7 @@ TEST_F(CommandRing, PutFrameTakesUpTo1021BytesAndNeverOverwritesAWaitingFrame) {
 }
 
 TEST_F(CommandRing, PopIntoASmallBufferLeavesTheFrameWaiting) {
-    ring.ring_push(0xE3, 0x11, 0x01);
+    ring.ring_push(amp_command{0xE3, 0x11, {0x01}});
     uint8_t small[8];
     EXPECT_EQ(ring.ring_pop_into(small, sizeof small), 0u);
     EXPECT_TRUE(ring.head_waiting());

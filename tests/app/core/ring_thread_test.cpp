@@ -10,7 +10,7 @@
 #include "app/core/comm_worker.h"
 #include "app/core/poll_tick.h"
 #include "protocol/frame.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/recording_events.h"
 #include "worker_fakes.h"
 
 namespace tavrin {
@@ -71,7 +71,7 @@ TEST(RingStress, PushPopClearAndMailboxRaceFree) {
     command_ring ring{flags};
     answer_mailbox mailbox;
     fast_time time;
-    testing::recording_ui ui;
+    testing::recording_events ui;
     counting_sender sender;
     counting_answers answers;
     comm_worker worker{{flags, device, ring, mailbox, ui, time, sender, answers}};

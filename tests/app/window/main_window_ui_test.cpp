@@ -12,13 +12,13 @@
 #include <thread>
 
 #include "app/core/lamp_colour.h"
-#include "app/window/main_window_qt.h"
 #include "app/core/poll_tick.h"
+#include "app/core/tool_core.h"
+#include "app/window/main_window_qt.h"
 #include "app/window/scan_window_qt.h"
 #include "app/window/status_lamp_qt.h"
-#include "app/core/tool_core.h"
 #include "platform/ui/message_box.h"
-#include "qt_test_app.h"
+#include "tests/support/qt_test_app.h"
 
 namespace tavrin {
 namespace {
@@ -79,7 +79,7 @@ class MainWindow : public ::testing::Test {
     }
     main_window& make() {
         window = std::make_unique<main_window>(
-            main_window_parts{flags, device, ring, params, discovery, [this](ui_port& port) {
+            main_window_parts{flags, device, ring, params, discovery, [this](app_events& port) {
                                   worker_port = &port;
                                   return worker_ok;
                               }});
@@ -105,7 +105,7 @@ class MainWindow : public ::testing::Test {
     amp_params params;
     scripted_discovery discovery;
     bool worker_ok = true;
-    ui_port* worker_port = nullptr;
+    app_events* worker_port = nullptr;
     std::vector<shown_box> boxes;
     std::unique_ptr<main_window> window;
 
@@ -116,7 +116,7 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, StartsIdleWithTheVolumePage) {
     main_window& w = make();
     EXPECT_TRUE(w.worker_started());
-    EXPECT_EQ(worker_port, &w.port());
+    EXPECT_EQ(worker_port, &w.events());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("TAVRIN-PA22 Config Tool (V3.0R1)"));
     EXPECT_EQ(w.info_panel()->text(), QStringLiteral("No Device"));
     EXPECT_EQ(w.device_list()->count(), 0);
@@ -155,14 +155,14 @@ TEST_F(MainWindow, WorkerThatCannotStartIsReported) {
 TEST_F(MainWindow, MessageListKeepsTheHundredNewestOnTop) {
     main_window& w = make();
     for (int i = 1; i <= 101; ++i)
-        w.log_message("line " + std::to_string(i));
+        w.log_line("line " + std::to_string(i));
     ASSERT_EQ(w.message_list()->count(), 100);
     const std::string top = w.message_list()->item(0)->text().toStdString();
     EXPECT_TRUE(stamped(top, "line 101")) << top;
     EXPECT_TRUE(w.message_list()->item(99)->text().endsWith(QStringLiteral("   line 2")));
 
     // From another thread the line arrives through the event loop.
-    std::thread other([&] { w.port().log_message("from the worker"); });
+    std::thread other([&] { w.events().log_line("from the worker"); });
     other.join();
     QCoreApplication::processEvents();
     EXPECT_TRUE(w.message_list()->item(0)->text().endsWith(QStringLiteral("   from the worker")));
@@ -190,7 +190,7 @@ TEST_F(MainWindow, PagesComeFromTheFactory) {
     QPointer<QTimer> page_timer;
     int made = 0;
     window = std::make_unique<main_window>(
-        main_window_parts{flags, device, ring, params, discovery, [](ui_port&) { return true; },
+        main_window_parts{flags, device, ring, params, discovery, [](app_events&) { return true; },
                           [&](int tab, QWidget* parent) -> QWidget* {
                               ++made;
                               if (tab != 1)
@@ -238,10 +238,10 @@ TEST_F(MainWindow, LampFollowsConnectionAndVersionGate) {
     main_window& w = make();
     EXPECT_EQ(lamp_pixel(), QColor(180, 0, 0));
     flags.connect_flag.store(true);
-    w.port().invalidate_status_lamp();
+    w.events().state_changed();
     EXPECT_EQ(lamp_pixel(), QColor(0, 180, 0));
     flags.version_gate.store(true);
-    w.port().invalidate_main_window();
+    w.events().state_changed();
     EXPECT_EQ(lamp_pixel(), QColor(250, 250, 0));
     // Outline colour at the ellipse's edge.
     const QImage image = w.lamp()->grab().toImage();
@@ -370,7 +370,7 @@ TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
     EXPECT_EQ(w.device_list()->count(), 0);
 
     // The worker's caption change arrives from its thread.
-    std::thread worker([&] { w.port().set_connect_caption("Disconnect"); });
+    std::thread worker([&] { w.events().link_changed(true); });
     worker.join();
     QCoreApplication::processEvents();
     EXPECT_EQ(button(idc_connect)->text(), QStringLiteral("Disconnect"));
@@ -393,18 +393,18 @@ TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
 TEST_F(MainWindow, PollTimerRunsThePollProcedure) {
     main_window& w = make();
     device.set_name("Amp-1");
-    w.port().start_poll_timer();
+    w.events().poll_timer(poll_timer_action::start);
     EXPECT_TRUE(w.timers().running(poll_timer_id));
     w.timers().fire(poll_timer_id);
     EXPECT_TRUE(flags.probe_flag.load());  // not connected: probing the remembered name
     EXPECT_EQ(ring.waiting(), 1u);
-    w.port().stop_poll_timer();
+    w.events().poll_timer(poll_timer_action::stop);
     EXPECT_FALSE(w.timers().running(poll_timer_id));
 }
 
 TEST_F(MainWindow, InfoTextFromTheAnswerHandling) {
     main_window& w = make();
-    std::thread worker([&] { w.port().set_info_text("Firmware Version Error"); });
+    std::thread worker([&] { w.events().info_changed("Firmware Version Error"); });
     worker.join();
     QCoreApplication::processEvents();
     EXPECT_EQ(w.info_panel()->text(), QStringLiteral("Firmware Version Error"));
@@ -415,7 +415,8 @@ TEST_F(MainWindow, InfoTextFromTheAnswerHandling) {
 TEST(StartupInterfaces, ArgumentsReachTheBrowseSelection) {
     library_calls library;
     dante_wrapper wrapper(library);
-    wrapper_discovery discovery(wrapper);
+    null_app_events events;
+    wrapper_discovery discovery(wrapper, events);
 
     discovery.select_interfaces(3, 3);
     db_browse_config_t config = wrapper.iface_selection();

@@ -15,11 +15,9 @@
 #include "platform/ui/drop_down.h"
 #include "platform/ui/edit_filter.h"
 #include "platform/ui/list_box.h"
-#include "platform/ui/queued_ui_port.h"
 #include "platform/ui/trackbar.h"
 #include "platform/ui/window_timers.h"
-#include "qt_test_app.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/qt_test_app.h"
 
 // Fontconfig keeps caches for the life of the process; they are not our leaks.
 extern "C" const char* __lsan_default_suppressions() {
@@ -275,60 +273,6 @@ TEST(WindowTimers, OneTimerPerIdOwnedByTheWindow) {
     timers.fire(6000);
     EXPECT_FALSE(timers.running(6000));
     delete window;
-}
-
-TEST(QueuedUiPort, OtherThreadsAreQueuedToTheUiThread) {
-    qt_app();
-    QObject context;
-    testing::recording_ui direct;
-    queued_ui_port port(&context, direct);
-
-    // On the UI thread the call runs at once.
-    port.log_message("here");
-    EXPECT_EQ(direct.logs().size(), 1u);
-
-    std::thread worker([&] {
-        port.log_message("from worker");
-        port.set_connect_caption("Disconnect");
-        port.restart_poll_timer();
-    });
-    worker.join();
-    EXPECT_EQ(direct.logs().size(), 1u);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(direct.logs(), (std::vector<std::string>{"here", "from worker"}));
-    EXPECT_EQ(direct.captions(), (std::vector<std::string>{"Disconnect"}));
-    EXPECT_EQ(direct.timer_calls(), (std::vector<std::string>{"restart"}));
-}
-
-TEST(QueuedUiPort, MessageBoxesBlockTheCallingThreadUntilAnswered) {
-    qt_app();
-    QObject context;
-    testing::recording_ui direct;
-    direct.set_next_answer(box_answer::yes);
-    queued_ui_port port(&context, direct);
-    std::atomic<int> answer{-1};
-    std::thread worker([&] {
-        answer = static_cast<int>(
-            port.message_box("Update done", "Info", box_icon::information, box_buttons::yes_no));
-    });
-    while (answer.load() < 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    worker.join();
-    EXPECT_EQ(answer.load(), static_cast<int>(box_answer::yes));
-    ASSERT_EQ(direct.boxes().size(), 1u);
-    EXPECT_EQ(direct.boxes()[0].caption, "Info");
-}
-
-TEST(QueuedUiPort, CallsAfterTheWindowWentAreDropped) {
-    qt_app();
-    testing::recording_ui direct;
-    auto* context = new QObject;
-    queued_ui_port port(context, direct);
-    delete context;
-    port.log_message("late");
-    EXPECT_EQ(port.message_box("t", "c", box_icon::error, box_buttons::ok_cancel), box_answer::ok);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(direct.logs().empty());
 }
 
 }  // namespace

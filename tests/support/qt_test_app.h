@@ -7,7 +7,7 @@ namespace tavrin::testing {
 
 inline QApplication& qt_app() {
     static int argc = 1;
-    static char name[] = "app_ui_tests";
+    static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
     // Widget tests never need a display.
     static const bool offscreen = setenv("QT_QPA_PLATFORM", "offscreen", 0) == 0;

@@ -4,12 +4,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/core/answer_apply.h"
 #include "platform/time_source.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/answer_parser.h"
 #include "protocol/catalogue.h"
-#include "protocol_fakes.h"
-#include "tests/support/recording_ui.h"
+#include "tests/protocol/protocol_fakes.h"
+#include "tests/support/recording_events.h"
 
 namespace tavrin {
 namespace {
@@ -26,8 +27,8 @@ TEST(ReceivePathThreads, AnswersArriveWholeAcrossThreeThreads) {
     amp_receiver receiver(device, mailbox, clock);
     amp_params params;
     link_flags flags;
-    testing::recording_ui ui;
-    answer_parser parser(params, flags, device, ui);
+    testing::recording_events ui;
+    answer_parser parser;
 
     param_block a{}, b{};
     a.fill(0x11);
@@ -51,7 +52,8 @@ TEST(ReceivePathThreads, AnswersArriveWholeAcrossThreeThreads) {
         std::vector<uint8_t> buffer(answer_mailbox::capacity);
         while (!done || !mailbox.empty()) {
             const size_t n = mailbox.take(buffer.data());
-            parser.parse_answer(buffer.data(), n);
+            if (const auto answer = parser.parse_answer(buffer.data(), n))
+                apply_answer(*answer, {params, flags, device, ui});
             std::this_thread::yield();
         }
     });

@@ -1,10 +1,10 @@
 // The window-independent device search: brand rules, sorting, and the end-of-scan step.
-#include "qxapi/discovery_flow.h"
+#include "app/core/discovery_flow.h"
 
 #include <gtest/gtest.h>
 
 #include "dante/conmon/audinate_manf_versions.h"
-#include "wrapper_fixture.h"
+#include "tests/qxapi/wrapper_fixture.h"
 
 namespace tavrin::testing {
 namespace {
@@ -28,6 +28,8 @@ TEST(brand_rules, sorted_like_a_list_box) {
 
 class discovery : public wrapper_test {
   protected:
+    null_app_events events;
+
     // Devices that answer the manufacturer request with these names.
     void device(const std::string& name, const char* manufacturer, const char* model) {
         browse_adds(name);
@@ -71,7 +73,7 @@ TEST_F(discovery, end_of_scan_pings_asks_and_lists_by_rule) {
     device("lower", "varnoll ab", "TAVRIN-PA22");
     lib.device_named("Quiet")->answers_ping = false;
 
-    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::model).empty());
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::model, events).empty());
     answer_requests();
     EXPECT_EQ(fill_device_list(wrapper, brand_rule::model),
               (std::vector<std::string>{"Amp-1", "Amp-2"}));
@@ -86,7 +88,7 @@ TEST_F(discovery, end_of_scan_pings_asks_and_lists_by_rule) {
 }
 
 TEST_F(discovery, no_nodes_lists_nothing) {
-    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all).empty());
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all, events).empty());
     EXPECT_TRUE(lib.sent().empty());
 }
 
