@@ -79,6 +79,19 @@ frame_status decode_segment(const frame_view& frame, size_t max_total, segment_v
     return frame_status::ok;
 }
 
+frame_status decode_sent_segment(const uint8_t* bytes, size_t size, size_t max_total,
+                                 segment_view& out) {
+    if (bytes == nullptr || size < segment_overhead + 1)
+        return frame_status::too_short;
+    if (!std::equal(segment_lead, segment_lead + 4, bytes) || bytes[4] != segment_code)
+        return frame_status::bad_header;
+    frame_view frame;
+    const frame_status status = decode_frame(bytes, size, frame);
+    if (status != frame_status::ok)
+        return status;
+    return decode_segment(frame, max_total, out);
+}
+
 size_t build_frame(uint8_t code, uint8_t unit, const uint8_t* data, size_t count, uint8_t* out,
                    size_t capacity) {
     const size_t size = count + frame_overhead;

@@ -71,6 +71,16 @@ frame_status decode_command(const uint8_t* bytes, size_t size, frame_view& out);
 // that lies inside a carried frame of `total` bytes, at most `max_total`.
 frame_status decode_segment(const frame_view& frame, size_t max_total, segment_view& out);
 
+// True when the body is a segment (code 0xD1); it says nothing about validity.
+inline bool is_segment(const uint8_t* bytes, size_t size) {
+    return bytes != nullptr && size > 4 && bytes[4] == segment_code;
+}
+
+// A segment as the tool and the lab send it: the four lead bytes, then decode_frame
+// and decode_segment.
+frame_status decode_sent_segment(const uint8_t* bytes, size_t size, size_t max_total,
+                                 segment_view& out);
+
 // Writes the frame for `count` data bytes into `out`. Returns the frame size
 // (count + 8), or 0 when it does not fit into `capacity` or count + 1 exceeds 16 bits.
 size_t build_frame(uint8_t code, uint8_t unit, const uint8_t* data, size_t count, uint8_t* out,

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "protocol/frame.h"
 #include "sim/amp_block.h"
-#include "sim/amp_frame_check.h"
 
 namespace tavrin::sim {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/amp_frame_check.h"
+#include "protocol/frame.h"
 
 namespace tavrin::sim {
 
@@ -15,11 +15,16 @@ using byte_vector = std::vector<uint8_t>;
 constexpr size_t segment_threshold = 400;
 constexpr size_t segment_piece = 400;
 constexpr uint32_t segment_gap_ms = 1500;
+// Largest frame the amplifier reassembles from segments.
+constexpr size_t max_segmented_frame = 1024;
 
 // One segment frame per piece of at most piece_size bytes, all with the same
 // transfer id (1 to 255). Frames larger than 0xFFFF bytes give no segments.
-std::vector<byte_vector> make_segments(const uint8_t* frame, size_t size, uint8_t transfer_id,
-                                       size_t piece_size = segment_piece);
+inline std::vector<byte_vector> make_segments(const uint8_t* frame, size_t size,
+                                              uint8_t transfer_id,
+                                              size_t piece_size = segment_piece) {
+    return build_segments(frame, size, transfer_id, piece_size);
+}
 
 // Joins the pieces of one transfer. Unlike a plain byte count, it records which
 // bytes arrived, so a repeated piece neither completes nor spoils a transfer.

@@ -6,7 +6,6 @@
 
 #include "protocol/frame.h"
 #include "sim/amp_commands.h"
-#include "sim/amp_frame_check.h"
 
 namespace tavrin::sim {
 
@@ -54,7 +53,7 @@ std::vector<byte_vector> virtual_amp::on_control_body(const uint8_t* body, size_
         observer = observer_;
         if (is_segment(body, size)) {
             segment_view seg;
-            if (check_segment(body, size, seg) == frame_status::ok &&
+            if (decode_sent_segment(body, size, max_segmented_frame, seg) == frame_status::ok &&
                 reassembler_.accept(seg, now, joined) == segment_reassembler::outcome::complete) {
                 have_frame = true;
                 replies = handle_frame(joined.data(), joined.size());
@@ -76,7 +75,7 @@ std::vector<byte_vector> virtual_amp::on_control_body(const uint8_t* body, size_
 
 std::vector<byte_vector> virtual_amp::handle_frame(const uint8_t* bytes, size_t size) {
     frame_view f;
-    if (check_frame(bytes, size, f) != frame_status::ok)
+    if (decode_command(bytes, size, f) != frame_status::ok)
         return {};
 
     if (f.code == code_poll) {

@@ -133,10 +133,12 @@ TEST_F(AmpAnswers, ReassemblyDropsStaleOrForeignPiecesAndSurvivesRepeats) {
     bad[1][10] = 0x08;
     bad[1].back() = frame_checksum(bad[1].data(), bad[1].size() - 1);
     segment_view view;
-    EXPECT_EQ(check_segment(bad[1].data(), bad[1].size(), view), frame_status::bad_segment);
+    EXPECT_EQ(decode_sent_segment(bad[1].data(), bad[1].size(), max_segmented_frame, view),
+              frame_status::bad_segment);
     bad[0][7] = 0;
     bad[0].back() = frame_checksum(bad[0].data(), bad[0].size() - 1);
-    EXPECT_EQ(check_segment(bad[0].data(), bad[0].size(), view), frame_status::bad_segment);
+    EXPECT_EQ(decode_sent_segment(bad[0].data(), bad[0].size(), max_segmented_frame, view),
+              frame_status::bad_segment);
 }
 
 TEST_F(AmpAnswers, ResetRestoresDefaultsKeepsTheDateAndGoesSilent) {
