@@ -6,8 +6,11 @@ namespace {
 
 using k = control_kind;
 
-// Filled in as the window is built.
-constexpr std::array<dialog_control, 0> controls{};
+constexpr auto controls = std::to_array<dialog_control>({
+    {1239, k::edit, "", 27, 17, 76, 14},
+    {1240, k::button, "OK", 7, 46, 50, 14},
+    {1241, k::button, "Cancel", 79, 46, 50, 14},
+});
 
 }  // namespace
 
