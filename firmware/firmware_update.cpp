@@ -14,10 +14,17 @@ constexpr uint8_t unit_data = 0x01;
 constexpr uint8_t unit_done = 0x20;
 constexpr uint8_t code_control = 0xF8;
 constexpr uint8_t code_block = 0xF9;
+constexpr size_t length_at = 5;
 constexpr size_t data_at = 7;
 
-bool data_byte(const byte_view& answer, size_t i, uint8_t& out) {
-    return answer.u8(data_at + i, out);
+// The data bytes of an answer: `length` counts them and the checksum after them. An
+// answer that does not hold what its length promises has none.
+byte_view answer_data(const byte_view& answer) {
+    uint16_t length = 0;
+    byte_view data(nullptr, 0);
+    if (answer.be16(length_at, length) && length > 0)
+        answer.sub(data_at, length - 1u, data);
+    return data;
 }
 
 uint32_t byte_sum(const uint8_t* bytes, size_t n) {
@@ -63,8 +70,8 @@ void firmware_update::select_block(uint32_t index) {
 void firmware_update::queue_block() {
     if (!parts_.flags.connect_flag.load())
         return;
-    queue(frames::fw_block(static_cast<uint16_t>(block_index_),
-                           image_.bytes.data() + block_offset_));
+    queue(
+        frames::fw_block(static_cast<uint16_t>(block_index_), image_.bytes.data() + block_offset_));
 }
 
 void firmware_update::queue_end_marker() {
@@ -82,10 +89,11 @@ void firmware_update::update_on_answer(const uint8_t* frame, size_t length, size
     uint8_t unit = 0;
     uint8_t code = 0;
     const bool framed = answer.u8(1, unit) && answer.u8(4, code);
+    const byte_view data = answer_data(answer);
     switch (state_) {
         case update_state::resume_check:
             if (framed && unit == unit_data && code == code_control)
-                on_resume_answer(answer);
+                on_resume_answer(data);
             break;
         case update_state::start_sent:
             if (framed && unit == unit_done && code == code_control) {
@@ -96,7 +104,7 @@ void firmware_update::update_on_answer(const uint8_t* frame, size_t length, size
             break;
         case update_state::sending:
             if (framed && unit == unit_data && code == code_block)
-                on_block_answer(answer);
+                on_block_answer(data);
             break;
         case update_state::end_sent:
             if (framed && unit == unit_done && code == code_block) {
@@ -106,7 +114,7 @@ void firmware_update::update_on_answer(const uint8_t* frame, size_t length, size
             break;
         case update_state::checksum_sent:
             if (framed && unit == unit_data && code == code_control)
-                on_checksum_answer(answer);
+                on_checksum_answer(data);
             break;
         case update_state::version_sent:
             state_ = update_state::finishing;
@@ -120,14 +128,13 @@ void firmware_update::update_on_answer(const uint8_t* frame, size_t length, size
     }
 }
 
-void firmware_update::on_resume_answer(const byte_view& answer) {
+void firmware_update::on_resume_answer(const byte_view& data) {
     uint8_t offer = 0;
     uint8_t pages = 0;
     uint8_t sum_hi = 0;
     uint8_t sum_lo = 0;
-    const bool offered = data_byte(answer, 2, offer) && offer == 1 &&
-                         data_byte(answer, 3, pages) && data_byte(answer, 4, sum_hi) &&
-                         data_byte(answer, 5, sum_lo);
+    const bool offered = data.u8(2, offer) && offer == 1 && data.u8(3, pages) &&
+                         data.u8(4, sum_hi) && data.u8(5, sum_lo);
     const size_t held = static_cast<size_t>(pages) * resume_page_bytes;
     // An offer to go on at or past the end of this image cannot be for this image:
     // its checksum and the block after it would lie outside the image.
@@ -145,9 +152,9 @@ void firmware_update::on_resume_answer(const byte_view& answer) {
     parts_.events.update_status("Start uploading firmware.");
 }
 
-void firmware_update::on_block_answer(const byte_view& answer) {
+void firmware_update::on_block_answer(const byte_view& data) {
     uint16_t echoed = 0;
-    if (!answer.be16(data_at, echoed) || echoed != block_sum_)
+    if (!data.be16(0, echoed) || echoed != block_sum_)
         return;  // resent after 2 s
     if (block_offset_ < image_.size() - firmware_block_bytes) {
         select_block(block_index_ + 1);
@@ -160,10 +167,10 @@ void firmware_update::on_block_answer(const byte_view& answer) {
     queue_end_marker();
 }
 
-void firmware_update::on_checksum_answer(const byte_view& answer) {
+void firmware_update::on_checksum_answer(const byte_view& data) {
     uint8_t hi = 0;
     uint8_t lo = 0;
-    if (!data_byte(answer, 2, hi) || !data_byte(answer, 3, lo))
+    if (!data.u8(2, hi) || !data.u8(3, lo))
         return;  // too short to carry a checksum: asked again after 2 s
     char line[32];
     std::snprintf(line, sizeof line, "cksum,%2x%2x", hi, lo);

@@ -28,16 +28,16 @@ struct update_parts {
 
 // The values are the amplifier-facing step numbers the transfer has always used.
 enum class update_state : int {
-    fresh_start = 0,      // no resume: the next wake-up moves on to the start command
-    start_sent = 1,       // waiting for the start command's answer
-    sending = 2,          // blocks going out, each waiting for its sum
-    end_sent = 3,         // end marker sent
-    checksum_sent = 8,    // checksum query sent
-    version_sent = 11,    // version write sent
-    finishing = 12,       // finishing command sent once
-    finished = 13,        // ends with "Update Finished." on the next resend
-    failed = 14,          // ends with "Update Failed." on the next resend
-    resume_check = 16,    // resume query sent
+    fresh_start = 0,    // no resume: the next wake-up moves on to the start command
+    start_sent = 1,     // waiting for the start command's answer
+    sending = 2,        // blocks going out, each waiting for its sum
+    end_sent = 3,       // end marker sent
+    checksum_sent = 8,  // checksum query sent
+    version_sent = 11,  // version write sent
+    finishing = 12,     // finishing command sent once
+    finished = 13,      // ends with "Update Finished." on the next resend
+    failed = 14,        // ends with "Update Failed." on the next resend
+    resume_check = 16,  // resume query sent
 };
 
 // How the last transfer ended.
@@ -81,9 +81,10 @@ class firmware_update : public update_procedure {
     link_flags& flags() const { return parts_.flags; }
 
   private:
-    void on_resume_answer(const byte_view& answer);
-    void on_block_answer(const byte_view& answer);
-    void on_checksum_answer(const byte_view& answer);
+    // Each takes the data bytes of the answer.
+    void on_resume_answer(const byte_view& data);
+    void on_block_answer(const byte_view& data);
+    void on_checksum_answer(const byte_view& data);
     void resend();
     void select_block(uint32_t index);
     void queue(const std::vector<uint8_t>& frame);
