@@ -2,6 +2,7 @@
 // What the Update page's Browse button does once the file dialog has closed, as plain
 // logic: the page and tavrin-cli only hand it the chosen path (or nothing when the
 // dialog was cancelled). Questions and texts go through the transfer's events port.
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,16 @@ enum class browse_outcome {
     not_connected,  // no amplifier linked ("Please link device first.")
     started,        // the transfer runs
 };
+
+// The file dialog before it: these two filters, the second one chosen at first; the
+// chosen file must exist.
+struct file_filter {
+    const char* name;
+    const char* pattern;
+};
+inline constexpr file_filter firmware_file_filters[] = {{"All", "*.*"},
+                                                        {"Hex file(*.hex)", "*.hex"}};
+inline constexpr size_t firmware_initial_filter = 1;
 
 browse_outcome browse_firmware(firmware_update& update, const std::optional<std::string>& path);
 
