@@ -12,7 +12,7 @@ namespace tavrin {
 namespace {
 
 using testing::firmware_text;
-using testing::recording_events;
+using testing::scripted_events;
 
 class Browse : public ::testing::Test {
   protected:
@@ -36,7 +36,7 @@ class Browse : public ::testing::Test {
     fake_time time{50'000};
     link_flags flags;
     command_ring ring{flags};
-    recording_events events;
+    scripted_events events;
     firmware_update update{{flags, ring, events, time}};
     std::string good;
 };
@@ -57,7 +57,7 @@ TEST_F(Browse, ConfirmedOnALinkedAmplifierStartsTheTransfer) {
     EXPECT_EQ(update.total_blocks(), 3u);
 
     // The window is disabled meanwhile, but a second request must still do nothing.
-    events = recording_events();
+    events = scripted_events();
     EXPECT_EQ(browse_firmware(update, good), browse_outcome::busy);
     EXPECT_TRUE(events.statuses.empty());
     EXPECT_TRUE(events.boxes.empty());
@@ -72,7 +72,7 @@ TEST_F(Browse, NothingStartsWithoutConsentOrLink) {
     EXPECT_EQ(events.statuses.back(), "Loading file... done");
 
     flags.connect_flag = false;
-    events = recording_events();
+    events = scripted_events();
     events.answers = {box_answer::yes};
     EXPECT_EQ(browse_firmware(update, good), browse_outcome::not_connected);
     ASSERT_EQ(events.boxes.size(), 2u);
@@ -93,7 +93,7 @@ TEST_F(Browse, RefusedFileLeavesTheLoadingText) {
     EXPECT_FALSE(flags.update_mode);
 
     // A missing file says nothing beyond the status text.
-    events = recording_events();
+    events = scripted_events();
     EXPECT_EQ(browse_firmware(update, (dir_ / "gone.hex").string()), browse_outcome::load_failed);
     EXPECT_TRUE(events.boxes.empty());
 }

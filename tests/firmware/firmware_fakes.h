@@ -24,9 +24,9 @@ struct shown_box {
     uint32_t at_ms = 0;
 };
 
-class recording_events : public app_events {
+class scripted_events : public app_events {
   public:
-    explicit recording_events(time_source* time = nullptr) : time_(time) {}
+    explicit scripted_events(time_source* time = nullptr) : time_(time) {}
 
     void log_line(const std::string& text) override { logs.push_back(text); }
     void link_changed(bool) override {}

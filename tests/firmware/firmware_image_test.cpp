@@ -17,7 +17,7 @@ using testing::bytes;
 using testing::counting_data;
 using testing::firmware_text;
 using testing::hex_record;
-using testing::recording_events;
+using testing::scripted_events;
 using testing::view_of;
 
 image_result parse(const std::string& text) {
@@ -169,7 +169,7 @@ class FirmwareFile : public ::testing::Test {
     }
 
     std::filesystem::path dir_;
-    recording_events events;
+    scripted_events events;
 };
 
 TEST_F(FirmwareFile, LoadsFromPath) {
@@ -192,7 +192,7 @@ TEST_F(FirmwareFile, MissingEmptyOrDirectoryFailsWithoutAMessage) {
 TEST_F(FirmwareFile, FormatErrorsAreLoggedAndShown) {
     for (const std::string& text :
          {hex_record(0, 0, {1, 2}), std::string("10D5150B1101\r\n:02000000zz0000\r\n")}) {
-        events = recording_events();
+        events = scripted_events();
         EXPECT_FALSE(load_firmware(write("bad.hex", text), events));
         EXPECT_EQ(events.logs, std::vector<std::string>{"Firmware error."});
         ASSERT_EQ(events.boxes.size(), 1u);

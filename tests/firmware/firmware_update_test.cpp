@@ -13,7 +13,7 @@ using testing::answer_frame;
 using testing::bytes;
 using testing::counting_data;
 using testing::image_of;
-using testing::recording_events;
+using testing::scripted_events;
 
 constexpr uint32_t start_ms = 1'000'000;
 
@@ -85,7 +85,7 @@ class Update : public ::testing::Test {
     fake_time time{start_ms};
     link_flags flags;
     command_ring ring{flags};
-    recording_events events{&time};
+    scripted_events events{&time};
     firmware_update update{{flags, ring, events, time}};
     bytes image;
 };

@@ -10,7 +10,7 @@
 #include "firmware/firmware_update.h"
 #include "firmware_fakes.h"
 #include "tests/app/core/worker_fakes.h"
-#include "tests/support/recording_ui.h"
+#include "tests/support/recording_events.h"
 
 namespace tavrin {
 namespace {
@@ -90,8 +90,8 @@ class UpdateThroughWorker : public ::testing::Test {
     selected_device device;
     command_ring ring{flags};
     answer_mailbox mailbox;
-    testing::recording_ui ui;
-    testing::recording_events events{&time};
+    testing::recording_events ui;
+    testing::scripted_events events{&time};
     testing::recording_answers answers;
     amplifier_link link{mailbox};
     firmware_update update{{flags, ring, events, time}};

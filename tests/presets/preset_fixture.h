@@ -16,7 +16,7 @@
 
 namespace tavrin::testing {
 
-class recording_events : public null_app_events {
+class scripted_events : public null_app_events {
   public:
     void log_line(const std::string& text) override { logs.push_back(text); }
     box_answer ask(const question& q) override {
@@ -75,7 +75,7 @@ class preset_fixture : public ::testing::Test {
     selected_device device;
     command_ring ring{flags};
     amp_params params;
-    recording_events events;
+    scripted_events events;
     fake_time time;
     page_shared shared;
     page_context ctx{flags, device, ring, params, events, time, shared, ""};
