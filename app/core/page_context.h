@@ -14,11 +14,20 @@
 
 namespace tavrin {
 
+class dante_wrapper;
+class firmware_update;
+
 // State that outlives a page and that several pages read.
 struct page_shared {
     // The channel shown by the Parametric EQ and Filter pages (1 or 2); PBTL mode on
     // the Power page sets it to 2.
     std::atomic<int> selected_channel{1};
+
+    // The firmware transfer as last reported to the window (UI thread only), for the
+    // Update page, which may be made after the transfer began.
+    uint32_t update_position = 0;
+    uint32_t update_total = 0;
+    std::string update_status;
 };
 
 struct page_context {
@@ -31,6 +40,10 @@ struct page_context {
     page_shared& shared;
     // The current directory at start-up; the preset folder lies beneath it.
     std::string work_dir;
+    // The firmware transfer and the wrapper over the control library, where the
+    // program that made the page has them (null otherwise).
+    firmware_update* firmware = nullptr;
+    dante_wrapper* wrapper = nullptr;
 };
 
 }  // namespace tavrin

@@ -53,7 +53,7 @@ void tool_core::stop() {
 }
 
 page_context tool_core::pages() {
-    return {flags, device, ring, params, relay, time, shared, work_dir};
+    return {flags, device, ring, params, relay, time, shared, work_dir, firmware, &wrapper};
 }
 
 void tool_core::send_frame(const uint8_t* frame, size_t size) {

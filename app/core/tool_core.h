@@ -47,6 +47,8 @@ class tool_core : private frame_sender, private answer_handler {
     page_shared shared;
     // The current directory at start-up; the preset folder lies beneath it.
     std::string work_dir;
+    // The firmware transfer, made by the program that has one (see attach_update).
+    firmware_update* firmware = nullptr;
     library_calls library;
     dante_wrapper wrapper;
     wrapper_discovery discovery{wrapper, relay};
