@@ -9,15 +9,15 @@ struct channel_fields {
 };
 
 constexpr channel_fields ch1_fields{
-    param_field::peq_ch1_enable,  param_field::peq_ch1_gain,    param_field::peq_ch1_q_hi,
-    param_field::peq_ch1_q_lo,    param_field::peq_ch1_freq_hi, param_field::peq_ch1_freq_lo,
-    param_field::hpf_ch1_enable,  param_field::hpf_ch1_freq,    param_field::hpf_ch1_slope,
-    param_field::lpf_ch1_enable,  param_field::lpf_ch1_freq,    param_field::lpf_ch1_slope};
+    param_field::peq_ch1_enable, param_field::peq_ch1_gain,    param_field::peq_ch1_q_hi,
+    param_field::peq_ch1_q_lo,   param_field::peq_ch1_freq_hi, param_field::peq_ch1_freq_lo,
+    param_field::hpf_ch1_enable, param_field::hpf_ch1_freq,    param_field::hpf_ch1_slope,
+    param_field::lpf_ch1_enable, param_field::lpf_ch1_freq,    param_field::lpf_ch1_slope};
 constexpr channel_fields ch2_fields{
-    param_field::peq_ch2_enable,  param_field::peq_ch2_gain,    param_field::peq_ch2_q_hi,
-    param_field::peq_ch2_q_lo,    param_field::peq_ch2_freq_hi, param_field::peq_ch2_freq_lo,
-    param_field::hpf_ch2_enable,  param_field::hpf_ch2_freq,    param_field::hpf_ch2_slope,
-    param_field::lpf_ch2_enable,  param_field::lpf_ch2_freq,    param_field::lpf_ch2_slope};
+    param_field::peq_ch2_enable, param_field::peq_ch2_gain,    param_field::peq_ch2_q_hi,
+    param_field::peq_ch2_q_lo,   param_field::peq_ch2_freq_hi, param_field::peq_ch2_freq_lo,
+    param_field::hpf_ch2_enable, param_field::hpf_ch2_freq,    param_field::hpf_ch2_slope,
+    param_field::lpf_ch2_enable, param_field::lpf_ch2_freq,    param_field::lpf_ch2_slope};
 
 }  // namespace
 

@@ -10,9 +10,12 @@ struct box_flag {
     bool channel_show::*flag;
 };
 constexpr box_flag boxes[] = {
-    {idc_show_ch1, 0, &channel_show::channel}, {idc_show_ch1_peq, 0, &channel_show::peq},
-    {idc_show_ch1_filter, 0, &channel_show::filter}, {idc_show_ch2, 1, &channel_show::channel},
-    {idc_show_ch2_peq, 1, &channel_show::peq},   {idc_show_ch2_filter, 1, &channel_show::filter},
+    {idc_show_ch1, 0, &channel_show::channel},
+    {idc_show_ch1_peq, 0, &channel_show::peq},
+    {idc_show_ch1_filter, 0, &channel_show::filter},
+    {idc_show_ch2, 1, &channel_show::channel},
+    {idc_show_ch2_peq, 1, &channel_show::peq},
+    {idc_show_ch2_filter, 1, &channel_show::filter},
 };
 
 }  // namespace

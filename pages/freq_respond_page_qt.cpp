@@ -8,8 +8,7 @@
 
 namespace tavrin {
 
-freq_respond_page::freq_respond_page(page_context& ctx, response_show_flags& show,
-                                     QWidget* parent)
+freq_respond_page::freq_respond_page(page_context& ctx, response_show_flags& show, QWidget* parent)
     : QWidget(parent),
       built_(build_dialog(freq_respond_page_template, this)),
       view_(this, built_),

@@ -44,12 +44,13 @@ int freq_to_x(double f, const graph_axes& axes) {
 
 double x_to_freq(int x, const graph_axes& axes) {
     const double span = std::log10(axes.fmax) - std::log10(axes.fmin);
-    return std::pow(10.0, std::log10(axes.fmin) + (x - axes.left) * span / (axes.right - axes.left));
+    return std::pow(10.0,
+                    std::log10(axes.fmin) + (x - axes.left) * span / (axes.right - axes.left));
 }
 
 int db_to_y(double level, const graph_axes& axes) {
-    return to_pixel(axes.top + (axes.bottom - axes.top) * (axes.max_db - level) /
-                                   (axes.max_db - axes.min_db));
+    return to_pixel(axes.top +
+                    (axes.bottom - axes.top) * (axes.max_db - level) / (axes.max_db - axes.min_db));
 }
 
 double y_to_db(int y, const graph_axes& axes) {

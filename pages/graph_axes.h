@@ -9,10 +9,12 @@ struct graph_axes {
     int top = 0;
     int right = 0;
     int bottom = 0;
-    double max_db = 0;  // level at the top edge
-    double min_db = 0;  // level at the bottom edge
+    double max_db = 0;    // level at the top edge
+    double min_db = 0;    // level at the bottom edge
     double fmax = 23000;  // frequency at the right edge, Hz
     double fmin = 10;     // frequency at the left edge, Hz
+
+    bool operator==(const graph_axes&) const = default;
 };
 
 // Column of frequency f, truncated toward zero.

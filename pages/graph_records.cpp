@@ -17,8 +17,8 @@ band_set band_params_of(const peq_bands& bands) {
 }
 
 filter_params filter_params_of(const filter_pair& f) {
-    return {f.hp_enabled, f.hp_frequency, f.hp_slope, f.lp_enabled,
-            f.lp_frequency, f.lp_slope,  f.level};
+    return {f.hp_enabled,   f.hp_frequency, f.hp_slope, f.lp_enabled,
+            f.lp_frequency, f.lp_slope,     f.level};
 }
 
 void place_band(peq_band& band, const graph_axes& axes) {

@@ -36,8 +36,8 @@ constexpr rgb response_ch2{200, 160, 100};
 
 // Vertical grid lines, Hz.
 constexpr std::array<double, 28> grid_frequencies{
-    20,   30,   40,   50,   60,   70,   80,   90,   100,  200,  300,  400,   500,   600,
-    700,  800,  900,  1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 20000};
+    20,  30,  40,  50,   60,   70,   80,   90,   100,  200,  300,  400,  500,   600,
+    700, 800, 900, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 20000};
 
 // The frequency labels below the plot.
 struct freq_label {

@@ -31,8 +31,8 @@ void trace_filter_curve(const filter_params& filter, const graph_axes& axes, pat
     }
 }
 
-void trace_response_curve(const channel_data& ch, const channel_show& show,
-                          const graph_axes& axes, path_sink& out) {
+void trace_response_curve(const channel_data& ch, const channel_show& show, const graph_axes& axes,
+                          path_sink& out) {
     if (!show.channel)
         return;
     bool lifted = true;

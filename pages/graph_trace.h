@@ -32,8 +32,8 @@ void trace_filter_curve(const filter_params& filter, const graph_axes& axes, pat
 // One channel of the Frequency Respond graph over log_sweep, clipped to the plot:
 // every stretch inside it is a stroke of its own, so the curve has gaps where it
 // leaves the plot. Nothing when the channel is not shown.
-void trace_response_curve(const channel_data& ch, const channel_show& show,
-                          const graph_axes& axes, path_sink& out);
+void trace_response_curve(const channel_data& ch, const channel_show& show, const graph_axes& axes,
+                          path_sink& out);
 
 // One row of the level grid: a 1 dB tick, or every 5 dB a full line with its number.
 struct level_row {

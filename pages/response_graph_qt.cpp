@@ -96,8 +96,7 @@ void draw_frame_and_grid(QPainter& painter, const graph_axes& a, const QColor& t
     for (const auto& label : style::freq_labels) {
         const int x = freq_to_x(label.freq, a);
         draw_label(painter, box(x - 20, a.bottom + 5, x + 20, a.bottom + 25),
-                   Qt::AlignHCenter | Qt::AlignTop, QString::fromUtf8(label.text),
-                   text_background);
+                   Qt::AlignHCenter | Qt::AlignTop, QString::fromUtf8(label.text), text_background);
     }
     const int x10 = freq_to_x(10, a);
     draw_label(painter, box(x10, a.bottom + 15, x10 + 20, a.bottom + 35),

@@ -8,16 +8,16 @@ namespace {
 // Channel 2's band 3 and filters written as the amplifier stores them.
 param_block stored_block() {
     param_block b{};
-    b[52 + 2] = 1;                   // peq_ch2_enable[2]
-    b[57 + 2] = 52;                  // gain code: +6 dB
+    b[52 + 2] = 1;                       // peq_ch2_enable[2]
+    b[57 + 2] = 52;                      // gain code: +6 dB
     b[62 + 2] = 0x01, b[67 + 2] = 0x2C;  // Q x 100 = 300
     b[72 + 2] = 0x83, b[77 + 2] = 0xE8;  // on/off bit set over 1000 Hz
-    b[13] = 1;                       // hpf_ch2_enable
-    b[14] = 0x00, b[15] = 0x50;      // 80 Hz
-    b[16] = 3;                       // 30 dB/oct
-    b[17] = 2;                       // lpf_ch2_enable: any non-zero byte is on
-    b[18] = 0x2E, b[19] = 0xE0;      // 12000 Hz
-    b[20] = 7;                       // no such slope: draws flat
+    b[13] = 1;                           // hpf_ch2_enable
+    b[14] = 0x00, b[15] = 0x50;          // 80 Hz
+    b[16] = 3;                           // 30 dB/oct
+    b[17] = 2;                           // lpf_ch2_enable: any non-zero byte is on
+    b[18] = 0x2E, b[19] = 0xE0;          // 12000 Hz
+    b[20] = 7;                           // no such slope: draws flat
     return b;
 }
 
@@ -56,8 +56,8 @@ TEST(ChannelResponse, EveryGridPointIsBandsPlusFilters) {
     const auto& sweep = log_sweep();
     for (size_t i = 0; i < sweep_points; ++i) {
         EXPECT_EQ(curve[i].freq, sweep[i]);
-        EXPECT_DOUBLE_EQ(curve[i].db, band_sum_db(ch.bands, sweep[i]) +
-                                          filter_sum_db(ch.filters, sweep[i]))
+        EXPECT_DOUBLE_EQ(curve[i].db,
+                         band_sum_db(ch.bands, sweep[i]) + filter_sum_db(ch.filters, sweep[i]))
             << i;
     }
     // The EQ peak and the 30 dB/oct high-pass: +6 dB at 1 kHz, deep cut at 10 Hz.

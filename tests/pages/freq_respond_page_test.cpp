@@ -17,10 +17,10 @@ constexpr int all_boxes[] = {idc_show_ch1, idc_show_ch1_peq, idc_show_ch1_filter
 
 param_block one_band_block(uint8_t gain_code) {
     param_block b{};
-    b[22] = 1;                    // peq_ch1_enable[0]
-    b[27] = gain_code;            // peq_ch1_gain[0]
-    b[32] = 0x00, b[37] = 100;    // Q 1.00
-    b[42] = 0x03, b[47] = 0xE8;   // 1000 Hz
+    b[22] = 1;                   // peq_ch1_enable[0]
+    b[27] = gain_code;           // peq_ch1_gain[0]
+    b[32] = 0x00, b[37] = 100;   // Q 1.00
+    b[42] = 0x03, b[47] = 0xE8;  // 1000 Hz
     return b;
 }
 

@@ -65,8 +65,8 @@ TEST(SlopeCodes, OneOctaveBeyondTheCorner) {
     }
     EXPECT_TRUE(slope_has_first_order(1));
     EXPECT_TRUE(slope_has_first_order(3));
-    EXPECT_FALSE(slope_has_first_order(0) || slope_has_first_order(2) ||
-                 slope_has_first_order(4) || slope_has_first_order(5));
+    EXPECT_FALSE(slope_has_first_order(0) || slope_has_first_order(2) || slope_has_first_order(4) ||
+                 slope_has_first_order(5));
 }
 
 // Skirts fall monotonically away from the corner, at 6 dB/oct per order far out, and
