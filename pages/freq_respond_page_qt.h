@@ -1,0 +1,31 @@
+#pragma once
+// The "Frequency Respond" page widget (tab index 4, template 107).
+#include <QWidget>
+
+#include "app/core/page_context.h"
+#include "pages/freq_respond_page.h"
+#include "pages/page_view_qt.h"
+#include "platform/ui/dialog_builder.h"
+
+namespace tavrin {
+
+class freq_respond_page : public QWidget {
+  public:
+    freq_respond_page(page_context& ctx, response_show_flags& show, QWidget* parent);
+
+    const built_dialog& controls() const { return built_; }
+    const freq_respond_page_logic& logic() const { return logic_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    built_dialog built_;
+    qt_page_view view_;
+    freq_respond_page_logic logic_;
+};
+
+// Builds the page inside `parent` with the program-wide show flags.
+QWidget* make_freq_respond_page(page_context& ctx, QWidget* parent);
+
+}  // namespace tavrin
