@@ -9,7 +9,9 @@
 #include "app/core/startup_args.h"
 #include "app/core/tool_core.h"
 #include "app/window/main_window_qt.h"
+#include "app/window/page_factory_qt.h"
 #include "app/window/tour_qt.h"
+#include "firmware/firmware_update.h"
 
 namespace {
 
@@ -45,13 +47,19 @@ int main(int argc, char** argv) {
     core.device.renew_copy();
     core.work_dir = current_work_dir();
 
+    firmware_update update({core.flags, core.ring, core.relay, core.time});
+    core.firmware = &update;
+    core.attach_update(&update);
+
     int code = 0;
     {
         main_window window({core.flags, core.device, core.ring, core.params, core.discovery,
                             [&core](app_events& events) {
                                 core.attach_events(&events);
                                 return core.start_worker();
-                            }});
+                            },
+                            make_page_factory(core.pages()), make_window_filler(core.pages()),
+                            &core.shared});
         if (!window.worker_started())
             return 1;
         core.discovery.select_interfaces(line.args.primary, line.args.secondary);

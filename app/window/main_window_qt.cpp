@@ -169,14 +169,19 @@ void main_window::update_running(bool running) {
 }
 
 void main_window::update_progress(uint32_t position, uint32_t total) {
-    update_position_ = position;
-    update_total_ = total;
-    emit update_shown();
+    if (parts_.shared != nullptr) {
+        parts_.shared->update_position = position;
+        parts_.shared->update_total = total;
+    }
+    if (page_ != nullptr)
+        page_->update();
 }
 
 void main_window::update_status(const std::string& text) {
-    update_status_ = text;
-    emit update_shown();
+    if (parts_.shared != nullptr)
+        parts_.shared->update_status = text;
+    if (page_ != nullptr)
+        page_->update();
 }
 
 void main_window::poll() {

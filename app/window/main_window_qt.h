@@ -14,6 +14,7 @@
 #include "app/core/app_events.h"
 #include "app/core/command_ring.h"
 #include "app/core/discovery_port.h"
+#include "app/core/page_context.h"
 #include "app/window/queued_events_qt.h"
 #include "app/window/scan_window_qt.h"
 #include "platform/ui/dialog_builder.h"
@@ -83,6 +84,8 @@ struct main_window_parts {
     std::function<bool(app_events& events)> start_worker;
     page_factory pages = {};
     window_filler fill_window = {};
+    // Where the firmware transfer's progress is kept for the Update page (may be null).
+    page_shared* shared = nullptr;
 };
 
 class main_window : public QWidget, public app_events {
@@ -107,11 +110,6 @@ class main_window : public QWidget, public app_events {
     void update_progress(uint32_t position, uint32_t total) override;
     void update_status(const std::string& text) override;
 
-    // The firmware transfer as last reported, for an Update page made later.
-    uint32_t update_position() const { return update_position_; }
-    uint32_t update_total() const { return update_total_; }
-    const std::string& update_status_text() const { return update_status_; }
-
     // The controls.
     const built_dialog& controls() const { return built_; }
     QTabWidget* tabs() const { return tabs_; }
@@ -134,10 +132,6 @@ class main_window : public QWidget, public app_events {
     void press_synchronize();
     void open_secondary(int template_id);
     brand_rule current_rule() const;
-
-  signals:
-    // A firmware transfer's progress or status text changed.
-    void update_shown();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -166,9 +160,6 @@ class main_window : public QWidget, public app_events {
     QPointer<QWidget> save_as_window_;
     QPointer<QWidget> summary_window_;
     bool worker_started_ = false;
-    uint32_t update_position_ = 0;
-    uint32_t update_total_ = 0;
-    std::string update_status_;
 };
 
 }  // namespace tavrin

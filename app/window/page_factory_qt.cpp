@@ -1,11 +1,14 @@
 #include "app/window/page_factory_qt.h"
 
+#include "pages/freq_respond_page_qt.h"
+
 namespace tavrin {
 
 page_factory make_page_factory(page_context context) {
     return [context](int tab, QWidget* parent) mutable -> QWidget* {
-        (void)parent;
         switch (tab) {
+            case 4:
+                return make_freq_respond_page(context, parent);
             default:
                 break;
         }
