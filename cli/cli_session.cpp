@@ -2,10 +2,28 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+
+#include "cli/cli_output.h"
 
 #include "app/core/poll_tick.h"
 
 namespace tavrin::cli {
+
+std::mutex& output_mutex() {
+    static std::mutex m;
+    return m;
+}
+
+void print_stamped(const std::string& text) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string line = stamped_line(local, text);
+    std::lock_guard lock(output_mutex());
+    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stdout);
+}
 
 void cli_events::log_line(const std::string& text) {
     line_fn fn;
@@ -107,6 +125,23 @@ void cli_session::pump(uint32_t ms) {
 void cli_session::stop() {
     core_.stop();
     core_.attach_events(nullptr);
+}
+
+void cli_session::log_to_stderr(const global_options& options) {
+    if (!options.verbose)
+        return;
+    wrapper().set_log_sink([](int level, const std::string& text) {
+        if (level > 2)
+            return;
+        std::lock_guard lock(output_mutex());
+        std::fprintf(stderr, "%s\n", text.c_str());
+    });
+}
+
+void cli_session::open(const global_options& options, const std::string& name) {
+    start_runtime(options.primary, options.secondary);
+    wait_subscribed(3000);
+    connect(name);
 }
 
 }  // namespace tavrin::cli

@@ -13,10 +13,16 @@
 #include <string>
 
 #include "app/core/tool_core.h"
+#include "cli/cli_command.h"
 #include "protocol/amp_params.h"
 #include "qxapi/dante_wrapper.h"
 
 namespace tavrin::cli {
+
+// Prints "HH:MM:SS   text" on standard output (one line, flushed).
+void print_stamped(const std::string& text);
+// Serialises the lines of several threads on standard output and error.
+std::mutex& output_mutex();
 
 class cli_events : public app_events {
   public:
@@ -53,6 +59,9 @@ class cli_events : public app_events {
 
 class cli_session {
   public:
+    // Waits this long for a full answer after connecting.
+    static constexpr uint32_t answer_wait_ms = 10000;
+
     cli_session();
     ~cli_session();
 
@@ -71,6 +80,12 @@ class cli_session {
     // The user-interface thread's share: runs the poll timer for `ms` milliseconds.
     void pump(uint32_t ms);
     void stop();
+
+    // With --verbose, the wrapper's log (levels 0 to 2) goes to standard error.
+    void log_to_stderr(const global_options& options);
+    // Connects as a double-click does, once the subscription is in place so that the
+    // first answer is not lost.
+    void open(const global_options& options, const std::string& name);
 
   private:
     cli_events events_;

@@ -1,0 +1,60 @@
+// tavrin-cli discover [--brand model|maker|all]
+#include <cstdio>
+
+#include "app/core/discovery_flow.h"
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+
+namespace tavrin::cli {
+namespace {
+
+int run(const global_options& options, const std::vector<std::string>& words) {
+    brand_rule brand = brand_rule::model;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--brand") {
+            if (i + 1 >= words.size())
+                return bad_arguments(discover_command, "--brand needs model, maker or all");
+            const std::string& b = words[++i];
+            if (b == "model") {
+                brand = brand_rule::model;
+            } else if (b == "maker") {
+                brand = brand_rule::maker;
+            } else if (b == "all") {
+                brand = brand_rule::all;
+            } else {
+                return bad_arguments(discover_command,
+                                     "unknown brand '" + b + "' (model, maker or all)");
+            }
+        } else if (!w.empty() && w[0] == '-') {
+            return bad_arguments(discover_command, "unknown option '" + w + "' for discover");
+        } else {
+            return bad_arguments(discover_command, "unexpected argument '" + w + "'");
+        }
+    }
+
+    cli_session session;
+    session.log_to_stderr(options);
+    session.wrapper().select_interfaces(options.primary, options.secondary);
+    const std::vector<std::string> names =
+        discover_devices(session.wrapper(), system_time(), brand, session.events());
+    for (const std::string& name : names)
+        std::printf("%s\n", name.c_str());
+    std::fflush(stdout);
+    session.stop();
+    return exit_done;
+}
+
+}  // namespace
+
+const cli_command discover_command{
+    "discover", "[--brand model|maker|all]", "list the amplifiers on the network",
+    "  Restarts the Dante runtime, scans for 6 seconds, pings every device,\n"
+    "  asks each for its manufacturer and model and prints the listed names,\n"
+    "  one per line, sorted. --brand model (default): Varnoll AB TAVRIN-PA22\n"
+    "  only; maker: every Varnoll AB device; all: every device.\n",
+    run};
+
+}  // namespace tavrin::cli

@@ -1,0 +1,77 @@
+// tavrin-cli show NAME [--json]
+#include <chrono>
+#include <cstdio>
+
+#include "cli/cli_args.h"
+#include "cli/cli_output.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+
+namespace tavrin::cli {
+namespace {
+
+int run(const global_options& options, const std::vector<std::string>& words) {
+    std::string name;
+    bool json = false;
+    for (const std::string& w : words) {
+        if (w == "--json") {
+            json = true;
+        } else if (!w.empty() && w[0] == '-') {
+            return bad_arguments(show_command, "unknown option '" + w + "' for show");
+        } else if (name.empty()) {
+            name = w;
+        } else {
+            return bad_arguments(show_command, "unexpected argument '" + w + "'");
+        }
+    }
+    if (name.empty())
+        return bad_arguments(show_command, "show needs a device NAME");
+    if (const std::string why = check_device_name(name); !why.empty())
+        return bad_arguments(show_command, why);
+
+    const auto started = std::chrono::steady_clock::now();
+    cli_session session;
+    session.log_to_stderr(options);
+    session.open(options, name);
+    const auto deadline = started + std::chrono::milliseconds(cli_session::answer_wait_ms);
+    while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
+        session.pump(5);
+    if (options.verbose && session.events().info_text()) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - started)
+                            .count();
+        std::lock_guard lock(output_mutex());
+        std::fprintf(stderr, "first full answer after %lld ms\n", static_cast<long long>(ms));
+    }
+    const std::optional<std::string> info = session.events().info_text();
+    const bool gated = session.flags().version_gate.load();
+    const std::vector<field_value> fields = session.params().list_fields();
+    session.stop();
+    if (!info) {
+        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        return exit_no_answer;
+    }
+    if (gated) {
+        std::printf("%s\n", info->c_str());
+        return exit_firmware_gate;
+    }
+    if (json) {
+        std::printf("%s", settings_json(fields).c_str());
+    } else {
+        std::printf("%s\n\n%s", info->c_str(), settings_lines(fields).c_str());
+    }
+    return exit_done;
+}
+
+}  // namespace
+
+const cli_command show_command{
+    "show", "NAME [--json]", "print an amplifier's settings",
+    "  Connects to the amplifier NAME, waits up to 10 seconds for its full\n"
+    "  parameter answer and prints the device information and every setting\n"
+    "  (one JSON object with --json).\n"
+    "  Exit status: 0 connected, 3 firmware version error, 2 no answer.\n",
+    run};
+
+}  // namespace tavrin::cli
