@@ -1,0 +1,48 @@
+#include "platform/ui/file_dialog.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace tavrin {
+namespace {
+
+file_chooser& chooser() {
+    static file_chooser c;
+    return c;
+}
+
+// "Hex file(*.hex)" with pattern "*.hex" shows as Qt wants it: name (pattern). A name
+// that already ends in its pattern in parentheses is kept as it is.
+QString qt_filter(const file_filter& f) {
+    const QString name = QString::fromStdString(f.name);
+    const QString pattern = QString::fromStdString(f.pattern);
+    if (name.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')')))
+        return name;
+    return name + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+}  // namespace
+
+std::optional<std::string> choose_open_file(QWidget* owner, const open_file_request& request) {
+    if (chooser())
+        return chooser()(owner, request);
+    QStringList filters;
+    for (const file_filter& f : request.filters)
+        filters << qt_filter(f);
+    QFileDialog dialog(owner);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (request.initial_filter < static_cast<size_t>(filters.size()))
+        dialog.selectNameFilter(filters[static_cast<int>(request.initial_filter)]);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+file_chooser set_file_chooser(file_chooser c) {
+    file_chooser previous = std::move(chooser());
+    chooser() = std::move(c);
+    return previous;
+}
+
+}  // namespace tavrin
