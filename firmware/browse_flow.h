@@ -21,12 +21,12 @@ enum class browse_outcome {
 
 // The file dialog before it: these two filters, the second one chosen at first; the
 // chosen file must exist.
-struct file_filter {
+struct firmware_filter {
     const char* name;
     const char* pattern;
 };
-inline constexpr file_filter firmware_file_filters[] = {{"All", "*.*"},
-                                                        {"Hex file(*.hex)", "*.hex"}};
+inline constexpr firmware_filter firmware_file_filters[] = {{"All", "*.*"},
+                                                            {"Hex file(*.hex)", "*.hex"}};
 inline constexpr size_t firmware_initial_filter = 1;
 
 browse_outcome browse_firmware(firmware_update& update, const std::optional<std::string>& path);

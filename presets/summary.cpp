@@ -157,4 +157,13 @@ std::string summary_text(const std::vector<summary_field>& fields, int id) {
     return {};
 }
 
+std::string summary_line(const summary_field& field) {
+    std::string line(field.label);
+    if (!line.empty() && line.back() == ':')
+        line.pop_back();
+    if (field.channel != 0)
+        line += " CH" + std::to_string(field.channel);
+    return line + ": " + field.text;
+}
+
 }  // namespace tavrin

@@ -28,4 +28,8 @@ std::vector<summary_field> summary_fields(const param_block& block, std::string_
 // The text of field `id` in `fields`; empty when it is not there.
 std::string summary_text(const std::vector<summary_field>& fields, int id);
 
+// One field as a line of text: the label (its colon dropped), " CH1" or " CH2" in the
+// two-column rows, ": " and the text. "Gain(dB) CH1: -25.0dB".
+std::string summary_line(const summary_field& field);
+
 }  // namespace tavrin

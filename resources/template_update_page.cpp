@@ -6,8 +6,12 @@ namespace {
 
 using k = control_kind;
 
-// Filled in as the page is built.
-constexpr std::array<dialog_control, 0> controls{};
+constexpr auto controls = std::to_array<dialog_control>({
+    {no_control_id, k::group_box, "Amplifier", 5, 7, 390, 55},
+    {1106, k::static_text, "Select a firmware file to update.", 27, 23, 221, 8},
+    {1107, k::button, "Browse", 325, 22, 50, 14},
+    {1105, k::progress_bar, "", 27, 37, 259, 14},
+});
 
 }  // namespace
 

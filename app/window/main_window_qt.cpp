@@ -55,6 +55,9 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
     device_list_->viewport()->installEventFilter(this);
 
     connect_controls();
+    // The preset group belongs to the presets folder; it wires itself to these controls.
+    if (parts_.fill_window)
+        parts_.fill_window(main_template_id, this);
 
     parts_.flags.run_flag.store(true);
     parts_.flags.connect_flag.store(false);

@@ -70,7 +70,8 @@ constexpr int tab_count = 9;
 // template's size.
 using page_factory = std::function<QWidget*(int tab, QWidget* parent)>;
 // Fills a secondary window (Network, Save As, Setting Summary) built from its
-// template; may be empty.
+// template, and, called once with the main window's own template, wires the main
+// window's preset group; may be empty.
 using window_filler = std::function<void(int template_id, QWidget* window)>;
 
 struct main_window_parts {

@@ -1,6 +1,10 @@
 #include "app/window/page_factory_qt.h"
 
+#include "firmware/update_page_qt.h"
 #include "pages/freq_respond_page_qt.h"
+#include "presets/preset_controls_qt.h"
+#include "presets/save_as_window_qt.h"
+#include "presets/summary_window_qt.h"
 
 namespace tavrin {
 
@@ -9,6 +13,8 @@ page_factory make_page_factory(page_context context) {
         switch (tab) {
             case 4:
                 return make_freq_respond_page(context, parent);
+            case 7:
+                return make_update_page(context, parent);
             default:
                 break;
         }
@@ -18,8 +24,20 @@ page_factory make_page_factory(page_context context) {
 
 window_filler make_window_filler(page_context context) {
     return [context](int template_id, QWidget* window) mutable {
-        (void)template_id;
-        (void)window;
+        switch (template_id) {
+            case main_template_id:
+                if (auto* main = qobject_cast<main_window*>(window))
+                    wire_preset_controls(context, main->controls(), main);
+                break;
+            case save_as_template_id:
+                fill_save_as_window(context, window);
+                break;
+            case summary_template_id:
+                fill_summary_window(context, window);
+                break;
+            default:
+                break;
+        }
     };
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+// The "Setting Summary" window (template 147): every setting as text, refreshed from
+// the mirror on creation and every 3 s while it is open.
+#include <QObject>
+#include <QWidget>
+
+#include "app/core/page_context.h"
+#include "platform/ui/window_timers.h"
+
+namespace tavrin {
+
+class summary_form : public QObject {
+  public:
+    summary_form(const page_context& ctx, QWidget* window);
+
+    // Writes every value field.
+    void refresh();
+    window_timers& timers() { return timers_; }
+
+  private:
+    page_context ctx_;
+    QWidget* window_;
+    window_timers timers_;
+};
+
+// Wires the window built from template 147.
+void fill_summary_window(page_context& ctx, QWidget* window);
+
+}  // namespace tavrin
