@@ -7,6 +7,8 @@
 #include "cli/cli_output.h"
 
 #include "app/core/poll_tick.h"
+#include "app/core/startup_args.h"
+#include "firmware/firmware_update.h"
 
 namespace tavrin::cli {
 
@@ -53,11 +55,51 @@ void cli_events::poll_timer(poll_timer_action action) {
 }
 
 box_answer cli_events::ask(const question& q) {
+    question_fn fn;
+    {
+        std::lock_guard lock(mutex_);
+        fn = question_;
+    }
+    if (fn)
+        return fn(q);
     if (q.caption.empty())
         std::fprintf(stderr, "%s\n", q.text.c_str());
     else
         std::fprintf(stderr, "%s: %s\n", q.caption.c_str(), q.text.c_str());
     return default_answer(q.buttons);
+}
+
+void cli_events::on_question(question_fn fn) {
+    std::lock_guard lock(mutex_);
+    question_ = std::move(fn);
+}
+
+void cli_events::on_update(update_sink* sink) {
+    std::lock_guard lock(mutex_);
+    update_ = sink;
+}
+
+void cli_events::update_running(bool running) {
+    std::lock_guard lock(mutex_);
+    if (update_ != nullptr)
+        update_->running(running);
+}
+
+void cli_events::update_progress(uint32_t position, uint32_t total) {
+    std::lock_guard lock(mutex_);
+    if (update_ != nullptr)
+        update_->progress(position, total);
+}
+
+void cli_events::update_status(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (update_ != nullptr)
+        update_->status(text);
+}
+
+void cli_events::clear_info() {
+    std::lock_guard lock(mutex_);
+    info_.reset();
 }
 
 void cli_events::on_line(line_fn fn) {
@@ -142,6 +184,36 @@ void cli_session::open(const global_options& options, const std::string& name) {
     start_runtime(options.primary, options.secondary);
     wait_subscribed(3000);
     connect(name);
+}
+
+page_context cli_session::pages() {
+    if (core_.work_dir.empty())
+        core_.work_dir = current_work_dir();
+    return core_.pages();
+}
+
+firmware_update& cli_session::firmware() {
+    if (!update_) {
+        update_ = std::make_unique<firmware_update>(
+            update_parts{core_.flags, core_.ring, core_.relay, core_.time});
+        core_.firmware = update_.get();
+        core_.attach_update(update_.get());
+    }
+    return *update_;
+}
+
+bool cli_session::wait_first_answer(uint32_t ms) {
+    const uint32_t start = core_.time.now_ms();
+    while (!events_.info_text() && core_.time.now_ms() - start < ms)
+        pump(5);
+    return events_.info_text().has_value();
+}
+
+bool cli_session::wait_next_answer(uint32_t ms) {
+    events_.clear_info();
+    core_.params.clear_params();
+    push_poll(core_.ring);
+    return wait_first_answer(ms);
 }
 
 }  // namespace tavrin::cli

@@ -17,6 +17,10 @@
 #include "protocol/amp_params.h"
 #include "qxapi/dante_wrapper.h"
 
+namespace tavrin {
+class firmware_update;
+}
+
 namespace tavrin::cli {
 
 // Prints "HH:MM:SS   text" on standard output (one line, flushed).
@@ -36,9 +40,9 @@ class cli_events : public app_events {
     void state_changed() override {}
     void poll_timer(poll_timer_action action) override;
     box_answer ask(const question& q) override;
-    void update_running(bool) override {}
-    void update_progress(uint32_t, uint32_t) override {}
-    void update_status(const std::string&) override {}
+    void update_running(bool running) override;
+    void update_progress(uint32_t position, uint32_t total) override;
+    void update_status(const std::string& text) override;
 
     void on_line(line_fn fn);
     // The latest info text once one has been set.
@@ -46,12 +50,30 @@ class cli_events : public app_events {
     // True when the poll timer has expired; re-arms it like a periodic window timer.
     bool poll_due();
 
+    // Who answers questions; without one they are printed on standard error and get
+    // their safe answer.
+    using question_fn = std::function<box_answer(const question& q)>;
+    void on_question(question_fn fn);
+    // Where a firmware transfer's reports go (any thread); null: nowhere.
+    class update_sink {
+      public:
+        virtual ~update_sink() = default;
+        virtual void running(bool on) = 0;
+        virtual void progress(uint32_t position, uint32_t total) = 0;
+        virtual void status(const std::string& text) = 0;
+    };
+    void on_update(update_sink* sink);
+    // Forgets the info text, so that the next full answer sets it anew.
+    void clear_info();
+
   private:
     void start_timer();
 
     time_source& time_;
     mutable std::mutex mutex_;
     line_fn line_;
+    question_fn question_;
+    update_sink* update_ = nullptr;
     std::optional<std::string> info_;
     std::atomic<bool> timer_on_{false};
     std::atomic<uint32_t> timer_start_{0};
@@ -87,9 +109,26 @@ class cli_session {
     // first answer is not lost.
     void open(const global_options& options, const std::string& name);
 
+    // Presets, summary and firmware.
+    // What the preset logic works with; the preset folder lies below the current
+    // directory.
+    page_context pages();
+    command_ring& ring() { return core_.ring; }
+    // The firmware transfer over this session's core, made on first use; answers go to
+    // it while update_mode holds.
+    firmware_update& firmware();
+    // Pumps until the first full answer has set the info text; false after `ms`.
+    bool wait_first_answer(uint32_t ms);
+    // Forgets the mirror and the info text, asks for a full answer and pumps until one
+    // has come (a mirror that differs from the zeroed one counts as new); false after
+    // `ms`.
+    bool wait_next_answer(uint32_t ms);
+
   private:
     cli_events events_;
     tool_core core_;
+    // Ended by stop() before the core goes.
+    std::unique_ptr<firmware_update> update_;
 };
 
 }  // namespace tavrin::cli

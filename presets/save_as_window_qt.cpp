@@ -40,8 +40,8 @@ preset_outcome save_as_form::press_ok() {
     return outcome;
 }
 
-void fill_save_as_window(page_context& ctx, QWidget* window) {
-    new save_as_form(ctx, window);
+save_as_form* fill_save_as_window(page_context& ctx, QWidget* window) {
+    return new save_as_form(ctx, window);
 }
 
 }  // namespace tavrin

@@ -34,6 +34,6 @@ class save_as_form : public QObject {
 };
 
 // Wires the window built from template 145.
-void fill_save_as_window(page_context& ctx, QWidget* window);
+save_as_form* fill_save_as_window(page_context& ctx, QWidget* window);
 
 }  // namespace tavrin

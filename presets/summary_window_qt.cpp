@@ -24,8 +24,8 @@ void summary_form::refresh() {
     }
 }
 
-void fill_summary_window(page_context& ctx, QWidget* window) {
-    new summary_form(ctx, window);
+summary_form* fill_summary_window(page_context& ctx, QWidget* window) {
+    return new summary_form(ctx, window);
 }
 
 }  // namespace tavrin

@@ -24,6 +24,6 @@ class summary_form : public QObject {
 };
 
 // Wires the window built from template 147.
-void fill_summary_window(page_context& ctx, QWidget* window);
+summary_form* fill_summary_window(page_context& ctx, QWidget* window);
 
 }  // namespace tavrin

@@ -1,0 +1,264 @@
+// tavrin-cli firmware NAME FILE [--yes]
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "cli/cli_args.h"
+#include "cli/cli_output.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "firmware/browse_flow.h"
+#include "firmware/firmware_load.h"
+#include "firmware/firmware_update.h"
+#include "firmware/transfer_meter.h"
+
+namespace tavrin::cli {
+namespace {
+
+// Blocks between two progress lines when the output is no terminal: one resume page.
+constexpr uint32_t line_every_blocks = 16;
+// How long to wait for the amplifier's first answer after it installed the image.
+constexpr uint32_t restart_wait_ms = 20000;
+
+// Everything the command prints. Reports come from the worker thread and are drawn
+// by the main thread, on one line that a terminal rewrites, or as plain lines.
+class transfer_display : public cli_events::update_sink {
+  public:
+    explicit transfer_display(bool terminal) : terminal_(terminal) {}
+
+    void running(bool) override {}
+    void progress(uint32_t position, uint32_t total) override {
+        std::lock_guard lock(mutex_);
+        meter_.report(position, total, system_time().now_ms());
+        changed_ = true;
+    }
+    void status(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        // "Update Pre-Amplifier..." comes with every block.
+        if (text != last_status_ && !text.empty())
+            pending_.push_back(text);
+        last_status_ = text;
+    }
+
+    // A line of its own, above the progress bar.
+    void line(const std::string& text, bool error = false) {
+        std::lock_guard out(output_mutex());
+        std::lock_guard lock(mutex_);
+        put_line_locked(text, error);
+    }
+
+    // Prints what came since the last call.
+    void draw() {
+        std::lock_guard out(output_mutex());
+        std::lock_guard lock(mutex_);
+        for (const std::string& s : pending_)
+            put_line_locked(s, false);
+        pending_.clear();
+        if (!changed_ || !meter_.started())
+            return;
+        changed_ = false;
+        if (terminal_) {
+            std::fprintf(stdout, "\r\033[K%s", progress_bar_text(meter_).c_str());
+            bar_shown_ = true;
+        } else if (meter_.position() >= next_line_ || meter_.position() == meter_.total()) {
+            std::fprintf(stdout, "progress %s\n", progress_line_text(meter_).c_str());
+            next_line_ = (meter_.position() / line_every_blocks + 1) * line_every_blocks;
+        }
+        std::fflush(stdout);
+    }
+
+  private:
+    void put_line_locked(const std::string& text, bool error) {
+        if (bar_shown_) {
+            std::fprintf(stdout, "\r\033[K");
+            bar_shown_ = false;
+            changed_ = true;  // drawn again below the line
+        }
+        std::fprintf(error ? stderr : stdout, "%s\n", text.c_str());
+        std::fflush(error ? stderr : stdout);
+    }
+
+    const bool terminal_;
+    std::mutex mutex_;
+    transfer_meter meter_;
+    bool changed_ = false;
+    bool bar_shown_ = false;
+    uint32_t next_line_ = 0;
+    std::string last_status_;
+    std::vector<std::string> pending_;
+};
+
+// Asks the warning on the terminal: Yes only for an answer that starts with y.
+box_answer ask_terminal(const question& q) {
+    {
+        std::lock_guard out(output_mutex());
+        std::fprintf(stderr, "%s: %s [y/N] ", q.caption.c_str(), q.text.c_str());
+        std::fflush(stderr);
+    }
+    std::string reply;
+    if (!std::getline(std::cin, reply))
+        return box_answer::no;
+    return !reply.empty() && (reply[0] == 'y' || reply[0] == 'Y') ? box_answer::yes
+                                                                  : box_answer::no;
+}
+
+// Reports a refused file the way the window would, on standard error.
+class file_check_events : public null_app_events {
+  public:
+    void log_line(const std::string& text) override {
+        said = true;
+        std::fprintf(stderr, "tavrin-cli: %s\n", text.c_str());
+    }
+    box_answer ask(const question& q) override {
+        said = true;
+        std::fprintf(stderr, "tavrin-cli: %s\n", q.text.c_str());
+        return default_answer(q.buttons);
+    }
+    bool said = false;
+};
+
+// The file loads as the transfer will load it; 0 or the exit status.
+int check_file(const std::string& path) {
+    std::vector<uint8_t> text;
+    file_check_events events;
+    switch (read_firmware_file(path, text)) {
+        case file_status::ok:
+            break;
+        case file_status::unreadable:
+            std::fprintf(stderr, "tavrin-cli: cannot read firmware file '%s' (missing or empty)\n",
+                         path.c_str());
+            return exit_bad_input_file;
+        case file_status::too_large:
+            events.ask({firmware_too_large_text, firmware_error_caption});
+            return exit_bad_input_file;
+    }
+    if (!load_firmware(byte_view(text.data(), text.size()), events)) {
+        if (!events.said)
+            std::fprintf(stderr, "tavrin-cli: firmware file '%s' holds nothing\n", path.c_str());
+        return exit_bad_input_file;
+    }
+    return exit_done;
+}
+
+void print_new_date(cli_session& session, transfer_display& display) {
+    if (!session.wait_next_answer(restart_wait_ms)) {
+        display.line("The amplifier has not answered since the update.");
+        return;
+    }
+    char text[64];
+    const amp_params& p = session.params();
+    std::snprintf(text, sizeof text, "Firmware date now %02u.%02u.%02u.%02u", p.fw_year(),
+                  p.fw_month(), p.fw_day(), p.fw_hour());
+    display.line(text);
+}
+
+int run(const global_options& options, const std::vector<std::string>& words) {
+    std::vector<std::string> args;
+    bool yes = false;
+    for (const std::string& w : words) {
+        if (w == "--yes" || w == "-y")
+            yes = true;
+        else if (!w.empty() && w[0] == '-')
+            return bad_arguments(firmware_command, "unknown option '" + w + "' for firmware");
+        else
+            args.push_back(w);
+    }
+    if (args.size() != 2)
+        return bad_arguments(firmware_command, "firmware needs a device NAME and a FILE");
+    const std::string& name = args[0];
+    const std::string& path = args[1];
+    if (const std::string why = check_device_name(name); !why.empty())
+        return bad_arguments(firmware_command, why);
+    const bool terminal = ::isatty(STDIN_FILENO) != 0;
+    if (!yes && !terminal) {
+        return bad_arguments(firmware_command,
+                             "the update resets all parameters and asks first; without a "
+                             "terminal to ask on, give --yes");
+    }
+    if (const int status = check_file(path); status != exit_done)
+        return status;
+
+    transfer_display display(::isatty(STDOUT_FILENO) != 0);
+    cli_session session;
+    session.log_to_stderr(options);
+    session.events().on_line([&display](const std::string& text) {
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        display.line(stamped_line(local, text));
+    });
+    session.events().on_question([&display, yes](const question& q) {
+        if (q.buttons == box_buttons::yes_no)
+            return yes ? box_answer::yes : ask_terminal(q);
+        display.line(q.text, q.caption == firmware_error_caption);
+        return default_answer(q.buttons);
+    });
+    session.events().on_update(&display);
+    firmware_update& update = session.firmware();
+
+    session.open(options, name);
+    if (!session.wait_first_answer(cli_session::answer_wait_ms)) {
+        session.stop();
+        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        return exit_no_answer;
+    }
+    const browse_outcome outcome = browse_firmware(update, path);
+    switch (outcome) {
+        case browse_outcome::started:
+            break;
+        case browse_outcome::load_failed:
+            session.stop();
+            return exit_bad_input_file;
+        case browse_outcome::declined:
+            session.stop();
+            display.line("Not updated.");
+            return exit_done;
+        case browse_outcome::cancelled:
+        case browse_outcome::busy:
+        case browse_outcome::not_connected:
+            session.stop();
+            return exit_no_answer;
+    }
+    while (update.running()) {
+        session.pump(100);
+        display.draw();
+    }
+    display.draw();
+    const update_result result = update.result();
+    if (result == update_result::finished)
+        print_new_date(session, display);
+    session.events().on_update(nullptr);
+    session.stop();
+    switch (result) {
+        case update_result::finished:
+            return exit_done;
+        case update_result::failed:
+            return exit_update_failed;
+        case update_result::timeout:
+            return exit_update_timeout;
+        case update_result::none:
+            break;
+    }
+    return exit_no_answer;
+}
+
+}  // namespace
+
+const cli_command firmware_command{
+    "firmware", "NAME FILE [--yes]", "update an amplifier's firmware",
+    "  Reads the firmware FILE (a header line and Intel HEX records), connects to\n"
+    "  the amplifier NAME and, after the question that all parameters will be\n"
+    "  reset (answered Yes by --yes; without a terminal --yes is required),\n"
+    "  transfers it in 256-byte blocks, resuming an interrupted transfer at its\n"
+    "  last whole 4096-byte page. Shows a progress bar on a terminal and a\n"
+    "  progress line every 16 blocks otherwise; afterwards waits for the\n"
+    "  amplifier to answer and prints its new firmware date.\n"
+    "  Exit status: 0 \"Update Finished.\", 5 \"Update Failed.\", 6 \"Update\n"
+    "  timeout.\", 2 no answer or not connected, 64 bad arguments (or no --yes\n"
+    "  without a terminal), 65 bad or unreadable FILE (nothing sent).\n",
+    run};
+
+}  // namespace tavrin::cli

@@ -1,0 +1,58 @@
+// tavrin-cli summary NAME
+#include <cstdio>
+
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "presets/summary.h"
+
+namespace tavrin::cli {
+namespace {
+
+int run(const global_options& options, const std::vector<std::string>& words) {
+    std::string name;
+    for (const std::string& w : words) {
+        if (!w.empty() && w[0] == '-')
+            return bad_arguments(summary_command, "unknown option '" + w + "' for summary");
+        if (!name.empty())
+            return bad_arguments(summary_command, "unexpected argument '" + w + "'");
+        name = w;
+    }
+    if (name.empty())
+        return bad_arguments(summary_command, "summary needs a device NAME");
+    if (const std::string why = check_device_name(name); !why.empty())
+        return bad_arguments(summary_command, why);
+
+    cli_session session;
+    session.log_to_stderr(options);
+    session.open(options, name);
+    const bool answered = session.wait_first_answer(cli_session::answer_wait_ms);
+    const std::optional<std::string> info = session.events().info_text();
+    const bool gated = session.flags().version_gate.load();
+    const param_block block = session.params().snapshot();
+    session.stop();
+    if (!answered) {
+        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        return exit_no_answer;
+    }
+    if (gated) {
+        std::printf("%s\n", info.value_or("").c_str());
+        return exit_firmware_gate;
+    }
+    for (const summary_field& f : summary_fields(block, name))
+        std::printf("%s\n", summary_line(f).c_str());
+    return exit_done;
+}
+
+}  // namespace
+
+const cli_command summary_command{
+    "summary", "NAME", "print the Setting Summary window's texts",
+    "  Connects to the amplifier NAME, waits up to 10 seconds for its full\n"
+    "  parameter answer and prints every field of the Setting Summary window as\n"
+    "  \"Label: text\" (\"Label CH1: text\" in the two-column rows), one per line.\n"
+    "  Exit status: 0 done, 2 no answer, 3 firmware version error.\n",
+    run};
+
+}  // namespace tavrin::cli
