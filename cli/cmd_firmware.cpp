@@ -43,6 +43,25 @@ class transfer_display : public cli_events::update_sink {
         last_status_ = text;
     }
 
+    // The last block was confirmed: the bar reaches its end, with the pace it kept.
+    void finish() {
+        std::lock_guard out(output_mutex());
+        std::lock_guard lock(mutex_);
+        if (!meter_.started())
+            return;
+        meter_.complete();
+        if (terminal_)
+            std::fprintf(stdout, "\r\033[K%s\n", progress_bar_text(meter_).c_str());
+        else
+            std::fprintf(stdout, "progress %s\n", progress_line_text(meter_).c_str());
+        bar_shown_ = false;
+        if (meter_.rate() > 0) {
+            std::fprintf(stdout, "Sent %u blocks, %.0f ms a block.\n", meter_.total(),
+                         1000.0 / meter_.rate());
+        }
+        std::fflush(stdout);
+    }
+
     // A line of its own, above the progress bar.
     void line(const std::string& text, bool error = false) {
         std::lock_guard out(output_mutex());
@@ -228,8 +247,10 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     }
     display.draw();
     const update_result result = update.result();
-    if (result == update_result::finished)
+    if (result == update_result::finished) {
+        display.finish();
         print_new_date(session, display);
+    }
     session.events().on_update(nullptr);
     session.stop();
     switch (result) {

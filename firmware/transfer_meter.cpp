@@ -23,9 +23,13 @@ std::string rate_and_left(const transfer_meter& m, const char* between) {
 }  // namespace
 
 void transfer_meter::report(uint32_t position, uint32_t total, uint32_t now_ms) {
+    final_rate_.reset();
     // A report that goes back (a new run) starts the rate anew.
     if (!started_ || position < position_) {
         started_ = true;
+        moved_ = false;
+    } else if (!moved_ && position != position_) {
+        moved_ = true;
         first_position_ = position;
         first_ms_ = now_ms;
     }
@@ -34,9 +38,18 @@ void transfer_meter::report(uint32_t position, uint32_t total, uint32_t now_ms) 
     last_ms_ = now_ms;
 }
 
+void transfer_meter::complete() {
+    if (!started_)
+        return;
+    final_rate_ = rate();
+    position_ = total_;
+}
+
 double transfer_meter::rate() const {
+    if (final_rate_)
+        return *final_rate_;
     const uint32_t elapsed = last_ms_ - first_ms_;
-    if (!started_ || position_ <= first_position_ || elapsed == 0)
+    if (!moved_ || position_ <= first_position_ || elapsed == 0)
         return 0;
     return (position_ - first_position_) * 1000.0 / elapsed;
 }

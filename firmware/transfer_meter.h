@@ -1,7 +1,7 @@
 #pragma once
 // How far a firmware transfer has come, for a text display: blocks sent of the total,
-// the rate since the first report of this run (a resumed run starts part-way), and
-// the time left at that rate.
+// the rate since the position first moved in this run (so neither the wait before
+// the first block nor a resume's jump part-way counts), and the time left at it.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,17 +13,22 @@ class transfer_meter {
   public:
     // A progress report (position blocks of total) at `now_ms`.
     void report(uint32_t position, uint32_t total, uint32_t now_ms);
+    // The last block was confirmed (its report came when it was sent): the position
+    // reaches the total and the rate stays what the blocks made it.
+    void complete();
 
     bool started() const { return started_; }
     uint32_t position() const { return position_; }
     uint32_t total() const { return total_; }
-    // Blocks per second since the first report; 0 until a block has gone.
+    // Blocks per second since the position first moved; 0 until it moved again.
     double rate() const;
     // Whole seconds left at that rate; nothing while the rate is unknown.
     std::optional<uint32_t> seconds_left() const;
 
   private:
     bool started_ = false;
+    bool moved_ = false;
+    std::optional<double> final_rate_;
     uint32_t first_position_ = 0;
     uint32_t first_ms_ = 0;
     uint32_t position_ = 0;
