@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 namespace {
 

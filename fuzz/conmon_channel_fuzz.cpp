@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <initializer_list>
 
 #include "dante/conmon/conmon_client.h"
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The ad-hoc browse: DNS-SD browses, the resolve queue and the processing pass.
-#include "dante/browse/db_adhoc_browse.h"
+#include "dante/browse/internal/db_adhoc_browse.h"
 
 #include <stdio.h>
 #include <string.h>

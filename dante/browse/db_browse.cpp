@@ -1,7 +1,7 @@
 // The browse object: its settings, its start, and its rebuild on domain changes.
 #include <new>
 
-#include "dante/browse/db_adhoc_browse.h"
+#include "dante/browse/internal/db_adhoc_browse.h"
 
 namespace {
 

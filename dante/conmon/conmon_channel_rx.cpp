@@ -5,7 +5,7 @@
 #include <string.h>
 #include <sys/socket.h>
 
-#include "dante/conmon/conmon_channel_internal.h"
+#include "dante/conmon/internal/conmon_channel_impl.h"
 
 using namespace conmon_channel_detail;
 

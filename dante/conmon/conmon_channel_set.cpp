@@ -11,7 +11,7 @@
 
 #include <new>
 
-#include "dante/conmon/conmon_channel_internal.h"
+#include "dante/conmon/internal/conmon_channel_impl.h"
 
 namespace conmon_channel_detail {
 

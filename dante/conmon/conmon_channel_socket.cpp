@@ -8,7 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "dante/conmon/conmon_channel_internal.h"
+#include "dante/conmon/internal/conmon_channel_impl.h"
 
 using namespace conmon_channel_detail;
 

@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 

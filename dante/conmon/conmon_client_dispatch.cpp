@@ -3,7 +3,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <new>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 #include "dante/runtime/aud_interface.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "dante/dnssd/dt_txt_record.h"
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 namespace channel_test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dante/runtime/aud_platform.h"
+#include "dante/runtime/internal/aud_platform.h"
 
 namespace {
 

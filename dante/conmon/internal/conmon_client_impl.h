@@ -3,8 +3,8 @@
 // feed server datagrams straight into the dispatch.
 #include <netinet/in.h>
 
-#include "dante/conmon/conmon_channel.h"
 #include "dante/conmon/conmon_client.h"
+#include "dante/conmon/internal/conmon_channel.h"
 #include "dante/runtime/aud_interface.h"
 
 struct conmon_client_config {

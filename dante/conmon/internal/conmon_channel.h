@@ -9,8 +9,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "dante/conmon/conmon_channel_dedup.h"
 #include "dante/conmon/conmon_wire.h"
+#include "dante/conmon/internal/conmon_channel_dedup.h"
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/aud_event_loop.h"
 #include "dante/runtime/aud_interface.h"

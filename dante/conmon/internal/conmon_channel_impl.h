@@ -1,6 +1,6 @@
 #pragma once
 // Internal layout of the channel set and its channel objects.
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 struct conmon_channel {
     conmon_channels_t* set;
