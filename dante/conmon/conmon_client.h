@@ -6,12 +6,17 @@
 //
 // The client takes no locks: callers on other threads must serialise their calls
 // with the loop's processing.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 
 #include "dante/conmon/conmon_wire.h"
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/dapi.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct conmon_client conmon_client_t;
 typedef struct conmon_client_config conmon_client_config_t;
@@ -186,3 +191,7 @@ const char* conmon_remote_get_device_name(const conmon_remote_t* remote);
 const conmon_instance_id_t* conmon_remote_get_instance_id(const conmon_remote_t* remote);
 // Null while the address list is not known.
 const conmon_address_list_t* conmon_remote_get_addresses(const conmon_remote_t* remote);
+
+#ifdef __cplusplus
+}
+#endif

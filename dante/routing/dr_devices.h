@@ -5,6 +5,7 @@
 // component tables, and can be pinged and renamed. All work runs in the
 // environment's event loop; nothing here takes a lock, so callers on other threads
 // must serialise with the loop.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 

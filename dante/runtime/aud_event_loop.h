@@ -12,6 +12,7 @@
 //      cannot spin
 // Any callback may remove its own or another watch or timer; removed entries are
 // only marked during the pass and freed after it, and a removed watch is not called.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <sys/select.h>
@@ -19,6 +20,10 @@
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/aud_log.h"
 #include "dante/runtime/aud_time.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct aud_event_loop aud_event_loop_t;
 typedef struct aud_timer aud_timer_t;
@@ -105,3 +110,7 @@ bool aud_timer_is_armed(const aud_timer_t* timer);
 // Deadline of an armed timer.
 aud_error_t aud_timer_get_deadline(const aud_timer_t* timer, aud_utime_t* out);
 void* aud_timer_get_user(const aud_timer_t* timer);
+
+#ifdef __cplusplus
+}
+#endif

@@ -6,10 +6,15 @@
 // operation's name and a colon.
 #include <netinet/in.h>
 #include <stdarg.h>
+#include <stdbool.h>
 #include <stddef.h>
 #include <time.h>
 
 #include "dante/runtime/aud_error.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef enum aud_log_level {
     AUD_LOG_NONE = 0,
@@ -78,3 +83,7 @@ void aud_log_vprintf(aud_log_t* log, aud_log_level_t level, const char* fmt, va_
 
 // The 15-character timestamp of t ("Jun  3 21:49:08"), into out[16].
 void aud_log_format_timestamp(time_t t, char out[AUD_LOG_TIMESTAMP_SIZE]);
+
+#ifdef __cplusplus
+}
+#endif
