@@ -14,8 +14,8 @@ namespace {
 
 const char k_domain[] = "local";
 
-void on_socket(int, int sock, aud_socket_set_t, void* user);
-void on_timer(int, aud_timer_t*, void* user);
+void on_socket(int sock, aud_socket_set_t, int, void* user);
+void on_timer(aud_timer_t*, int, void* user);
 void run_pass(void* user);
 
 void schedule_pass(db_adhoc_browse* adhoc) {
@@ -28,13 +28,13 @@ void schedule_pass(db_adhoc_browse* adhoc) {
     }
 }
 
-void on_socket(int, int sock, aud_socket_set_t, void* user) {
+void on_socket(int sock, aud_socket_set_t, int, void* user) {
     db_adhoc_browse* adhoc = static_cast<db_adhoc_browse*>(user);
     FD_SET(sock, &adhoc->ready);
     schedule_pass(adhoc);
 }
 
-void on_timer(int, aud_timer_t*, void* user) {
+void on_timer(aud_timer_t*, int, void* user) {
     schedule_pass(static_cast<db_adhoc_browse*>(user));
 }
 

@@ -106,8 +106,8 @@ conmon_channel_rx_result_t process_message(conmon_channel_t* ch, const uint8_t* 
                                                      ? CONMON_CHANNEL_DIRECTION_TX
                                                      : CONMON_CHANNEL_DIRECTION_RX;
     if (set->deliver) {
-        set->deliver(set->user, ch->type, direction, head, data + CONMON_MESSAGE_HEAD_SIZE,
-                     static_cast<uint16_t>(size - CONMON_MESSAGE_HEAD_SIZE));
+        set->deliver(set, ch->type, direction, head, data + CONMON_MESSAGE_HEAD_SIZE,
+                     static_cast<uint16_t>(size - CONMON_MESSAGE_HEAD_SIZE), set->user);
     }
     return CONMON_CHANNEL_RX_DELIVERED;
 }

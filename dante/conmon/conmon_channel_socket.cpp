@@ -14,7 +14,7 @@ using namespace conmon_channel_detail;
 
 namespace {
 
-void on_readable(int cause, int, aud_socket_set_t, void* user) {
+void on_readable(int, aud_socket_set_t, int cause, void* user) {
     if (cause == AUD_EVENT_CAUSE_READY) {
         conmon_channel_handle_message(static_cast<conmon_channel_t*>(user));
     }

@@ -102,15 +102,15 @@ bool read_one(conmon_client_t* client) {
 
 // Up to a batch of datagrams per readiness: a burst of events then costs one wait
 // instead of one per datagram, while a flood cannot starve the loop's other work.
-void on_socket_ready(int /*cause*/, int /*sock*/, aud_socket_set_t /*set*/, void* user) {
+void on_socket_ready(int /*sock*/, aud_socket_set_t /*set*/, int /*cause*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     for (int i = 0; i < kReadBatch && read_one(client); ++i) {
     }
 }
 
-void deliver_from_channel(void* user, conmon_channel_type_t channel,
+void deliver_from_channel(conmon_channels_t* /*set*/, conmon_channel_type_t channel,
                           conmon_channel_direction_t direction, const conmon_message_head_t* head,
-                          const uint8_t* body, uint16_t /*body_size*/) {
+                          const uint8_t* body, uint16_t /*body_size*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     if (channel < CONMON_NUM_CHANNELS && direction < CONMON_NUM_DIRECTIONS) {
         conmon_client_monitoring_fn* handler = client->handlers[channel][direction];

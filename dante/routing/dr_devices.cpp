@@ -64,7 +64,7 @@ void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data,
 
 namespace {
 
-void dr_devices_read_dapi_socket(int, int sock, aud_socket_set_t, void* user) {
+void dr_devices_read_dapi_socket(int sock, aud_socket_set_t, int, void* user) {
     dr_devices* factory = static_cast<dr_devices*>(user);
     uint8_t buffer[ARCP_MAX_PACKET];
     sockaddr_in from{};

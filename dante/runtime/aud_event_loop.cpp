@@ -165,7 +165,7 @@ void run_timers(aud_event_loop_t* loop) {
         } else {
             arm(t, aud_utime_add(now, t->period));
         }
-        t->callback(AUD_TIMER_CAUSE_FIRED, t, t->user);
+        t->callback(t, AUD_TIMER_CAUSE_FIRED, t->user);
     }
 }
 
@@ -382,7 +382,7 @@ aud_error_t aud_event_loop_process(aud_event_loop_t* loop, fd_set* read_set, fd_
                 continue;
             }
             FD_CLR(w->sock, sets[s]);
-            w->callback(AUD_EVENT_CAUSE_READY, w->sock, static_cast<aud_socket_set_t>(s), w->user);
+            w->callback(w->sock, static_cast<aud_socket_set_t>(s), AUD_EVENT_CAUSE_READY, w->user);
         }
     }
     run_deferred(loop, phase::deferred_first, false);

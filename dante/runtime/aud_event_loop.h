@@ -50,8 +50,9 @@ typedef enum aud_watch_mode {
 // The computed wait never exceeds this, so timers are looked at once a minute.
 #define AUD_EVENT_LOOP_MAX_WAIT_SEC 60
 
-typedef void aud_socket_fn(int cause, int sock, aud_socket_set_t set, void* user);
-typedef void aud_timer_fn(int cause, aud_timer_t* timer, void* user);
+// Like every callback of the library: the object first, then the event, user data last.
+typedef void aud_socket_fn(int sock, aud_socket_set_t set, int cause, void* user);
+typedef void aud_timer_fn(aud_timer_t* timer, int cause, void* user);
 typedef void aud_defer_fn(void* user);
 typedef uint64_t aud_defer_token_t;
 

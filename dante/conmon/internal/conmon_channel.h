@@ -44,10 +44,10 @@ typedef struct conmon_channel_network {
 
 // Delivery of a new message: the client calls handler[channel][direction].
 // head and body point into the receive buffer and live for the call only.
-typedef void conmon_channel_deliver_fn(void* user, conmon_channel_type_t channel,
+typedef void conmon_channel_deliver_fn(conmon_channels_t* set, conmon_channel_type_t channel,
                                        conmon_channel_direction_t direction,
                                        const conmon_message_head_t* head, const uint8_t* body,
-                                       uint16_t body_size);
+                                       uint16_t body_size, void* user);
 
 typedef struct conmon_channels_config {
     uint32_t channel_mask;       // the client's mask; only METERING, SERIAL, VBROADCAST matter

@@ -100,7 +100,7 @@ TEST(Dapi, RunOnceDeliversASocketEvent) {
     int got = -1;
     aud_event_loop_watch_socket(
         aud_env_get_event_loop(dapi_get_env(api)), sv[0], AUD_SOCKET_SET_READ,
-        [](int, int sock, aud_socket_set_t, void* user) {
+        [](int sock, aud_socket_set_t, int, void* user) {
             char c;
             (void)!read(sock, &c, 1);
             *static_cast<int*>(user) = c;
