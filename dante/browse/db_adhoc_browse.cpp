@@ -527,9 +527,9 @@ aud_error_t db_adhoc_browse_start_config(db_adhoc_browse* adhoc, const db_browse
     return AUD_SUCCESS;
 }
 
-void db_adhoc_browse_delete(db_adhoc_browse* adhoc) {
+aud_error_t db_adhoc_browse_delete(db_adhoc_browse* adhoc) {
     if (!adhoc) {
-        return;
+        return AUD_SUCCESS;
     }
     stop_all(adhoc);
     if (adhoc->pass_scheduled) {
@@ -537,6 +537,7 @@ void db_adhoc_browse_delete(db_adhoc_browse* adhoc) {
     }
     aud_timer_delete(adhoc->timer);
     delete adhoc;
+    return AUD_SUCCESS;
 }
 
 uint32_t db_adhoc_browse_network_interface(const db_adhoc_browse* adhoc, unsigned network) {

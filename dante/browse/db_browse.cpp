@@ -114,9 +114,9 @@ aud_error_t db_browse_new(dapi_t* api, uint32_t types, db_browse_t** out) {
     return AUD_SUCCESS;
 }
 
-void db_browse_delete(db_browse_t* browse) {
+aud_error_t db_browse_delete(db_browse_t* browse) {
     if (!browse) {
-        return;
+        return AUD_SUCCESS;
     }
     if (browse->registration) {
         dapi_domain_handler_unregister(dapi_get_domain_handler(browse->api), browse->registration);
@@ -124,6 +124,7 @@ void db_browse_delete(db_browse_t* browse) {
     db_adhoc_browse_delete(browse->adhoc);
     db_tree_clear(browse, false);
     delete browse;
+    return AUD_SUCCESS;
 }
 
 aud_error_t db_browse_set_max_sockets(db_browse_t* browse, unsigned count) {

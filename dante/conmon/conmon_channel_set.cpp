@@ -188,9 +188,9 @@ aud_error_t conmon_channels_new(aud_log_t* log, aud_event_loop_t* loop,
     return AUD_SUCCESS;
 }
 
-void conmon_channels_delete(conmon_channels_t* set) {
+aud_error_t conmon_channels_delete(conmon_channels_t* set) {
     if (!set) {
-        return;
+        return AUD_SUCCESS;
     }
     for (conmon_channel_t*& ch : set->channels) {
         if (ch) {
@@ -201,6 +201,7 @@ void conmon_channels_delete(conmon_channels_t* set) {
     }
     close_tx(set);
     free(set);
+    return AUD_SUCCESS;
 }
 
 conmon_channel_t* conmon_channels_get_channel(conmon_channels_t* set, conmon_channel_type_t type) {

@@ -422,9 +422,9 @@ aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
     return AUD_SUCCESS;
 }
 
-void conmon_client_delete(conmon_client_t* client) {
+aud_error_t conmon_client_delete(conmon_client_t* client) {
     if (!client) {
-        return;
+        return AUD_SUCCESS;
     }
     if (client->domain_registration) {
         dapi_domain_handler_unregister(client->domain_handler, client->domain_registration);
@@ -456,6 +456,7 @@ void conmon_client_delete(conmon_client_t* client) {
                        "manual connection disconnected");
     }
     free(client);
+    return AUD_SUCCESS;
 }
 
 aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_response_fn* callback,

@@ -79,7 +79,8 @@ typedef void conmon_client_remotes_changed_fn(conmon_client_t* client,
 
 // Name cut to 31 characters. Null on a missing name or out of memory.
 conmon_client_config_t* conmon_client_config_new(const char* client_name);
-void conmon_client_config_delete(conmon_client_config_t* config);
+// Null is harmless.
+aud_error_t conmon_client_config_delete(conmon_client_config_t* config);
 // 0 keeps the default 8900.
 aud_error_t conmon_client_config_set_server_port(conmon_client_config_t* config, uint16_t port);
 // Sets or clears the VBROADCAST bit of the channel mask.
@@ -101,8 +102,8 @@ uint32_t conmon_client_config_get_channel_mask(const conmon_client_config_t* con
 aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
                               conmon_client_t** out);
 // Sends a disconnect when a server socket is open, closes every socket, frees.
-// Not to be called from inside one of the client's own callbacks.
-void conmon_client_delete(conmon_client_t* client);
+// Not to be called from inside one of the client's own callbacks. Null is harmless.
+aud_error_t conmon_client_delete(conmon_client_t* client);
 
 // Asynchronous: the result arrives through callback. INVALIDSTATE unless the
 // client is in NO_CONNECTION.

@@ -274,7 +274,7 @@ aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out) {
 
 aud_error_t dr_devices_delete(dr_devices_t* factory) {
     if (!factory) {
-        return AUD_ERR_INVALIDPARAMETER;
+        return AUD_SUCCESS;
     }
     if (!factory->open.empty()) {
         return AUD_ERR_INVALIDSTATE;

@@ -205,7 +205,7 @@ aud_error_t aud_event_loop_new(aud_log_t* log, aud_event_loop_t** out) {
 
 aud_error_t aud_event_loop_delete(aud_event_loop_t* loop) {
     if (!loop) {
-        return AUD_ERR_INVALIDPARAMETER;
+        return AUD_SUCCESS;
     }
     if (loop->current != phase::idle) {
         return AUD_ERR_INVALIDSTATE;
@@ -415,9 +415,9 @@ aud_error_t aud_timer_new(aud_event_loop_t* loop, aud_timer_fn* callback, void* 
     return AUD_SUCCESS;
 }
 
-void aud_timer_delete(aud_timer_t* timer) {
+aud_error_t aud_timer_delete(aud_timer_t* timer) {
     if (!timer || timer->deleted) {
-        return;
+        return AUD_SUCCESS;
     }
     aud_event_loop_t* loop = timer->loop;
     disarm(timer);
@@ -429,6 +429,7 @@ void aud_timer_delete(aud_timer_t* timer) {
     } else {
         delete timer;
     }
+    return AUD_SUCCESS;
 }
 
 aud_error_t aud_timer_start_at(aud_timer_t* timer, const aud_utime_t* when,

@@ -59,7 +59,7 @@ typedef uint64_t aud_defer_token_t;
 // Loops are normally made by dapi_new (see dapi.h); standalone ones serve tests.
 // log may be null.
 aud_error_t aud_event_loop_new(aud_log_t* log, aud_event_loop_t** out);
-// Refused (INVALIDSTATE) while the loop is processing.
+// Refused (INVALIDSTATE) while the loop is processing. Null is harmless.
 aud_error_t aud_event_loop_delete(aud_event_loop_t* loop);
 
 // Installs the clock (null restores the system monotonic clock).
@@ -94,8 +94,8 @@ bool aud_event_loop_is_processing(const aud_event_loop_t* loop);
 // Timers. A timer belongs to its loop; deleting the loop deletes its timers.
 aud_error_t aud_timer_new(aud_event_loop_t* loop, aud_timer_fn* callback, void* user,
                           aud_timer_t** out);
-// Safe from inside any callback, including the timer's own.
-void aud_timer_delete(aud_timer_t* timer);
+// Safe from inside any callback, including the timer's own. Null is harmless.
+aud_error_t aud_timer_delete(aud_timer_t* timer);
 // Arms at an absolute time of the loop's clock. period null or zero: one-shot.
 // A periodic timer re-arms at the processing time plus its period. Restarting an
 // armed timer moves it.

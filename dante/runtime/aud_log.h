@@ -53,7 +53,8 @@ typedef void aud_log_fn(aud_log_t* log, const char* timestamp, aud_log_level_t l
 
 // name may be null (a log without a name).
 aud_error_t aud_log_new(const char* name, aud_log_t** out);
-void aud_log_delete(aud_log_t* log);
+// Null is harmless.
+aud_error_t aud_log_delete(aud_log_t* log);
 
 const char* aud_log_get_name(const aud_log_t* log);
 // "None" .. "Verbose"; "Undef" above Verbose.

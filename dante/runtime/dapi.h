@@ -24,7 +24,8 @@ typedef struct dapi_domain_registration dapi_domain_registration_t;
 // Platform start-up (shared, counted), environment with a new log and event loop,
 // runtime, domain handler. Any failure frees what was made and returns the error.
 aud_error_t dapi_new(dapi_t** out);
-// Frees in reverse order. Null is harmless.
+// Frees in reverse order. INVALIDSTATE while the event loop is processing. Null is
+// harmless.
 aud_error_t dapi_delete(dapi_t* api);
 
 aud_env_t* dapi_get_env(dapi_t* api);

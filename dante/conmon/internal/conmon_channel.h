@@ -101,7 +101,8 @@ aud_error_t conmon_channels_new(aud_log_t* log, aud_event_loop_t* loop,
                                 const conmon_channels_config_t* config,
                                 conmon_channel_deliver_fn* deliver, void* user,
                                 conmon_channels_t** out);
-void conmon_channels_delete(conmon_channels_t* set);
+// Null is harmless.
+aud_error_t conmon_channels_delete(conmon_channels_t* set);
 
 // The channel object for METERING, SERIAL or VBROADCAST, or null when there is none.
 conmon_channel_t* conmon_channels_get_channel(conmon_channels_t* set, conmon_channel_type_t type);

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "dante/browse/db_browse.h"
+#include "dante/conmon/conmon_client.h"
+#include "dante/routing/dr_devices.h"
 #include "dante/runtime/internal/aud_platform.h"
 
 namespace {
@@ -36,6 +39,18 @@ TEST(Dapi, LifecycleSharesThePlatformAndFreesInReverse) {
     EXPECT_EQ(aud_platform_users(), before);
     EXPECT_EQ(dapi_delete(nullptr), AUD_SUCCESS);
     EXPECT_EQ(dapi_new(nullptr), AUD_ERR_INVALIDPARAMETER);
+}
+
+// Every delete of the library has one shape: null is harmless and reports success.
+TEST(Dapi, EveryDeleteAcceptsNull) {
+    EXPECT_EQ(aud_log_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(aud_event_loop_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(aud_timer_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(conmon_client_config_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(conmon_client_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(db_browse_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(dr_devices_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(dr_device_config_delete(nullptr), AUD_SUCCESS);
 }
 
 TEST(Dapi, EnvReleaseRefusesAnApiEnvironment) {
