@@ -51,7 +51,7 @@ const char* ip_text(uint32_t address, char buf[16]) {
     return buf;
 }
 
-void rebuild_address_list(conmon_channel_t* ch) {
+void rebuild_address_list(conmon_channel_t* ch, const char* fn) {
     conmon_channels_t* set = ch->set;
     conmon_channel_address_list_t* list = &ch->addresses;
     memset(list, 0, sizeof *list);
@@ -74,8 +74,8 @@ void rebuild_address_list(conmon_channel_t* ch) {
     }
     snprintf(text + used, sizeof text - used, "%s", set->network_count ? "]" : "[]");
     if (ch->mode == CONMON_CHANNEL_MODE_UNICAST) {
-        aud_log_printf(set->log, AUD_LOG_INFO, "%s(%s): unicast channel addresses are %s",
-                       "conmon_channel_initialise_addresses", channel_name(ch), text);
+        aud_log_printf(set->log, AUD_LOG_INFO, "%s(%s): unicast channel addresses are %s", fn,
+                       channel_name(ch), text);
     }
 }
 
@@ -257,7 +257,7 @@ aud_error_t conmon_channels_set_networks(conmon_channels_t* set,
     }
     for (conmon_channel_t* ch : set->channels) {
         if (ch) {
-            rebuild_address_list(ch);
+            rebuild_address_list(ch, "conmon_channels_set_networks");
             conmon_channel_update_sockets(ch);
         }
     }
@@ -384,7 +384,7 @@ aud_error_t conmon_channel_initialise_addresses(conmon_channel_t* ch, uint16_t u
     ch->unicast_port = unicast_port;
     ch->multicast_port = multicast_port;
     ch->group = group;
-    rebuild_address_list(ch);
+    rebuild_address_list(ch, "conmon_channel_initialise_addresses");
     return AUD_SUCCESS;
 }
 
