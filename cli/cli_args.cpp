@@ -4,9 +4,7 @@
 
 #include <cstdlib>
 
-#ifndef TAVRIN_VERSION
-#define TAVRIN_VERSION "0"
-#endif
+#include "resources/version_record.h"
 
 namespace tavrin::cli {
 namespace {
@@ -143,7 +141,7 @@ std::string usage_text() {
 }
 
 std::string version_text() {
-    return std::string("tavrin-cli ") + TAVRIN_VERSION + "\n";
+    return std::string("tavrin-cli ") + version_record::version + "\n";
 }
 
 }  // namespace tavrin::cli
