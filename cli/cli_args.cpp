@@ -79,6 +79,8 @@ command_line parse_command_line(const std::vector<std::string>& words, bool (*ex
             line.help = true;
         } else if (w == "--version") {
             line.version = true;
+        } else if (w == "--bash-completion") {
+            line.bash_completion = true;
         } else if (w == "--verbose" || w == "-v") {
             line.options.verbose = true;
         } else if (w == "--iface") {
@@ -105,7 +107,7 @@ command_line parse_command_line(const std::vector<std::string>& words, bool (*ex
         }
     }
     if (i == words.size()) {
-        if (!line.help && !line.version)
+        if (!line.help && !line.version && !line.bash_completion)
             return fail(line, "no command given (" + command_names() + ")");
         return line;
     }
