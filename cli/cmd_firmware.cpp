@@ -56,7 +56,7 @@ class transfer_display : public cli_events::update_sink {
             std::fprintf(stdout, "progress %s\n", progress_line_text(meter_).c_str());
         bar_shown_ = false;
         if (meter_.rate() > 0) {
-            std::fprintf(stdout, "Sent %u blocks, %.0f ms a block.\n", meter_.total(),
+            std::fprintf(stdout, "Sent %u blocks, %.1f ms a block.\n", meter_.total(),
                          1000.0 / meter_.rate());
         }
         std::fflush(stdout);
