@@ -153,7 +153,7 @@ class line_reader {
         return w;
     }
 
-    // A text: a quoted one (with \" and \\) that may be followed by more words, or
+    // A text: a quoted one (with \" \\ \n \t) that may be followed by more words, or
     // else the rest of the line as written.
     std::string text(const char* what, bool rest_only) {
         if (rest_.empty())
@@ -166,8 +166,12 @@ class line_reader {
         std::string out;
         size_t i = 1;
         for (; i < rest_.size() && rest_[i] != '"'; ++i) {
-            if (rest_[i] == '\\' && i + 1 < rest_.size())
+            if (rest_[i] == '\\' && i + 1 < rest_.size()) {
                 ++i;
+                // Multi-line texts (the info panel) need a line break.
+                out.push_back(rest_[i] == 'n' ? '\n' : rest_[i] == 't' ? '\t' : rest_[i]);
+                continue;
+            }
             out.push_back(rest_[i]);
         }
         if (i >= rest_.size())
