@@ -164,8 +164,6 @@ struct outcome {
         std::function<outcome()> on_timeout;  // when the time is up first
     };
     std::optional<wait_spec> wait;
-
-    bool goes_on() const { return code < 0 && !wait; }
 };
 
 outcome proceed() {
