@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "presets/preset_file.h"
+#include "resources/dialog_template.h"
 #include "tests/support/lab_exec.h"
 
 namespace tavrin::testing {
@@ -62,37 +63,54 @@ int run_in(const fs::path& dir, const std::string& command, std::string& err) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(PresetsLab, TheWindowSavesListsLoadsAndDeletesPresets) {
-    if (!fs::exists(source_dir() + "/docs/play.md"))
-        GTEST_SKIP() << "tavrin-config --play has not landed";
-    if (!inside_lab(inside_flag)) {
-        const lab_exec_result run =
-            run_self_in_lab(inside_flag, "PresetsLab.TheWindowSavesListsLoadsAndDeletesPresets");
-        if (run.skipped)
-            GTEST_SKIP() << run.why;
-        EXPECT_EQ(run.status, 0);
-        return;
-    }
-    char pattern[] = "/tmp/tavrin-presets-play-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
-    fs::create_directories(dir / "Preset");
+// Master volume 80 %, location "Stage", the rest zero.
+param_block stage_block() {
     param_block stage{};
     stage[field_def(param_field::master_volume).offset] = 40;
     const std::string where = "Stage";
-    std::copy(where.begin(), where.end(),
-              stage.begin() + field_def(param_field::location).offset);
-    const preset_bytes stage_file = build_preset_file(stage);
+    std::copy(where.begin(), where.end(), stage.begin() + field_def(param_field::location).offset);
+    return stage;
+}
+
+// Runs the lab test `name` again inside the lab, where it does the work.
+void run_inside(const char* name) {
+    const lab_exec_result run = run_self_in_lab(inside_flag, name);
+    if (run.skipped)
+        GTEST_SKIP() << run.why;
+    EXPECT_EQ(run.status, 0);
+}
+
+// A working folder with cli-stage in its Preset folder and the script beside it.
+fs::path working_folder(const std::string& script) {
+    char pattern[] = "/tmp/tavrin-presets-play-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+        return {};
+    const fs::path dir = pattern;
+    fs::create_directories(dir / "Preset");
+    const preset_bytes stage_file = build_preset_file(stage_block());
     std::ofstream(dir / "Preset" / "cli-stage", std::ios::binary)
         .write(reinterpret_cast<const char*>(stage_file.data()), stage_file.size());
-    fs::copy_file(source_dir() + "/tests/presets/window_presets.play", dir / "presets.play");
+    fs::copy_file(source_dir() + "/tests/presets/" + script, dir / script);
+    return dir;
+}
+
+int play(const fs::path& dir, const std::string& script, std::string& err) {
+    return run_in(
+        dir,
+        "QT_QPA_PLATFORM=offscreen '" + build_dir() + "/app/window/tavrin-config' --play " + script,
+        err);
+}
+
+TEST(PresetsLab, TheWindowSavesListsLoadsAndDeletesPresets) {
+    if (!inside_lab(inside_flag))
+        return run_inside("PresetsLab.TheWindowSavesListsLoadsAndDeletesPresets");
+    const fs::path dir = working_folder("window_presets.play");
+    ASSERT_FALSE(dir.empty());
+    const param_block stage = stage_block();
 
     const size_t before = wire("Amp-1").size();
     std::string err;
-    const int code = run_in(dir,
-                            "QT_QPA_PLATFORM=offscreen '" + build_dir() +
-                                "/app/window/tavrin-config' --play presets.play",
-                            err);
+    const int code = play(dir, "window_presets.play", err);
     EXPECT_EQ(code, 0) << err;
     // Save over a listed file asked nothing: no box went unanswered.
     EXPECT_EQ(err.find("no answer waiting"), std::string::npos) << err;
@@ -114,8 +132,26 @@ TEST(PresetsLab, TheWindowSavesListsLoadsAndDeletesPresets) {
     EXPECT_FALSE(fs::exists(dir / "Preset" / "cli-stage"));
 
     // The amplifier gets back what it had.
-    EXPECT_EQ(run_in(dir, "'" + build_dir() + "/cli/tavrin-cli' preset load Amp-1 win-orig --yes",
-                     err),
+    EXPECT_EQ(
+        run_in(dir, "'" + build_dir() + "/cli/tavrin-cli' preset load Amp-1 win-orig --yes", err),
+        0)
+        << err;
+    fs::remove_all(dir);
+}
+
+TEST(PresetsLab, PagesShowALoadedPresetWhenMadeAgainAndTheSummaryFollowsThem) {
+    // The Volume page's template is filled when the page is built.
+    if (find_template(103) == nullptr || find_template(103)->controls.empty())
+        GTEST_SKIP() << "no Volume page yet";
+    if (!inside_lab(inside_flag))
+        return run_inside("PresetsLab.PagesShowALoadedPresetWhenMadeAgainAndTheSummaryFollowsThem");
+    const fs::path dir = working_folder("window_presets_pages.play");
+    ASSERT_FALSE(dir.empty());
+    std::string err;
+    ASSERT_EQ(run_in(dir, "'" + build_dir() + "/cli/tavrin-cli' preset save Amp-1 orig", err), 0)
+        << err;
+    EXPECT_EQ(play(dir, "window_presets_pages.play", err), 0) << err;
+    EXPECT_EQ(run_in(dir, "'" + build_dir() + "/cli/tavrin-cli' preset load Amp-1 orig --yes", err),
               0)
         << err;
     fs::remove_all(dir);
