@@ -1,6 +1,7 @@
 // tavrin-config [device-name [primary-index [secondary-index]]]
 //               [--play FILE [--shots DIR]] [--tour DIR] [--version]
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +85,10 @@ int main(int argc, char** argv) {
         qt_default_handler = qInstallMessageHandler(quiet_offscreen);
 
     QApplication app(argc, argv);
+    QIcon icon;
+    for (const char* size : {"16", "32", "48", "256"})
+        icon.addFile(QStringLiteral(":/icons/tavrin-config-%1.png").arg(QLatin1String(size)));
+    app.setWindowIcon(icon);
     tool_core core;
     core.device.set_name(line.args.device_name);
     core.device.renew_copy();
@@ -117,6 +122,8 @@ int main(int argc, char** argv) {
         } else {
             code = app.exec();
         }
+        // The worker may be waiting on a question the window will never show now.
+        window.close_events();
         core.stop();
         core.attach_events(nullptr);
     }
