@@ -19,6 +19,7 @@
 #include "qxapi/library_events.h"
 #include "qxapi/runtime_host.h"
 #include "qxapi/wrapper_log.h"
+#include "qxapi/wrapper_options.h"
 
 namespace tavrin {
 

@@ -20,6 +20,7 @@
 #include "qxapi/request_slots.h"
 #include "qxapi/runtime_host.h"
 #include "qxapi/wrapper_log.h"
+#include "qxapi/wrapper_options.h"
 
 namespace tavrin {
 
