@@ -1,35 +1,13 @@
 #include "app/core/startup_args.h"
 
-#include "resources/version_record.h"
-
 #include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
-namespace tavrin {
+#include "resources/version_record.h"
 
-std::string first_chars(std::string_view text, size_t max) {
-    size_t chars = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (chars == max)
-            break;
-        const auto lead = static_cast<unsigned char>(text[i]);
-        size_t len = 1;
-        if (lead >= 0xF0)
-            len = 4;
-        else if (lead >= 0xE0)
-            len = 3;
-        else if (lead >= 0xC0)
-            len = 2;
-        if (i + len > text.size())
-            break;
-        i += len;
-        ++chars;
-    }
-    return std::string(text.substr(0, i));
-}
+namespace tavrin {
 
 uint32_t read_index(std::string_view text) {
     text = text.substr(0, std::min(text.size(), max_index_chars));

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf8.h"
+
 namespace tavrin {
 
 struct startup_args {
@@ -32,9 +34,6 @@ command_line parse_command_line(int argc, const char* const* argv);
 // does (leading blanks, a sign, digits up to the first other character); anything
 // that is not a number, and any negative number, gives 0.
 uint32_t read_index(std::string_view text);
-
-// The first `max` characters of a UTF-8 text (never cutting a character in two).
-std::string first_chars(std::string_view text, size_t max);
 
 // The current directory, recorded once at start-up.
 std::string current_work_dir();
