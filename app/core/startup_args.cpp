@@ -1,5 +1,7 @@
 #include "app/core/startup_args.h"
 
+#include "resources/version_record.h"
+
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -82,7 +84,8 @@ std::string current_work_dir() {
 }
 
 std::string version_text() {
-    return "tavrin-config 3.0.1 (TAVRIN-PA22 Config Tool V3.0R1)";
+    return std::string("tavrin-config ") + version_record::version + " (" +
+           version_record::file_description + " " + version_record::caption_version + ")";
 }
 
 }  // namespace tavrin
