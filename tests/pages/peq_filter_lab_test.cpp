@@ -79,26 +79,19 @@ int play(const std::string& script) {
     return std::system(command.c_str());
 }
 
-// Runs the test inside the lab, unless the window has no --play yet.
-bool outside(const char* test) {
-    if (testing::inside_lab(inside_flag))
-        return false;
-    if (access((source_dir() + "/docs/play.md").c_str(), R_OK) != 0) {
+// Outside the lab: runs the test again inside it, unless the window has no --play yet.
+void run_inside_lab(const char* test) {
+    if (access((source_dir() + "/docs/play.md").c_str(), R_OK) != 0)
         GTEST_SKIP() << "tavrin-config --play has not landed (no docs/play.md)";
-        return true;
-    }
     const testing::lab_exec_result run = testing::run_self_in_lab(inside_flag, test);
-    if (run.skipped) {
+    if (run.skipped)
         GTEST_SKIP() << run.why;
-        return true;
-    }
     EXPECT_EQ(run.status, 0);
-    return true;
 }
 
 TEST(PeqFilterLab, ParametricEqActionsPutTheirFramesOnTheWire) {
-    if (outside("PeqFilterLab.ParametricEqActionsPutTheirFramesOnTheWire"))
-        return;
+    if (!testing::inside_lab(inside_flag))
+        return run_inside_lab("PeqFilterLab.ParametricEqActionsPutTheirFramesOnTheWire");
     const size_t before = wire_of("Amp-3").size();
     ASSERT_EQ(play("peq_page.play"), 0);
     using cmd::eq_band;
@@ -119,8 +112,8 @@ TEST(PeqFilterLab, ParametricEqActionsPutTheirFramesOnTheWire) {
 }
 
 TEST(PeqFilterLab, FilterActionsPutTheirFramesOnTheWire) {
-    if (outside("PeqFilterLab.FilterActionsPutTheirFramesOnTheWire"))
-        return;
+    if (!testing::inside_lab(inside_flag))
+        return run_inside_lab("PeqFilterLab.FilterActionsPutTheirFramesOnTheWire");
     const size_t before = wire_of("Amp-3").size();
     ASSERT_EQ(play("filter_page.play"), 0);
     using cmd::filter;
