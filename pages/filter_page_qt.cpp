@@ -16,6 +16,13 @@ void qt_filter_page_view::set_choices(int item, std::span<const char* const> ent
     auto* list = built_.get<QComboBox>(item);
     if (list == nullptr)
         return;
+    // A list that holds these entries already stays as it is, so that a refresh while
+    // it is open does not take it away under the pointer.
+    bool same = list->count() == static_cast<int>(entries.size());
+    for (int i = 0; same && i < list->count(); ++i)
+        same = list->itemText(i) == QString::fromUtf8(entries[static_cast<size_t>(i)]);
+    if (same)
+        return;
     list->clear();
     for (const char* entry : entries)
         list->addItem(QString::fromUtf8(entry));
