@@ -101,6 +101,14 @@ void filter_page::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+int filter_page::graph_x(double hz) const {
+    return freq_to_x(hz, logic_.axes());
+}
+
+int filter_page::graph_y(double db) const {
+    return db_to_y(db, logic_.axes());
+}
+
 QWidget* make_filter_page(page_context& ctx, QWidget* parent) {
     return new filter_page(ctx, parent);
 }

@@ -7,6 +7,7 @@
 #include "pages/filter_page.h"
 #include "pages/page_view_qt.h"
 #include "platform/ui/dialog_builder.h"
+#include "platform/ui/graph_mapping.h"
 
 namespace tavrin {
 
@@ -34,7 +35,7 @@ class qt_filter_page_view : public filter_page_view {
     const built_dialog& built_;
 };
 
-class filter_page : public QWidget {
+class filter_page : public QWidget, public graph_mapping {
   public:
     filter_page(page_context& ctx, QWidget* parent);
     ~filter_page() override;
@@ -42,6 +43,10 @@ class filter_page : public QWidget {
     const built_dialog& controls() const { return built_; }
     filter_page_logic& logic() { return logic_; }
     const filter_page_logic& logic() const { return logic_; }
+
+    // The graph is drawn on the page itself.
+    int graph_x(double hz) const override;
+    int graph_y(double db) const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

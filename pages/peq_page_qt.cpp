@@ -90,6 +90,14 @@ void peq_page::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+int peq_page::graph_x(double hz) const {
+    return freq_to_x(hz, logic_.axes());
+}
+
+int peq_page::graph_y(double db) const {
+    return db_to_y(db, logic_.axes());
+}
+
 QWidget* make_peq_page(page_context& ctx, QWidget* parent) {
     return new peq_page(ctx, parent);
 }

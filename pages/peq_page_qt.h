@@ -7,10 +7,11 @@
 #include "pages/page_view_qt.h"
 #include "pages/peq_page.h"
 #include "platform/ui/dialog_builder.h"
+#include "platform/ui/graph_mapping.h"
 
 namespace tavrin {
 
-class peq_page : public QWidget {
+class peq_page : public QWidget, public graph_mapping {
   public:
     peq_page(page_context& ctx, QWidget* parent);
     ~peq_page() override;
@@ -18,6 +19,10 @@ class peq_page : public QWidget {
     const built_dialog& controls() const { return built_; }
     peq_page_logic& logic() { return logic_; }
     const peq_page_logic& logic() const { return logic_; }
+
+    // The graph is drawn on the page itself.
+    int graph_x(double hz) const override;
+    int graph_y(double db) const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

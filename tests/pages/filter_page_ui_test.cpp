@@ -68,6 +68,9 @@ TEST(FilterPageWidget, BuildsItsControlsAndShowsTheChannel) {
             EXPECT_TRUE(l->isVisible()) << l->text().toStdString();
     }
     EXPECT_EQ(page.logic().axes(), filter_graph_axes(page.width(), page.height()));
+    const found_graph graph = find_graph(&page);
+    ASSERT_EQ(graph.widget, &page);
+    EXPECT_EQ(graph.mapping->graph_y(-40), page.logic().axes().bottom);
     // A refresh refills the lists rather than adding to them.
     item<QRadioButton>(page, idc_filter_ch2)->click();
     item<QRadioButton>(page, idc_filter_ch1)->click();

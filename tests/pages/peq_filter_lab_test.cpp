@@ -2,9 +2,7 @@
 // lab's Amp-3 (factory settings, fresh from `scripts/lab up`): every action puts its
 // frame on the amplifier's wire log.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -13,6 +11,7 @@
 
 #include "protocol/catalogue.h"
 #include "tests/support/lab_exec.h"
+#include "tests/support/play_lab.h"
 
 namespace tavrin {
 namespace {
@@ -20,18 +19,10 @@ namespace {
 constexpr char inside_flag[] = "TAVRIN_PEQ_FILTER_LAB_INNER";
 using bytes = std::vector<uint8_t>;
 
-std::string build_dir() {
-    return testing::lab_env_or("TAVRIN_BUILD_DIR", ".");
-}
-
-std::string source_dir() {
-    return testing::lab_env_or("TAVRIN_SOURCE_DIR",
-                               testing::lab_parent(testing::lab_parent(build_dir())));
-}
-
 // The frames Amp-3 received, in order, one per wire log line.
 std::vector<bytes> wire_of(const std::string& device) {
-    std::ifstream in(testing::lab_env_or("LAB_DIR", build_dir() + "/lab") + "/" + device + ".wire");
+    std::ifstream in(testing::lab_env_or("LAB_DIR", testing::build_dir() + "/lab") + "/" + device +
+                     ".wire");
     std::vector<bytes> out;
     std::string line;
     while (std::getline(in, line)) {
@@ -72,17 +63,15 @@ void expect_settings(const std::vector<bytes>& wire, size_t skip, uint8_t code,
         EXPECT_TRUE(want[i].matches(settings[i])) << i << ": " << want[i].what;
 }
 
-int play(const std::string& script) {
-    const std::string command = "QT_QPA_PLATFORM=offscreen '" + build_dir() +
-                                "/app/tavrin-config' --play '" + source_dir() +
-                                "/tests/pages/play/" + script + "' >&2";
-    return std::system(command.c_str());
+// Plays one of this folder's scripts: every line must run and hold.
+void play(const std::string& script) {
+    const testing::play_result run =
+        testing::play_file_in_lab(testing::source_dir() + "/tests/pages/play/" + script);
+    ASSERT_EQ(run.code, 0) << run.err;
 }
 
-// Outside the lab: runs the test again inside it, unless the window has no --play yet.
+// Outside the lab: runs the test again inside it.
 void run_inside_lab(const char* test) {
-    if (access((source_dir() + "/docs/play.md").c_str(), R_OK) != 0)
-        GTEST_SKIP() << "tavrin-config --play has not landed (no docs/play.md)";
     const testing::lab_exec_result run = testing::run_self_in_lab(inside_flag, test);
     if (run.skipped)
         GTEST_SKIP() << run.why;
@@ -93,7 +82,7 @@ TEST(PeqFilterLab, ParametricEqActionsPutTheirFramesOnTheWire) {
     if (!testing::inside_lab(inside_flag))
         return run_inside_lab("PeqFilterLab.ParametricEqActionsPutTheirFramesOnTheWire");
     const size_t before = wire_of("Amp-3").size();
-    ASSERT_EQ(play("peq_page.play"), 0);
+    ASSERT_NO_FATAL_FAILURE(play("peq_page.play"));
     using cmd::eq_band;
     const amp_channel ch1 = amp_channel::ch1;
     expect_settings(wire_of("Amp-3"), before, 0x4A,
@@ -115,7 +104,7 @@ TEST(PeqFilterLab, FilterActionsPutTheirFramesOnTheWire) {
     if (!testing::inside_lab(inside_flag))
         return run_inside_lab("PeqFilterLab.FilterActionsPutTheirFramesOnTheWire");
     const size_t before = wire_of("Amp-3").size();
-    ASSERT_EQ(play("filter_page.play"), 0);
+    ASSERT_NO_FATAL_FAILURE(play("filter_page.play"));
     using cmd::filter;
     const amp_channel ch1 = amp_channel::ch1;
     const filter_kind hp = filter_kind::high_pass;

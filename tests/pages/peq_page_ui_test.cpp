@@ -59,6 +59,11 @@ TEST(PeqPageWidget, BuildsTheBandColumnsBelowTheGraph) {
     EXPECT_TRUE(labels.contains("Frequency (Hz)") && labels.contains("Gain (dB)") &&
                 labels.contains("Q-factor"));
     EXPECT_EQ(page.logic().axes(), peq_graph_axes(page.width(), page.height()));
+    // Scripts find the graph on the page and place "1000hz" and "+6db" by its axes.
+    const found_graph graph = find_graph(&page);
+    ASSERT_EQ(graph.widget, &page);
+    EXPECT_EQ(graph.mapping->graph_x(1000), freq_to_x(1000, page.logic().axes()));
+    EXPECT_EQ(graph.mapping->graph_y(6), db_to_y(6, page.logic().axes()));
     EXPECT_EQ(edit(page, idc_peq_freq)->text(), "1000");
     EXPECT_EQ(edit(page, idc_peq_q)->text(), "0.71");
 }
