@@ -11,6 +11,7 @@ std::span<const cli_command> cli_commands() {
         discover_command,
         show_command,
         watch_command,
+        response_command,
     };
     return all;
 }
