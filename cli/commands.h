@@ -7,6 +7,7 @@ namespace tavrin::cli {
 extern const cli_command discover_command;
 extern const cli_command show_command;
 extern const cli_command watch_command;
+extern const cli_command response_command;
 extern const cli_command preset_command;
 extern const cli_command summary_command;
 extern const cli_command firmware_command;

@@ -1,6 +1,7 @@
 // tavrin-config [device-name [primary-index [secondary-index]]]
 //               [--play FILE [--shots DIR]] [--tour DIR] [--version]
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
@@ -62,10 +63,16 @@ int main(int argc, char** argv) {
     using namespace tavrin;
     // Before the first DNS-SD call: the compatibility library warns otherwise.
     setenv("AVAHI_COMPAT_NOWARN", "1", 1);
-    const command_line line = parse_command_line(argc, argv);
+    // A first look for what needs no window: help, version, usage errors, and whether
+    // a script runs offscreen. Qt's own options are still in argv here.
+    command_line line = parse_command_line(argc, argv);
     if (!line.error.empty()) {
-        std::fprintf(stderr, "tavrin-config: %s\n", line.error.c_str());
+        std::fprintf(stderr, "tavrin-config: %s\n%s", line.error.c_str(), usage_text().c_str());
         return 2;
+    }
+    if (line.show_help) {
+        std::printf("%s", usage_text().c_str());
+        return 0;
     }
     if (line.show_version) {
         std::printf("%s\n", version_text().c_str());
@@ -84,6 +91,14 @@ int main(int argc, char** argv) {
         qt_default_handler = qInstallMessageHandler(quiet_offscreen);
 
     QApplication app(argc, argv);
+    // Now without Qt's options: `tavrin-config -style fusion Amp-1` selects Amp-1.
+    line = parse_command_line(argc, argv);
+    for (const std::string& warning : line.warnings)
+        std::fprintf(stderr, "tavrin-config: %s\n", warning.c_str());
+    QIcon icon;
+    for (const char* size : {"16", "32", "48", "256"})
+        icon.addFile(QStringLiteral(":/icons/tavrin-config-%1.png").arg(QLatin1String(size)));
+    app.setWindowIcon(icon);
     tool_core core;
     core.device.set_name(line.args.device_name);
     core.device.renew_copy();
@@ -117,6 +132,8 @@ int main(int argc, char** argv) {
         } else {
             code = app.exec();
         }
+        // The worker may be waiting on a question the window will never show now.
+        window.close_events();
         core.stop();
         core.attach_events(nullptr);
     }

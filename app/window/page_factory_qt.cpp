@@ -1,7 +1,9 @@
 #include "app/window/page_factory_qt.h"
 
 #include "firmware/update_page_qt.h"
+#include "pages/filter_page_qt.h"
 #include "pages/freq_respond_page_qt.h"
+#include "pages/peq_page_qt.h"
 #include "presets/preset_controls_qt.h"
 #include "presets/save_as_window_qt.h"
 #include "presets/summary_window_qt.h"
@@ -11,6 +13,10 @@ namespace tavrin {
 page_factory make_page_factory(page_context context) {
     return [context](int tab, QWidget* parent) mutable -> QWidget* {
         switch (tab) {
+            case 2:
+                return make_peq_page(context, parent);
+            case 3:
+                return make_filter_page(context, parent);
             case 4:
                 return make_freq_respond_page(context, parent);
             case 7:
