@@ -1,5 +1,6 @@
 #include "qxapi/conmon_link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -260,27 +261,27 @@ std::string conmon_link::error_text(int code) {
     return lib_.error_text(static_cast<aud_error_t>(code));
 }
 
-send_result conmon_link::request_manf_versions(const std::string& device_name) {
+send_result conmon_link::request_manf_versions(const std::string& device_name, uint32_t wait_ms) {
     if (!nodes_.has_node(device_name))
         return {hex_send_check::ok, send_not_attempted};
     uint8_t query[AUDINATE_SHORT_QUERY_SIZE];
     size_t size = 0;
     audinate_build_short_query(query, sizeof query, AUDINATE_TYPE_MANF_VERSIONS_QUERY,
                                manf_request_value, &size);
-    return send_audinate(device_name, hex_text_of(query, size));
+    return send_audinate(device_name, hex_text_of(query, size), wait_ms);
 }
 
-send_result conmon_link::request_interface(const std::string& device_name) {
+send_result conmon_link::request_interface(const std::string& device_name, uint32_t wait_ms) {
     if (!nodes_.has_node(device_name))
         return {hex_send_check::ok, send_not_attempted};
     uint8_t query[AUDINATE_INTERFACE_QUERY_SIZE];
     size_t size = 0;
     audinate_build_interface_query(query, sizeof query, 0, &size);
-    return send_audinate(device_name, hex_text_of(query, size));
+    return send_audinate(device_name, hex_text_of(query, size), wait_ms);
 }
 
-send_result conmon_link::send_audinate(const std::string& device_name,
-                                       const std::string& hex_text) {
+send_result conmon_link::send_audinate(const std::string& device_name, const std::string& hex_text,
+                                       uint32_t wait_ms) {
     hex_binary_buffer body;
     size_t size = 0;
     const hex_send_check check = prepare_hex_send(device_name, hex_text, body, size);
@@ -317,7 +318,7 @@ send_result conmon_link::send_audinate(const std::string& device_name,
                       static_cast<int>(size), device_name.empty() ? "Local" : device_name.c_str());
         log_.write(2, line);
     }
-    wait_request_cleared(options_.audinate_wait_ms, "Audinate");
+    wait_request_cleared(std::min(wait_ms, options_.audinate_wait_ms), "Audinate");
     return {hex_send_check::ok, e};
 }
 

@@ -50,9 +50,12 @@ class conmon_link : public client_events, public runtime_part, public control_se
 
     // ---- Audinate requests of the device search (user-interface thread); they wait
     // for the library's answer
-    send_result request_manf_versions(const std::string& device_name);
-    send_result request_interface(const std::string& device_name);
-    send_result send_audinate(const std::string& device_name, const std::string& hex_text);
+    // `wait_ms` bounds the wait for the server's answer below the configured bound.
+    send_result request_manf_versions(const std::string& device_name,
+                                      uint32_t wait_ms = UINT32_MAX);
+    send_result request_interface(const std::string& device_name, uint32_t wait_ms = UINT32_MAX);
+    send_result send_audinate(const std::string& device_name, const std::string& hex_text,
+                              uint32_t wait_ms = UINT32_MAX);
 
     // ---- client_events (socket thread, library_lock held)
     void on_client_event(conmon_client_t* client, uint32_t flags) override;

@@ -62,10 +62,12 @@ class dante_wrapper {
     }
 
     // ---- ConMon
-    send_result request_manf_versions(const std::string& name) {
-        return link_.request_manf_versions(name);
+    send_result request_manf_versions(const std::string& name, uint32_t wait_ms = UINT32_MAX) {
+        return link_.request_manf_versions(name, wait_ms);
     }
-    send_result request_interface(const std::string& name) { return link_.request_interface(name); }
+    send_result request_interface(const std::string& name, uint32_t wait_ms = UINT32_MAX) {
+        return link_.request_interface(name, wait_ms);
+    }
     bool subscribed() const { return link_.subscribed(); }
     void set_amp_target(amp_receiver* target) { link_.set_amp_target(target); }
 

@@ -15,12 +15,25 @@ std::vector<std::string> fill_device_list(const dante_wrapper& wrapper, brand_ru
 }
 
 std::vector<std::string> end_of_discovery(dante_wrapper& wrapper, brand_rule rule,
-                                          app_events& events) {
+                                          app_events& events, time_source& time,
+                                          uint32_t bound_ms) {
+    const uint32_t start = time.now_ms();
+    const auto left = [&]() -> uint32_t {
+        const uint32_t spent = time.now_ms() - start;
+        return spent >= bound_ms ? 0 : bound_ms - spent;
+    };
     wrapper.ping_all();
     std::string name = wrapper.first_active_name();
     while (!name.empty()) {
-        report_send(wrapper.request_manf_versions(name), events);
-        report_send(wrapper.request_interface(name), events);
+        // Devices that stay silent must not hold the list back without end: past the
+        // bound the rest are not asked, and are listed if what they told earlier admits
+        // them.
+        if (left() == 0) {
+            events.log_line("Discovery: not every device answered in time");
+            break;
+        }
+        report_send(wrapper.request_manf_versions(name, left()), events);
+        report_send(wrapper.request_interface(name, left()), events);
         const std::string previous = name;
         wrapper.next_active_name(name);
         // A node removed meanwhile leaves the name unchanged; walking on would never end.
@@ -35,7 +48,7 @@ std::vector<std::string> discover_devices(dante_wrapper& wrapper, time_source& t
     wrapper.start_restart_thread();
     time.sleep_ms(scan_ms);
     wrapper.join_restart_thread();
-    return end_of_discovery(wrapper, rule, events);
+    return end_of_discovery(wrapper, rule, events, time);
 }
 
 void wrapper_discovery::restart_runtime() {
@@ -45,7 +58,7 @@ void wrapper_discovery::restart_runtime() {
 std::vector<std::string> wrapper_discovery::end_of_scan(brand_rule rule) {
     // The end step assumes the new runtime is up; never meet a half-built one.
     wrapper_.join_restart_thread();
-    return end_of_discovery(wrapper_, rule, events_);
+    return end_of_discovery(wrapper_, rule, events_, time_);
 }
 
 std::vector<std::string> wrapper_discovery::refill(brand_rule rule) {

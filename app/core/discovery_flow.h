@@ -20,10 +20,14 @@ constexpr uint32_t discovery_scan_ms = 6000;
 // The active nodes the rule admits, sorted.
 std::vector<std::string> fill_device_list(const dante_wrapper& wrapper, brand_rule rule);
 
+// The whole end-of-scan step ends within this bound, however many devices there are.
+constexpr uint32_t end_of_scan_bound_ms = 10000;
+
 // The end-of-scan step: ping sweep, the two information requests to each active node
-// in node-list order (each waited for), then the list.
+// in node-list order (each waited for, all of them within bound_ms), then the list.
 std::vector<std::string> end_of_discovery(dante_wrapper& wrapper, brand_rule rule,
-                                          app_events& events);
+                                          app_events& events, time_source& time,
+                                          uint32_t bound_ms = end_of_scan_bound_ms);
 
 // One whole search: restart on the start-up thread, wait the scan period (and for the
 // start-up thread, so the end-of-scan step never meets a half-built runtime), then
@@ -35,8 +39,8 @@ std::vector<std::string> discover_devices(dante_wrapper& wrapper, time_source& t
 // The discovery steps of the window, run on the wrapper.
 class wrapper_discovery : public discovery_port {
   public:
-    wrapper_discovery(dante_wrapper& wrapper, app_events& events)
-        : wrapper_(wrapper), events_(events) {}
+    wrapper_discovery(dante_wrapper& wrapper, app_events& events, time_source& time)
+        : wrapper_(wrapper), events_(events), time_(time) {}
 
     void restart_runtime() override;
     std::vector<std::string> end_of_scan(brand_rule rule) override;
@@ -46,6 +50,7 @@ class wrapper_discovery : public discovery_port {
   private:
     dante_wrapper& wrapper_;
     app_events& events_;
+    time_source& time_;
 };
 
 }  // namespace tavrin

@@ -51,7 +51,7 @@ class tool_core : private frame_sender, private answer_handler {
     firmware_update* firmware = nullptr;
     library_calls library;
     dante_wrapper wrapper;
-    wrapper_discovery discovery{wrapper, relay};
+    wrapper_discovery discovery{wrapper, relay, time};
     amp_sender sender;
     amp_receiver receiver;
     answer_parser parser;

@@ -1,8 +1,11 @@
 // tavrin-config [device-name [primary-index [secondary-index]]]
 //               [--play FILE [--shots DIR]] [--tour DIR] [--version]
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QScreen>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -49,6 +52,31 @@ void quiet_offscreen(QtMsgType type, const QMessageLogContext& context, const QS
         return;
     qt_default_handler(type, context, text);
 }
+
+// With TAVRIN_UI_STALL_PROBE set, a 5 ms timer measures the longest time the UI
+// thread went without running its event loop; the figure goes to standard error at
+// exit (bench/ui_stall.sh reads it).
+class stall_probe {
+  public:
+    stall_probe() {
+        if (std::getenv("TAVRIN_UI_STALL_PROBE") == nullptr)
+            return;
+        clock_.start();
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [this] { longest_ = std::max(longest_, clock_.restart()); });
+        timer_.start(5);
+    }
+    ~stall_probe() {
+        if (timer_.isActive())
+            std::fprintf(stderr, "longest UI-thread stall: %lld ms\n",
+                         static_cast<long long>(longest_));
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 longest_ = 0;
+};
 
 void centre_on_screen(QWidget& window) {
     if (const QScreen* screen = window.screen()) {
@@ -99,6 +127,7 @@ int main(int argc, char** argv) {
     for (const char* size : {"16", "32", "48", "256"})
         icon.addFile(QStringLiteral(":/icons/tavrin-config-%1.png").arg(QLatin1String(size)));
     app.setWindowIcon(icon);
+    const stall_probe probe;
     tool_core core;
     core.device.set_name(line.args.device_name);
     core.device.renew_copy();

@@ -68,6 +68,9 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
 }
 
 main_window::~main_window() {
+    // A search that is ending still uses the window; it ends within its bound.
+    if (end_thread_.joinable())
+        end_thread_.join();
     events_.close();
     // Pages and secondary windows are children; the scan window too.
     device_list_->viewport()->removeEventFilter(this);
@@ -233,10 +236,27 @@ void main_window::discover_devices() {
 void main_window::end_of_discovery() {
     // One shot: no second end step even if this one takes long.
     timers_.kill_timer(discovery_timer_id);
+    if (end_thread_.joinable())
+        return;
+    // The end step waits for the start-up thread and for every device's answers; it
+    // runs beside the UI thread so the window and its scan window stay responsive,
+    // and the list is filled when it is done.
+    const brand_rule rule = current_rule();
+    end_thread_ = std::thread([this, rule] {
+        std::vector<std::string> names = parts_.discovery.end_of_scan(rule);
+        QMetaObject::invokeMethod(
+            this, [this, names = std::move(names)] { finish_discovery(names); },
+            Qt::QueuedConnection);
+    });
+}
+
+void main_window::finish_discovery(const std::vector<std::string>& names) {
+    if (end_thread_.joinable())
+        end_thread_.join();
     setEnabled(true);
     delete scan_.data();
     scan_ = nullptr;
-    fill_device_list(parts_.discovery.end_of_scan(current_rule()));
+    fill_device_list(names);
     if (device_list_->count() > 0)
         device_list_->setCurrentRow(0);
 }

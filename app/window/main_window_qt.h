@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "app/core/app_events.h"
 #include "app/core/command_ring.h"
@@ -130,6 +131,8 @@ class main_window : public QWidget, public app_events {
     // The actions behind the controls.
     void discover_devices();
     void end_of_discovery();
+    // The end step's result, on the UI thread: the window is enabled and the list filled.
+    void finish_discovery(const std::vector<std::string>& names);
     void choose_selected_device();
     void brand_filter_closed(bool chosen);
     void press_connect();
@@ -164,6 +167,8 @@ class main_window : public QWidget, public app_events {
     QPointer<QWidget> save_as_window_;
     QPointer<QWidget> summary_window_;
     bool worker_started_ = false;
+    // The end of a search, off the UI thread.
+    std::thread end_thread_;
 };
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 
 #include "dante/conmon/audinate_manf_versions.h"
 #include "tests/qxapi/wrapper_fixture.h"
+#include "tests/support/recording_events.h"
 
 namespace tavrin::testing {
 namespace {
@@ -73,7 +74,7 @@ TEST_F(discovery, end_of_scan_pings_asks_and_lists_by_rule) {
     device("lower", "varnoll ab", "TAVRIN-PA22");
     lib.device_named("Quiet")->answers_ping = false;
 
-    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::model, events).empty());
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::model, events, time).empty());
     answer_requests();
     EXPECT_EQ(fill_device_list(wrapper, brand_rule::model),
               (std::vector<std::string>{"Amp-1", "Amp-2"}));
@@ -87,8 +88,30 @@ TEST_F(discovery, end_of_scan_pings_asks_and_lists_by_rule) {
         EXPECT_NE(s.name, "Quiet");
 }
 
+// A clock that moves a second each time it is read: every device seems slow.
+class slow_clock : public time_source {
+  public:
+    uint32_t now_ms() override { return now_ += 1000; }
+    void sleep_ms(uint32_t ms) override { now_ += ms; }
+
+  private:
+    uint32_t now_ = 0;
+};
+
+TEST_F(discovery, the_end_of_scan_keeps_one_bound_however_many_devices) {
+    for (int i = 1; i <= 5; ++i)
+        device("Amp-" + std::to_string(i), "Varnoll AB", "TAVRIN-PA22");
+    slow_clock clock;
+    testing::recording_events seen;
+    end_of_discovery(wrapper, brand_rule::model, seen, clock, 10000);
+    // Three devices asked within ten slow seconds; the other two are left unasked.
+    EXPECT_EQ(lib.sent().size(), 6u);
+    EXPECT_EQ(seen.logs(),
+              std::vector<std::string>{"Discovery: not every device answered in time"});
+}
+
 TEST_F(discovery, no_nodes_lists_nothing) {
-    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all, events).empty());
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all, events, time).empty());
     EXPECT_TRUE(lib.sent().empty());
 }
 

@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "app/core/answer_apply.h"
@@ -39,8 +41,16 @@ class scripted_discovery : public discovery_port {
   public:
     void restart_runtime() override { ++restarts; }
     std::vector<std::string> end_of_scan(brand_rule rule) override {
+        // Runs beside the UI thread; a test may hold it until it lets go.
+        std::unique_lock lock(mutex);
         end_rules.push_back(rule);
+        release.wait(lock, [this] { return !hold; });
         return found;
+    }
+    void let_go() {
+        std::lock_guard lock(mutex);
+        hold = false;
+        release.notify_all();
     }
     std::vector<std::string> refill(brand_rule rule) override {
         refill_rules.push_back(rule);
@@ -52,6 +62,9 @@ class scripted_discovery : public discovery_port {
     }
 
     int restarts = 0;
+    std::mutex mutex;
+    std::condition_variable release;
+    bool hold = false;
     std::vector<brand_rule> end_rules, refill_rules;
     std::vector<std::string> found{"Amp-2", "amp-10", "Amp-1"};
     std::vector<std::string> all{"Zed", "Amp-1", "Other-Device"};
@@ -92,6 +105,12 @@ class MainWindow : public ::testing::Test {
         QCoreApplication::processEvents();
         const QImage image = window->lamp()->grab().toImage();
         return image.pixelColor(window->lamp()->centre());
+    }
+    // Fires the end of the search and waits until the list is filled.
+    void end_search() {
+        window->timers().fire(discovery_timer_id);
+        for (int i = 0; i < 500 && window->scan() != nullptr; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     QStringList device_names() {
         QStringList names;
@@ -282,7 +301,7 @@ TEST_F(MainWindow, DiscoveryDisablesTheWindowAndListsWhatTheScanFound) {
               (QStringList{"Discovering..", "Discovering...", "Discovering.", "Discovering.."}));
 
     QPointer<scan_window> gone = scan;
-    w.timers().fire(discovery_timer_id);
+    end_search();
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(gone.isNull());
     EXPECT_EQ(w.scan(), nullptr);
@@ -301,7 +320,7 @@ TEST_F(MainWindow, LongNamesStayDistinguishableAndTheLocationLineVisible) {
     discovery.found = {long_name, "Amp-1"};
     main_window& w = make();
     w.discover_devices();
-    w.timers().fire(discovery_timer_id);
+    end_search();
     EXPECT_EQ(w.device_list()->textElideMode(), Qt::ElideMiddle);
     const QListWidgetItem* item = w.device_list()->item(1);
     EXPECT_EQ(item->text().toStdString(), long_name);
@@ -320,11 +339,34 @@ TEST_F(MainWindow, LongNamesStayDistinguishableAndTheLocationLineVisible) {
     EXPECT_NE(panel->toolTip().toStdString().find(long_name), std::string::npos);
 }
 
+// The end step waits on every device; meanwhile the window keeps working: the scan
+// window counts its dots and the window stays disabled until the list is there.
+TEST_F(MainWindow, TheEndOfASearchRunsBesideTheWindow) {
+    discovery.hold = true;
+    main_window& w = make();
+    w.discover_devices();
+    w.timers().fire(discovery_timer_id);
+    QCoreApplication::processEvents();
+    ASSERT_NE(w.scan(), nullptr);
+    EXPECT_FALSE(w.isEnabled());
+    w.scan()->timers().fire(1000);
+    EXPECT_EQ(w.scan()->text(), QStringLiteral("Discovering.."));
+    // A second expiry while the end runs starts no second end step.
+    w.timers().fire(discovery_timer_id);
+    discovery.let_go();
+    for (int i = 0; i < 500 && w.scan() != nullptr; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(device_names(), (QStringList{"Amp-1", "amp-10", "Amp-2"}));
+    std::lock_guard lock(discovery.mutex);
+    EXPECT_EQ(discovery.end_rules.size(), 1u);
+}
+
 TEST_F(MainWindow, EmptyScanSelectsNothing) {
     discovery.found.clear();
     main_window& w = make();
     w.discover_devices();
-    w.timers().fire(discovery_timer_id);
+    end_search();
     EXPECT_EQ(w.device_list()->count(), 0);
     EXPECT_TRUE(boxes.empty());
 }
@@ -371,7 +413,7 @@ TEST_F(MainWindow, DoubleClickWithoutSelectionAsksForOne) {
 TEST_F(MainWindow, DoubleClickOnAnEntryChoosesItWithoutRepaintingTheLamp) {
     main_window& w = make();
     w.discover_devices();
-    w.timers().fire(discovery_timer_id);
+    end_search();
     QListWidget* list = w.device_list();
     const QRect second = list->visualItemRect(list->item(1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
@@ -390,7 +432,7 @@ TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
     EXPECT_EQ(boxes[0].text, "Please select a device.");
 
     w.discover_devices();
-    w.timers().fire(discovery_timer_id);
+    end_search();
     button(idc_connect)->click();
     EXPECT_TRUE(flags.connect_flag.load());
     EXPECT_EQ(device.name(), "Amp-1");
@@ -443,7 +485,7 @@ TEST(StartupInterfaces, ArgumentsReachTheBrowseSelection) {
     library_calls library;
     dante_wrapper wrapper(library);
     null_app_events events;
-    wrapper_discovery discovery(wrapper, events);
+    wrapper_discovery discovery(wrapper, events, system_time());
 
     discovery.select_interfaces(3, 3);
     db_browse_config_t config = wrapper.iface_selection();
