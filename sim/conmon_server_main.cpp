@@ -1,5 +1,6 @@
 // conmon-server: the lab's local ConMon server.
-//   conmon-server [--port N]     serve ConMon clients on 127.0.0.1:N (default 8900)
+//   conmon-server [--port N]           serve ConMon clients on 127.0.0.1:N (default 8900)
+//   conmon-server --probe [--port N]   ask the server there whether it answers
 // Devices are found through DNS-SD (_netaudio-cmc._udp) and reached over UDP as
 // sim/README.md describes.
 #include <arpa/inet.h>
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "sim/conmon_server.h"
+#include "sim/conmon_server_probe.h"
 #include "sim/conmon_server_sockets.h"
 #include "sim/dnssd_browser.h"
 #include "sim/dnssd_publisher.h"
@@ -68,17 +70,29 @@ conmon_server_identity make_identity() {
 
 int main(int argc, char** argv) {
     unsigned port = CONMON_DEFAULT_SERVER_PORT;
+    bool probe = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             port = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (std::strcmp(argv[i], "--probe") == 0) {
+            probe = true;
         } else {
-            std::fprintf(stderr, "usage: conmon-server [--port N]\n");
+            std::fprintf(stderr, "usage: conmon-server [--probe] [--port N]\n");
             return 2;
         }
     }
     if (port == 0 || port > 0xFFFF) {
         std::fprintf(stderr, "conmon-server: bad port\n");
         return 2;
+    }
+    if (probe) {
+        const std::string why = probe_conmon_server(static_cast<uint16_t>(port), 1000);
+        if (!why.empty()) {
+            std::fprintf(stderr, "conmon-server: 127.0.0.1:%u: %s\n", port, why.c_str());
+            return 1;
+        }
+        std::printf("ok\n");
+        return 0;
     }
     dnssd_quiet();
     std::signal(SIGTERM, on_signal);
@@ -184,6 +198,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "conmon-server: serving 127.0.0.1:%u\n", port);
 
     uint64_t next_resubscribe = lab_loop::now_ms() + 5000;
+    uint64_t next_rebrowse = 0;
     while (!stop_requested) {
         uint64_t now = lab_loop::now_ms();
         uint64_t deadline = std::min(server.next_deadline(), next_resubscribe);
@@ -191,6 +206,16 @@ int main(int argc, char** argv) {
         loop.run_once(wait);
         now = lab_loop::now_ms();
         server.on_tick(now);
+        browser.tick(now);
+        // avahi-daemon went away: browse again until it is back.
+        if (browser.failed() && now >= next_rebrowse) {
+            browser.stop();
+            if (browser.start() == 0) {
+                std::fprintf(stderr, "conmon-server: browsing DNS-SD again\n");
+            }
+            sync_dnssd();
+            next_rebrowse = now + 1000;
+        }
         if (now >= next_resubscribe) {
             server.resubscribe_all();
             next_resubscribe = now + 5000;
