@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kReadBatch = 32;
+constexpr int kReadBatch = 4 * CONMON_CLIENT_RX_BATCH;
 
 constexpr uint32_t kSocketChannelsMask = (1u << CONMON_CHANNEL_TYPE_METERING) |
                                          (1u << CONMON_CHANNEL_TYPE_SERIAL) |
@@ -68,25 +68,42 @@ void conmon_client_domain_changed(dapi_domain_handler_t* /*handler*/, dapi_domai
     conmon_client_update_derived(client, flags);
 }
 
-// Reads and handles one datagram; false when there was nothing (more) to read.
-bool conmon_client_process_sockets_inner(conmon_client_t* client) {
+// Reads the datagrams waiting on the server socket, up to a batch, and handles them.
+// Returns how many were read; 0 when there was nothing (more) to read or reading
+// failed.
+size_t conmon_client_process_sockets_inner(conmon_client_t* client) {
     static const char* const fn = "conmon_client_process_sockets_inner";
-    if (client->sock < 0) {
-        return false;
+    const int sock = client->sock;
+    const uint32_t serial = client->sock_serial;
+    if (sock < 0) {
+        return 0;
     }
-    ssize_t n = recv(client->sock, client->rx, sizeof client->rx, 0);
-    if (n >= 0) {
-        conmon_client_process_local_message(client, client->rx, static_cast<size_t>(n));
-        return true;
+    for (size_t i = 0; i < CONMON_CLIENT_RX_BATCH; ++i) {
+        client->rx_iov[i] = {client->rx[i], sizeof client->rx[i]};
+        client->rx_msgs[i] = {};
+        client->rx_msgs[i].msg_hdr.msg_iov = &client->rx_iov[i];
+        client->rx_msgs[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int n = recvmmsg(sock, client->rx_msgs, CONMON_CLIENT_RX_BATCH, MSG_DONTWAIT, nullptr);
+    if (n > 0) {
+        for (int i = 0; i < n; ++i) {
+            // A datagram may end the connection (the server forgot us): the rest
+            // belong to a connection that is gone.
+            if (client->sock_serial != serial) {
+                break;
+            }
+            conmon_client_process_local_message(client, client->rx[i], client->rx_msgs[i].msg_len);
+        }
+        return static_cast<size_t>(n);
     }
     aud_error_t err = aud_error_from_errno(errno);
     if (err == AUD_ERR_TIMEDOUT) {
-        return false;  // would block: nothing more to read
+        return 0;  // would block: nothing more to read
     }
     const bool refused = err == AUD_ERR_CONNREFUSED || err == AUD_ERR_CONNRESET;
     if (refused && client->state == CONMON_CLIENT_CONNECTING && client->reconnecting) {
         conmon_client_reconnect_failed(client, fn, err);
-        return false;
+        return 0;
     }
     if (refused && client->state == CONMON_CLIENT_CONNECTING) {
         aud_log_printf(client->log, AUD_LOG_ERROR,
@@ -101,23 +118,29 @@ bool conmon_client_process_sockets_inner(conmon_client_t* client) {
         if (slot->in_use) {
             conmon_client_complete(client, slot, err);
         }
-        return false;
+        return 0;
     }
     if (refused && client->state == CONMON_CLIENT_CONNECTED) {
         conmon_client_connection_lost(client, fn, err);
-        return false;
+        return 0;
     }
     aud_errbuf_t buf;
     aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error reading local socket: %s", fn,
                    errtext(err, buf));
-    return false;
+    return 0;
 }
 
-// Up to a batch of datagrams per readiness: a burst of events then costs one wait
-// instead of one per datagram, while a flood cannot starve the loop's other work.
+// Up to kReadBatch datagrams per readiness: a burst of events then costs one wait
+// and a system call per CONMON_CLIENT_RX_BATCH of them, while a flood cannot starve
+// the loop's other work. A short batch means the socket is empty.
 void on_socket_ready(int /*sock*/, aud_socket_set_t /*set*/, int /*cause*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
-    for (int i = 0; i < kReadBatch && conmon_client_process_sockets_inner(client); ++i) {
+    for (int read = 0; read < kReadBatch;) {
+        const size_t n = conmon_client_process_sockets_inner(client);
+        read += static_cast<int>(n);
+        if (n < CONMON_CLIENT_RX_BATCH) {
+            return;
+        }
     }
 }
 
@@ -442,6 +465,7 @@ void conmon_client_close_socket(conmon_client_t* client) {
     }
     close(client->sock);
     client->sock = -1;
+    ++client->sock_serial;
 }
 
 // ---------------------------------------------------------------------------
@@ -601,7 +625,7 @@ aud_error_t conmon_client_process(conmon_client_t* client) {
         return AUD_ERR_NOTSUPPORTED;
     }
     // Without an event loop the application polls: read until the socket is empty.
-    while (conmon_client_process_sockets_inner(client)) {
+    while (conmon_client_process_sockets_inner(client) == CONMON_CLIENT_RX_BATCH) {
     }
     if (client->channels) {
         conmon_channels_process(client->channels);

@@ -2,10 +2,14 @@
 // The client's inside, shared by its source files and by tests and fuzz targets that
 // feed server datagrams straight into the dispatch.
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include "dante/conmon/conmon_client.h"
 #include "dante/conmon/internal/conmon_channel.h"
 #include "dante/runtime/aud_interface.h"
+
+// Server datagrams taken off the socket per system call.
+#define CONMON_CLIENT_RX_BATCH 16
 
 struct conmon_client_config {
     char client_name[CONMON_NAME_SIZE];
@@ -60,6 +64,7 @@ struct conmon_client {
 
     // Local connection to the server.
     int sock;
+    uint32_t sock_serial;  // counts closed sockets: a new socket may reuse the number
     conmon_client_state_t state;
     uint16_t version;  // written into requests; may fall back to the server's
     uint16_t next_seqnum;
@@ -116,7 +121,11 @@ struct conmon_client {
     conmon_channels_t* channels;
 
     uint8_t tx[CONMON_IPC_BUFFER_SIZE];
-    uint8_t rx[CONMON_IPC_BUFFER_SIZE];
+    // Datagrams from the server are read several at a time (one system call for a
+    // burst of events), each into a buffer of its own.
+    uint8_t rx[CONMON_CLIENT_RX_BATCH][CONMON_IPC_BUFFER_SIZE];
+    struct iovec rx_iov[CONMON_CLIENT_RX_BATCH];
+    struct mmsghdr rx_msgs[CONMON_CLIENT_RX_BATCH];
 };
 
 // Validation and dispatch of one datagram from the server.
