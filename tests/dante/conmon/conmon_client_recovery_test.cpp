@@ -219,6 +219,43 @@ TEST_F(ConmonRecovery, WithoutReconnectionTheApplicationConnectsItself) {
 }
 
 // ---------------------------------------------------------------------------
+// Reading the server socket several datagrams at a time
+
+TEST_F(ConmonRecovery, BurstsArriveWholeAndInOrder) {
+    make_counting_client();
+    connect_ok();
+    register_and_subscribe();
+    for (uint8_t i = 0; i < 40; ++i) {
+        server_.send(scripted_server::monitored_event(CONMON_CHANNEL_TYPE_STATUS, 1, "Amp-7",
+                                                      make_id(7, 1), {i}));
+    }
+    ASSERT_TRUE(pump_until([&] { return messages_.size() == 40; }));
+    for (uint8_t i = 0; i < 40; ++i) {
+        EXPECT_EQ(std::vector<uint8_t>{i}, messages_[i].body);
+    }
+}
+
+TEST_F(ConmonRecovery, DatagramsAfterTheLossInOneBatchAreDropped) {
+    make_counting_client();
+    connect_ok();
+    register_and_subscribe();
+    send_fire_and_forget();
+    request ctl = expect(CONMON_IPC_OPCODE_CONTROL);
+    // Queued together: an event, "not connected", then events of the old connection.
+    server_.send(scripted_server::monitored_event(CONMON_CHANNEL_TYPE_STATUS, 1, "Amp-7",
+                                                  make_id(7, 1), {1}));
+    server_.send(scripted_server::status_response(ctl, CONMON_IPC_STATUS_INVALID_STATE));
+    for (uint8_t i = 2; i < 5; ++i) {
+        server_.send(scripted_server::monitored_event(CONMON_CHANNEL_TYPE_STATUS, 1, "Amp-7",
+                                                      make_id(7, 1), {i}));
+    }
+    ASSERT_TRUE(pump_until([&] { return disconnects_ == 1; }));
+    pump(20);
+    ASSERT_EQ(1u, messages_.size());
+    EXPECT_EQ(std::vector<uint8_t>{1}, messages_[0].body);
+}
+
+// ---------------------------------------------------------------------------
 // Answers for requests that are no longer waited for
 
 TEST_F(ConmonRecovery, SequenceNumbersOfUnansweredRequestsAreNotReused) {
