@@ -130,15 +130,17 @@ size_t conmon_client_process_sockets_inner(conmon_client_t* client) {
     return 0;
 }
 
-// Up to kReadBatch datagrams per readiness: a burst of events then costs one wait
-// and a system call per CONMON_CLIENT_RX_BATCH of them, while a flood cannot starve
-// the loop's other work. A short batch means the socket is empty.
+// Up to kReadBatch datagrams per readiness, read until the socket is empty: a burst
+// of events then costs one wait and a system call per CONMON_CLIENT_RX_BATCH of them,
+// while a flood cannot starve the loop's other work. The last, empty read is worth
+// its call: a sender keeping pace with us finds the client still awake instead of
+// having to wake it for each datagram.
 void on_socket_ready(int /*sock*/, aud_socket_set_t /*set*/, int /*cause*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     for (int read = 0; read < kReadBatch;) {
         const size_t n = conmon_client_process_sockets_inner(client);
         read += static_cast<int>(n);
-        if (n < CONMON_CLIENT_RX_BATCH) {
+        if (n == 0) {
             return;
         }
     }
