@@ -1,7 +1,9 @@
 // ARCP responses through the routing layer's whole response path. Input: records of
 //   op (what to ask first: 0 capabilities, 1 ping, 2 rename, 3-8 component 0-5),
-//   flags (bit 0: answer from a foreign port), 16-bit big-endian size, datagram.
-// The datagram gets the pending request's sequence number and opcode patched in, so
+//   flags (bit 0: answer from a foreign port; bit 1: keep the datagram's own opcode,
+//   so that the device's notifications 0x1601, 0x1602 and 0x1F11 are reached),
+//   16-bit big-endian size, datagram.
+// The datagram gets the pending request's sequence number (and opcode) patched in, so
 // that every record reaches a handler instead of being dropped as unknown.
 #include <arpa/inet.h>
 
@@ -82,10 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (r && packet.size() >= ARCP_HEAD_SIZE) {
             packet[4] = static_cast<uint8_t>(r->seqnum >> 8);
             packet[5] = static_cast<uint8_t>(r->seqnum);
-            packet[6] = static_cast<uint8_t>(r->opcode >> 8);
-            packet[7] = static_cast<uint8_t>(r->opcode);
+            if (!(flags & 2)) {
+                packet[6] = static_cast<uint8_t>(r->opcode >> 8);
+                packet[7] = static_cast<uint8_t>(r->opcode);
+            }
         }
         dr_devices_process_socket_message(h.devices, packet.data(), packet.size(),
+                                          htonl(INADDR_LOOPBACK),
                                           (flags & 1) ? k_port + 1 : k_port);
     }
     dr_device_close(d);

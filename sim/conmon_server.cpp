@@ -47,8 +47,9 @@ void conmon_server::forget_client(const sockaddr_in& address) {
 }
 
 void conmon_server::respond(const sockaddr_in& to, const conmon_ipc_head_t& request,
-                            uint16_t status) {
-    if ((request.status & CONMON_IPC_STATUS_NO_RESPONSE) == CONMON_IPC_STATUS_NO_RESPONSE) {
+                            uint16_t status, bool always) {
+    if (!always &&
+        (request.status & CONMON_IPC_STATUS_NO_RESPONSE) == CONMON_IPC_STATUS_NO_RESPONSE) {
         return;
     }
     conmon_ipc_head_t head{};
@@ -95,7 +96,9 @@ void conmon_server::on_client_datagram(const sockaddr_in& from, const uint8_t* d
     if (c == nullptr) {
         std::fprintf(stderr, "conmon-server: request 0x%04x from %s, which is not connected\n",
                      head.opcode, address_text(from).c_str());
-        respond(from, head, CONMON_IPC_STATUS_INVALID_STATE);
+        // "No response" was agreed with a connection this client no longer has (the
+        // server restarted, or forgot it): it must learn that it is not connected.
+        respond(from, head, CONMON_IPC_STATUS_INVALID_STATE, true);
         return;
     }
     switch (head.opcode) {

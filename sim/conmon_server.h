@@ -80,7 +80,9 @@ class conmon_server {
     };
 
     client* find_client(const sockaddr_in& address);
-    void respond(const sockaddr_in& to, const conmon_ipc_head_t& request, uint16_t status);
+    // Requests marked "no response" get none, unless always is set.
+    void respond(const sockaddr_in& to, const conmon_ipc_head_t& request, uint16_t status,
+                 bool always = false);
     void handle_connect(const sockaddr_in& from, const conmon_ipc_head_t& head, const uint8_t* data,
                         size_t size);
     void handle_register(client& c, const conmon_ipc_head_t& head, const uint8_t* data,

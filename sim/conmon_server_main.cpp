@@ -1,10 +1,10 @@
 // conmon-server: the lab's local ConMon server.
-//   conmon-server [--port N]     serve ConMon clients on 127.0.0.1:N (default 8900)
+//   conmon-server [--port N]           serve ConMon clients on 127.0.0.1:N (default 8900)
+//   conmon-server --probe [--port N]   ask the server there whether it answers
 // Devices are found through DNS-SD (_netaudio-cmc._udp) and reached over UDP as
 // sim/README.md describes.
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <linux/errqueue.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,6 +19,8 @@
 #include <string>
 
 #include "sim/conmon_server.h"
+#include "sim/conmon_server_probe.h"
+#include "sim/conmon_server_sockets.h"
 #include "sim/dnssd_browser.h"
 #include "sim/dnssd_publisher.h"
 #include "sim/lab_device.h"
@@ -31,61 +33,6 @@ using namespace tavrin::sim;
 volatile std::sig_atomic_t stop_requested = 0;
 void on_signal(int) {
     stop_requested = 1;
-}
-
-// A UDP socket that reports ICMP errors (a vanished peer) through its error queue.
-int open_socket(uint32_t address, uint16_t port) {
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    ::setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = address;
-    a.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-class socket_port : public conmon_server_port {
-  public:
-    socket_port(int client_fd, int device_fd) : client_fd_(client_fd), device_fd_(device_fd) {}
-    void send_to_client(const sockaddr_in& to, const uint8_t* data, size_t size) override {
-        if (::sendto(client_fd_, data, size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) <
-                0 &&
-            errno == ECONNREFUSED) {
-            vanished.push_back(to);
-        }
-    }
-    void send_to_device(const sockaddr_in& to, const uint8_t* data, size_t size) override {
-        ::sendto(device_fd_, data, size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    }
-    std::vector<sockaddr_in> vanished;
-
-  private:
-    int client_fd_;
-    int device_fd_;
-};
-
-// Reads one queued ICMP error; returns the address it was about.
-bool read_error(int fd, sockaddr_in& about) {
-    char control[512];
-    uint8_t data[64];
-    iovec iov{data, sizeof data};
-    msghdr msg{};
-    msg.msg_name = &about;
-    msg.msg_namelen = sizeof about;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    return ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0;
 }
 
 conmon_server_identity make_identity() {
@@ -123,11 +70,14 @@ conmon_server_identity make_identity() {
 
 int main(int argc, char** argv) {
     unsigned port = CONMON_DEFAULT_SERVER_PORT;
+    bool probe = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             port = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (std::strcmp(argv[i], "--probe") == 0) {
+            probe = true;
         } else {
-            std::fprintf(stderr, "usage: conmon-server [--port N]\n");
+            std::fprintf(stderr, "usage: conmon-server [--probe] [--port N]\n");
             return 2;
         }
     }
@@ -135,12 +85,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "conmon-server: bad port\n");
         return 2;
     }
+    if (probe) {
+        const std::string why = probe_conmon_server(static_cast<uint16_t>(port), 1000);
+        if (!why.empty()) {
+            std::fprintf(stderr, "conmon-server: 127.0.0.1:%u: %s\n", port, why.c_str());
+            return 1;
+        }
+        std::printf("ok\n");
+        return 0;
+    }
     dnssd_quiet();
     std::signal(SIGTERM, on_signal);
     std::signal(SIGINT, on_signal);
 
-    int client_fd = open_socket(htonl(INADDR_LOOPBACK), static_cast<uint16_t>(port));
-    int device_fd = open_socket(htonl(INADDR_ANY), 0);
+    int client_fd = open_server_socket(htonl(INADDR_LOOPBACK), static_cast<uint16_t>(port));
+    int device_fd = open_server_socket(htonl(INADDR_ANY), 0);
     if (client_fd < 0 || device_fd < 0) {
         std::fprintf(stderr, "conmon-server: cannot open 127.0.0.1:%u: %s\n", port,
                      std::strerror(errno));
@@ -159,16 +118,18 @@ int main(int argc, char** argv) {
     };
     loop.watch(client_fd, [&](int fd, short revents) {
         if (revents & POLLERR) {
-            sockaddr_in about{};
-            while (read_error(fd, about)) {
-                server.forget_client(about);
-            }
+            sockets.collect_errors();
         }
         for (;;) {
             sockaddr_in from{};
             socklen_t len = sizeof from;
             ssize_t n =
                 ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n < 0 && errno == ECONNREFUSED) {
+                // A queued ICMP error surfaced here; its queue entry names the client.
+                sockets.collect_errors();
+                continue;
+            }
             if (n < 0) {
                 break;
             }
@@ -180,15 +141,17 @@ int main(int argc, char** argv) {
         }
         forget_vanished();
     });
-    loop.watch(device_fd, [&](int fd, short revents) {
-        sockaddr_in about{};
-        while ((revents & POLLERR) && read_error(fd, about)) {
-        }
+    loop.watch(device_fd, [&](int fd, short) {
+        drain_socket_errors(fd);  // devices that vanished are DNS-SD's business
         for (;;) {
             sockaddr_in from{};
             socklen_t len = sizeof from;
             ssize_t n =
                 ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n < 0 && errno == ECONNREFUSED) {
+                drain_socket_errors(fd);
+                continue;
+            }
             if (n < 0) {
                 break;
             }
@@ -235,6 +198,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "conmon-server: serving 127.0.0.1:%u\n", port);
 
     uint64_t next_resubscribe = lab_loop::now_ms() + 5000;
+    uint64_t next_rebrowse = 0;
     while (!stop_requested) {
         uint64_t now = lab_loop::now_ms();
         uint64_t deadline = std::min(server.next_deadline(), next_resubscribe);
@@ -242,6 +206,16 @@ int main(int argc, char** argv) {
         loop.run_once(wait);
         now = lab_loop::now_ms();
         server.on_tick(now);
+        browser.tick(now);
+        // avahi-daemon went away: browse again until it is back.
+        if (browser.failed() && now >= next_rebrowse) {
+            browser.stop();
+            if (browser.start() == 0) {
+                std::fprintf(stderr, "conmon-server: browsing DNS-SD again\n");
+            }
+            sync_dnssd();
+            next_rebrowse = now + 1000;
+        }
         if (now >= next_resubscribe) {
             server.resubscribe_all();
             next_resubscribe = now + 5000;

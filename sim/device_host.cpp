@@ -46,12 +46,52 @@ std::vector<std::string> words_of(const std::string& line) {
     std::vector<std::string> words;
     std::string w;
     while (in >> w) {
-        words.push_back(w);
+        words.push_back(unescape_ctl_word(w));
     }
     return words;
 }
 
 }  // namespace
+
+std::string escape_ctl_word(const std::string& word) {
+    std::string out;
+    for (unsigned char c : word) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c <= ' ' || c == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\%03u", static_cast<unsigned>(c));
+            out += code;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string unescape_ctl_word(const std::string& word) {
+    std::string out;
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (word[i] != '\\' || i + 1 >= word.size()) {
+            out += word[i];
+            continue;
+        }
+        const auto digit = [&](size_t k) {
+            return k < word.size() && word[k] >= '0' && word[k] <= '9';
+        };
+        if (digit(i + 1) && digit(i + 2) && digit(i + 3)) {
+            const int v =
+                (word[i + 1] - '0') * 100 + (word[i + 2] - '0') * 10 + (word[i + 3] - '0');
+            if (v <= 255) {
+                out += static_cast<char>(v);
+                i += 3;
+                continue;
+            }
+        }
+        out += word[++i];  // "\X" stands for X
+    }
+    return out;
+}
 
 uint32_t lab_host_address() {
     ifaddrs* list = nullptr;
@@ -118,8 +158,10 @@ std::string device_host::start(const std::vector<lab_device_config>& devices) {
 
 void device_host::publish(hosted& h) {
     const std::string& name = h.device->name();
-    int e1 = h.conmon_service.publish(name, conmon_type, h.conmon_port, h.device->conmon_txt());
-    int e2 = h.arcp_service.publish(name, arcp_type, h.arcp_port, h.device->arcp_txt());
+    int e1 = h.conmon_service.publish(name, conmon_type, h.conmon_port, h.device->conmon_txt(),
+                                      h.resolvable);
+    int e2 =
+        h.arcp_service.publish(name, arcp_type, h.arcp_port, h.device->arcp_txt(), h.resolvable);
     if (e1 != 0 || e2 != 0) {
         std::fprintf(stderr, "device-sim: cannot register %s (dns-sd errors %d, %d)\n",
                      name.c_str(), e1, e2);
@@ -148,6 +190,10 @@ void device_host::stop() {
         ::unlink(ctl_path_.c_str());
         ctl_fd_ = -1;
     }
+}
+
+void device_host::tick() {
+    registrar_.recover();
 }
 
 lab_device* device_host::find(const std::string& name) {
@@ -217,6 +263,22 @@ std::string device_host::handle_ctl_line(const std::string& line) {
         if (h->device->name() != words[0]) {
             continue;
         }
+        if (words.size() == 3 && words[1] == "resolve" && (words[2] == "on" || words[2] == "off")) {
+            // Off: the instance stays announced, resolving it gets no answer. On: the
+            // records are added, the announcement stays as it was.
+            const bool on = words[2] == "on";
+            if (on != h->resolvable) {
+                h->resolvable = on;
+                if (on) {
+                    h->conmon_service.make_resolvable();
+                    h->arcp_service.make_resolvable();
+                } else if (!h->device->faults().offline) {
+                    withdraw(*h);
+                    publish(*h);
+                }
+            }
+            return "ok resolve " + words[2];
+        }
         bool was_offline = h->device->faults().offline;
         std::string reply =
             h->device->ctl(std::vector<std::string>(words.begin() + 1, words.end()));
@@ -267,7 +329,7 @@ int lab_ctl_client(const std::string& socket_path, const std::vector<std::string
     }
     std::string line;
     for (const auto& w : words) {
-        line += (line.empty() ? "" : " ") + w;
+        line += (line.empty() ? "" : " ") + escape_ctl_word(w);
     }
     line += "\n";
     (void)!::write(fd, line.data(), line.size());

@@ -26,8 +26,13 @@ class device_host {
     void stop();
 
     lab_device* find(const std::string& name);
-    // One ctl line: "DEVICE ACTION ARGS..." -> "ok ..." or "error: ...".
+    // One ctl line: "DEVICE ACTION ARGS..." -> "ok ..." or "error: ...". Words carry
+    // DNS-SD escapes ("\032" for a blank, "\\" for a backslash), so that device
+    // names with blanks and any other bytes travel as one word.
     std::string handle_ctl_line(const std::string& line);
+    // Call from the loop now and then: keeps the DNS-SD registrations alive across
+    // an avahi-daemon restart.
+    void tick();
 
   private:
     struct hosted {
@@ -37,6 +42,7 @@ class device_host {
         int arcp_fd = -1;
         uint16_t conmon_port = 0;
         uint16_t arcp_port = 0;
+        bool resolvable = true;  // ctl "resolve off": announced, but resolves go unanswered
         dnssd_publisher conmon_service;
         dnssd_publisher arcp_service;
     };
@@ -62,5 +68,9 @@ uint32_t lab_host_address();
 
 // ctl client: sends one line to the socket, prints the answer. Returns the exit code.
 int lab_ctl_client(const std::string& socket_path, const std::vector<std::string>& words);
+
+// A ctl word with the DNS-SD escapes the ctl line uses, and back.
+std::string escape_ctl_word(const std::string& word);
+std::string unescape_ctl_word(const std::string& word);
 
 }  // namespace tavrin::sim

@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
     }
     while (!stop_requested) {
         loop.run_once(200);
+        host.tick();
     }
     host.stop();
     return 0;

@@ -9,7 +9,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/lab_loop.h"
+
 namespace tavrin::sim {
+namespace {
+
+constexpr uint64_t retry_ms = 2000;
+
+}  // namespace
 
 struct dnssd_browser_access {
     static void browse(dnssd_browser* b, DNSServiceFlags flags, uint32_t interface,
@@ -67,10 +74,12 @@ dnssd_browser::~dnssd_browser() {
 }
 
 int dnssd_browser::start() {
+    failed_ = false;
     DNSServiceRef ref = nullptr;
     DNSServiceErrorType error =
         DNSServiceBrowse(&ref, 0, 0, type_.c_str(), "local", browse_reply, this);
     if (error != kDNSServiceErr_NoError) {
+        failed_ = true;  // tried again by the owner
         return error;
     }
     browse_ = ref;
@@ -107,8 +116,10 @@ void dnssd_browser::process(int fd) {
     }
     if (browse_ && DNSServiceRefSockFD(static_cast<DNSServiceRef>(browse_)) == fd) {
         if (DNSServiceProcessResult(static_cast<DNSServiceRef>(browse_)) !=
-            kDNSServiceErr_NoError) {
+                kDNSServiceErr_NoError &&
+            !failed_) {
             std::fprintf(stderr, "conmon-server: DNS-SD browse failed\n");
+            failed_ = true;
         }
         return;
     }
@@ -117,6 +128,9 @@ void dnssd_browser::process(int fd) {
             if (DNSServiceProcessResult(static_cast<DNSServiceRef>(inst.resolve)) !=
                 kDNSServiceErr_NoError) {
                 inst.resolve_done = true;
+                if (!inst.resolved) {
+                    inst.retry_at = lab_loop::now_ms() + retry_ms;
+                }
             }
             sweep_resolves();
             return;
@@ -161,9 +175,19 @@ void dnssd_browser::end_resolve(instance& inst) {
     inst.context.reset();
 }
 
+void dnssd_browser::tick(uint64_t now_ms) {
+    for (auto& [name, inst] : instances_) {
+        if (!inst.resolved && !inst.resolve && inst.retry_at != 0 && inst.retry_at <= now_ms) {
+            inst.retry_at = 0;
+            start_resolve(name, inst, inst.resolve_interface);
+        }
+    }
+}
+
 void dnssd_browser::on_browse(uint32_t flags, uint32_t interface, int error, const char* name) {
     if (error != kDNSServiceErr_NoError || name == nullptr) {
         std::fprintf(stderr, "conmon-server: browse error %d\n", error);
+        failed_ = true;
         return;
     }
     std::string key(name);
@@ -204,7 +228,9 @@ void dnssd_browser::on_resolve(const std::string& name, uint32_t interface, int 
     instance& inst = it->second;
     inst.resolve_done = true;
     if (error != kDNSServiceErr_NoError) {
+        // Unanswered: the instance stays announced, so ask again in a while.
         std::fprintf(stderr, "conmon-server: resolving '%s' failed: %d\n", name.c_str(), error);
+        inst.retry_at = lab_loop::now_ms() + retry_ms;
         return;
     }
     resolved r;

@@ -33,6 +33,10 @@ class dnssd_browser {
     // Returns the DNS-SD error (0 = ok).
     int start();
     void stop();
+    // The browse failed (avahi-daemon went away, say); stop() and start() again.
+    bool failed() const { return failed_; }
+    // Resolves again, now and then, the instances whose resolve got no answer.
+    void tick(uint64_t now_ms);
     std::vector<int> sockets() const;
     // Reads the replies waiting on fd.
     void process(int fd);
@@ -52,6 +56,7 @@ class dnssd_browser {
         uint32_t resolve_interface = 0;
         bool resolved = false;
         bool resolve_done = false;  // ended after its reply; freed once out of its callback
+        uint64_t retry_at = 0;      // unresolved: when to try again (0: not yet due)
     };
 
     void on_browse(uint32_t flags, uint32_t interface, int error, const char* name);
@@ -68,6 +73,7 @@ class dnssd_browser {
     void* browse_ = nullptr;
     std::map<std::string, instance> instances_;
     uint32_t loopback_ = 0;
+    bool failed_ = false;
 
     friend struct dnssd_browser_access;
 };

@@ -75,11 +75,23 @@ void release(db_resolve* r) {
         r->ref = nullptr;
         r->sock = -1;
         adhoc->active.erase(std::find(adhoc->active.begin(), adhoc->active.end(), r));
+    } else if (r->state == DB_RESOLVE_WAITING) {
+        adhoc->waiting.erase(std::find(adhoc->waiting.begin(), adhoc->waiting.end(), r));
     } else {
         adhoc->pending.erase(std::find(adhoc->pending.begin(), adhoc->pending.end(), r));
     }
     r->state = DB_RESOLVE_FINISHED;
     adhoc->finished.push_back(r);
+}
+
+db_resolve* find_waiting(db_adhoc_browse* adhoc, unsigned network, const db_service_type* type,
+                         const char* name) {
+    for (db_resolve* r : adhoc->waiting) {
+        if (r->network == network && r->type == type && strcmp(r->name, name) == 0) {
+            return r;
+        }
+    }
+    return nullptr;
 }
 
 db_resolve* find_record(db_adhoc_browse* adhoc, unsigned network, const db_service_type* type,
@@ -95,13 +107,8 @@ db_resolve* find_record(db_adhoc_browse* adhoc, unsigned network, const db_servi
     return it == adhoc->active.end() ? nullptr : *it;
 }
 
-aud_error_t queue_resolve(db_adhoc_browse* adhoc, unsigned network, const db_service_type* type,
-                          const char* name) {
-    // DNS-SD may announce an instance again; one resolve of it at a time is enough.
-    if (find_record(adhoc, network, type, name, true) ||
-        find_record(adhoc, network, type, name, false)) {
-        return AUD_SUCCESS;
-    }
+db_resolve* new_record(db_adhoc_browse* adhoc, unsigned network, const db_service_type* type,
+                       const char* name) {
     db_resolve* r = nullptr;
     if (!adhoc->spare.empty()) {
         r = adhoc->spare.back();
@@ -109,7 +116,7 @@ aud_error_t queue_resolve(db_adhoc_browse* adhoc, unsigned network, const db_ser
     } else {
         r = new (std::nothrow) db_resolve();
         if (!r) {
-            return AUD_ERR_NOMEMORY;
+            return nullptr;
         }
     }
     *r = db_resolve{};
@@ -118,6 +125,32 @@ aud_error_t queue_resolve(db_adhoc_browse* adhoc, unsigned network, const db_ser
     r->type = type;
     strncpy(r->name, name, sizeof r->name - 1);
     r->sock = -1;
+    return r;
+}
+
+aud_error_t queue_resolve(db_adhoc_browse* adhoc, unsigned network, const db_service_type* type,
+                          const char* name) {
+    // DNS-SD may announce an instance again; one resolve of it at a time is enough.
+    if (find_record(adhoc, network, type, name, true) ||
+        find_record(adhoc, network, type, name, false)) {
+        return AUD_SUCCESS;
+    }
+    // Announced again while waiting to be retried: no reason to wait any longer.
+    if (db_resolve* w = find_waiting(adhoc, network, type, name)) {
+        try {
+            adhoc->pending.push_back(w);
+        } catch (const std::bad_alloc&) {
+            return AUD_ERR_NOMEMORY;
+        }
+        adhoc->waiting.erase(std::find(adhoc->waiting.begin(), adhoc->waiting.end(), w));
+        w->state = DB_RESOLVE_PENDING;
+        w->backoff_sec = 0;
+        return AUD_SUCCESS;
+    }
+    db_resolve* r = new_record(adhoc, network, type, name);
+    if (!r) {
+        return AUD_ERR_NOMEMORY;
+    }
     r->state = DB_RESOLVE_PENDING;
     try {
         adhoc->pending.push_back(r);
@@ -126,6 +159,19 @@ aud_error_t queue_resolve(db_adhoc_browse* adhoc, unsigned network, const db_ser
         return AUD_ERR_NOMEMORY;
     }
     return AUD_SUCCESS;
+}
+
+// The DNS-SD service went away; said once, acted on at the end of the pass.
+void lose_service(db_adhoc_browse* adhoc, const char* fn) {
+    adhoc->pass_error = AUD_ERR_NOTRUNNING;
+    if (adhoc->service_lost) {
+        return;
+    }
+    adhoc->service_lost = true;
+    DB_LOG(adhoc, AUD_LOG_ERROR,
+           "%s: DNS-SD service not running (dnssd err=%d); browsing stops until it is started "
+           "again",
+           fn, static_cast<int>(DT_DNSSD_ERR_SERVICE_NOT_RUNNING));
 }
 
 bool map_network(db_adhoc_browse* adhoc, uint32_t iface, unsigned* network) {
@@ -162,6 +208,10 @@ void db_dnssd_browse(dt_dnssd_ref, uint32_t flags, uint32_t iface, dt_dnssd_erro
     name = name ? name : "";
     type_name = type_name ? type_name : "";
     domain = domain ? domain : "";
+    if (error == DT_DNSSD_ERR_SERVICE_NOT_RUNNING) {
+        lose_service(adhoc, __func__);
+        return;
+    }
     if (error != DT_DNSSD_NO_ERROR) {
         DB_LOG(adhoc, AUD_LOG_ERROR, "%s: browse %s.%s.%s failed: %d", __func__, name, type_name,
                domain, static_cast<int>(error));
@@ -203,6 +253,9 @@ void db_dnssd_browse(dt_dnssd_ref, uint32_t flags, uint32_t iface, dt_dnssd_erro
     if (db_resolve* r = find_record(adhoc, network, type, name, true)) {
         release(r);
     }
+    if (db_resolve* r = find_waiting(adhoc, network, type, name)) {
+        release(r);
+    }
 }
 
 void db_dnssd_resolve(dt_dnssd_ref, uint32_t, uint32_t iface, dt_dnssd_error error, const char*,
@@ -211,6 +264,11 @@ void db_dnssd_resolve(dt_dnssd_ref, uint32_t, uint32_t iface, dt_dnssd_error err
     db_resolve* r = static_cast<db_resolve*>(context);
     db_adhoc_browse* adhoc = r->adhoc;
     if (r->state != DB_RESOLVE_ACTIVE) {
+        return;
+    }
+    if (error == DT_DNSSD_ERR_SERVICE_NOT_RUNNING) {
+        lose_service(adhoc, __func__);
+        release(r);
         return;
     }
     if (error != DT_DNSSD_NO_ERROR) {
@@ -253,6 +311,10 @@ aud_error_t db_resolve_resolve(db_resolve* r, aud_utime_t now) {
     const dt_dnssd_error e =
         dt_dnssd_resolve(&ref, 0, network_interface(adhoc, r->network), r->name,
                          r->type->dnssd_type, k_domain, db_dnssd_resolve, r);
+    if (e == DT_DNSSD_ERR_SERVICE_NOT_RUNNING) {
+        lose_service(adhoc, __func__);
+        return AUD_ERR_NOTRUNNING;
+    }
     if (e != DT_DNSSD_NO_ERROR) {
         DB_LOG(adhoc, AUD_LOG_ERROR, "Error resolving %s: %d", r->name, static_cast<int>(e));
         return AUD_ERR_DNSSDFAIL;
@@ -277,7 +339,12 @@ aud_error_t db_resolve_resolve(db_resolve* r, aud_utime_t now) {
     return AUD_SUCCESS;
 }
 
-void time_out(db_resolve* r) {
+// Waits before resolving again an instance whose resolve timed out, doubling up to
+// a limit while it stays silent.
+const uint32_t k_first_retry_sec = 2;
+const uint32_t k_longest_retry_sec = 60;
+
+void time_out(db_resolve* r, aud_utime_t now) {
     db_adhoc_browse* adhoc = r->adhoc;
     DB_LOG(adhoc, AUD_LOG_WARNING, "%s: Resolve %s/%s (%s) timed out, removing and reconfirming",
            "db_adhoc_browse_process_fdset", r->name, r->type->dnssd_type, r->type->description);
@@ -285,17 +352,58 @@ void time_out(db_resolve* r) {
     char full_name[DT_DNSSD_MAX_DOMAIN_NAME];
     std::string name(r->name);
     const db_service_type* type = r->type;
+    const unsigned network = r->network;
+    const uint32_t backoff = r->backoff_sec;
     release(r);
     if (dt_dnssd_construct_full_name(full_name, name.c_str(), type->dnssd_type, k_domain) != 0) {
         return;
     }
     const dt_dnssd_error e = dt_dnssd_reconfirm_record(0, iface, full_name, DT_DNSSD_TYPE_PTR,
                                                        DT_DNSSD_CLASS_IN, 0, nullptr);
-    if (e != DT_DNSSD_NO_ERROR) {
-        // Avahi offers no reconfirm; its cache ages the record out by itself.
-        DB_LOG(adhoc, AUD_LOG_DEBUG, "%s: reconfirm of %s not done (dnssd err=%d)",
-               "db_adhoc_browse_process_fdset", full_name, static_cast<int>(e));
+    if (e == DT_DNSSD_NO_ERROR) {
+        return;  // the daemon drops the record, or announces it again
     }
+    // Avahi offers no reconfirm and would keep the instance in its cache (for the
+    // PTR record's lifetime) without announcing it again: resolve it again later.
+    db_resolve* w = new_record(adhoc, network, type, name.c_str());
+    if (!w) {
+        adhoc->pass_error = AUD_ERR_NOMEMORY;
+        return;
+    }
+    w->backoff_sec = backoff ? std::min(backoff * 2, k_longest_retry_sec) : k_first_retry_sec;
+    w->retry_at = aud_utime_add(now, aud_utime_make(w->backoff_sec, 0));
+    w->state = DB_RESOLVE_WAITING;
+    try {
+        adhoc->waiting.push_back(w);
+    } catch (const std::bad_alloc&) {
+        delete w;
+        adhoc->pass_error = AUD_ERR_NOMEMORY;
+        return;
+    }
+    DB_LOG(adhoc, AUD_LOG_INFO,
+           "%s: reconfirm of %s not done (dnssd err=%d), resolving again in %u s",
+           "db_adhoc_browse_process_fdset", full_name, static_cast<int>(e),
+           static_cast<unsigned>(w->backoff_sec));
+}
+
+// Ends every browse and resolve once the DNS-SD service is gone: their references
+// would only fail again. The tree stays as it was.
+void halt(db_adhoc_browse* adhoc) {
+    for (db_type_browse& tb : adhoc->type_browses) {
+        unwatch(adhoc, tb.sock);
+        dt_dnssd_ref_deallocate(tb.ref);
+    }
+    adhoc->type_browses.clear();
+    while (!adhoc->active.empty()) {
+        release(adhoc->active.back());
+    }
+    while (!adhoc->pending.empty()) {
+        release(adhoc->pending.back());
+    }
+    while (!adhoc->waiting.empty()) {
+        release(adhoc->waiting.back());
+    }
+    adhoc->halted = true;
 }
 
 bool take_ready(db_adhoc_browse* adhoc, int sock) {
@@ -345,7 +453,19 @@ aud_error_t db_adhoc_browse_process_fdset(db_adhoc_browse* adhoc) {
             }
         }
         for (db_resolve* r : expired) {
-            time_out(r);
+            time_out(r, now);
+        }
+        // Timed-out instances whose wait is over queue up again.
+        std::vector<db_resolve*> due;
+        for (db_resolve* r : adhoc->waiting) {
+            if (aud_utime_compare(r->retry_at, now) <= 0) {
+                due.push_back(r);
+            }
+        }
+        for (db_resolve* r : due) {
+            adhoc->waiting.erase(std::find(adhoc->waiting.begin(), adhoc->waiting.end(), r));
+            r->state = DB_RESOLVE_PENDING;
+            adhoc->pending.push_back(r);
         }
     }
 
@@ -359,7 +479,8 @@ aud_error_t db_adhoc_browse_process_fdset(db_adhoc_browse* adhoc) {
 
     // 4. Start queued resolves while there is room.
     bool start_failed = false;
-    while (!failed && adhoc->active.size() < adhoc->max_resolves && !adhoc->pending.empty()) {
+    while (!failed && !adhoc->service_lost && adhoc->active.size() < adhoc->max_resolves &&
+           !adhoc->pending.empty()) {
         db_resolve* r = adhoc->pending.front();
         const aud_error_t e = db_resolve_resolve(r, now);
         if (e == AUD_ERR_INVALIDSTATE) {
@@ -371,6 +492,14 @@ aud_error_t db_adhoc_browse_process_fdset(db_adhoc_browse* adhoc) {
             start_failed = true;
             break;
         }
+    }
+
+    // The service went away during this pass: stop, and tell the application once.
+    const bool just_lost = adhoc->service_lost && !adhoc->halted;
+    if (just_lost) {
+        halt(adhoc);
+        result = AUD_ERR_NOTRUNNING;
+        start_failed = false;
     }
 
     // 5. Finished records are kept for reuse.
@@ -396,6 +525,12 @@ aud_error_t db_adhoc_browse_process_fdset(db_adhoc_browse* adhoc) {
             armed = true;
         }
     }
+    for (const db_resolve* r : adhoc->waiting) {
+        if (!armed || aud_utime_compare(r->retry_at, earliest) < 0) {
+            earliest = r->retry_at;
+            armed = true;
+        }
+    }
     if (start_failed && !adhoc->pending.empty() && adhoc->active.size() < adhoc->max_resolves) {
         const aud_utime_t retry = aud_utime_add(now, aud_utime_make(1, 0));
         if (!armed || aud_utime_compare(retry, earliest) < 0) {
@@ -411,10 +546,16 @@ aud_error_t db_adhoc_browse_process_fdset(db_adhoc_browse* adhoc) {
     // Readiness not handled in a failed pass is reported again by the next wait.
     FD_ZERO(&adhoc->ready);
 
-    if (failed) {
+    if (just_lost) {
+        result = AUD_ERR_NOTRUNNING;
+    } else if (failed) {
         result = AUD_ERR_DNSSDFAIL;
-    } else if (result == AUD_SUCCESS) {
+    } else if (result == AUD_SUCCESS && adhoc->pass_error != AUD_ERR_NOTRUNNING) {
         result = adhoc->pass_error;
+    }
+    if (just_lost && browse->event) {
+        const db_browse_event_t ev = {browse, DB_BROWSE_EVENT_SERVICE_LOST};
+        browse->event(&ev);
     }
     return result;
 }
@@ -441,6 +582,9 @@ void stop_all(db_adhoc_browse* adhoc) {
     }
     while (!adhoc->pending.empty()) {
         release(adhoc->pending.back());
+    }
+    while (!adhoc->waiting.empty()) {
+        release(adhoc->waiting.back());
     }
     for (db_resolve* r : adhoc->finished) {
         delete r;
@@ -518,7 +662,7 @@ aud_error_t db_adhoc_browse_start_config(db_adhoc_browse* adhoc, const db_browse
             stop_all(adhoc);
             DB_LOG(adhoc, AUD_LOG_ERROR, "Error starting %s (%s) browse (dnssd err=%d)",
                    type->dnssd_type, type->description, static_cast<int>(e));
-            return AUD_ERR_DNSSDFAIL;
+            return e == DT_DNSSD_ERR_SERVICE_NOT_RUNNING ? AUD_ERR_NOTRUNNING : AUD_ERR_DNSSDFAIL;
         }
         adhoc->type_browses.push_back(tb);
         DB_LOG(adhoc, AUD_LOG_INFO, "%s: Started browsing for type %s (%s) using socket %d",

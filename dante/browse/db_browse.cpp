@@ -201,6 +201,13 @@ aud_error_t db_browse_start_config(db_browse_t* browse, const db_browse_config_t
     return AUD_SUCCESS;
 }
 
+aud_error_t db_browse_get_status(const db_browse_t* browse) {
+    if (!browse) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    return browse->adhoc && browse->adhoc->service_lost ? AUD_ERR_NOTRUNNING : AUD_SUCCESS;
+}
+
 uint32_t db_browse_get_types(const db_browse_t* browse) {
     return browse ? browse->types : 0;
 }

@@ -66,9 +66,19 @@ typedef struct db_node_ref {
     db_node_t* node;
 } db_node_ref_t;
 
+// Phases of the event callback.
+enum {
+    DB_BROWSE_EVENT_BEFORE_DOMAIN_CHANGE = 0,
+    DB_BROWSE_EVENT_AFTER_DOMAIN_CHANGE = 1,
+    // The DNS-SD service stopped (avahi-daemon went away): the browse has stopped and
+    // finds nothing more; a new browse, made once the service is back, finds the
+    // devices again. Reported once.
+    DB_BROWSE_EVENT_SERVICE_LOST = 2,
+};
+
 typedef struct db_browse_event {
     db_browse_t* browse;
-    int phase;  // 0 before, 1 after the browse is rebuilt for a domain change
+    int phase;  // DB_BROWSE_EVENT_*
 } db_browse_event_t;
 
 // A removed node is valid until the callback returns.
@@ -97,9 +107,12 @@ aud_error_t db_browse_set_sockets_changed_callback(db_browse_t* browse,
 void db_browse_set_context(db_browse_t* browse, void* context);
 void* db_browse_get_context(const db_browse_t* browse);
 
-// INVALIDSTATE when already started; DNSSDFAIL when a DNS-SD browse cannot start
-// (everything started is stopped again).
+// INVALIDSTATE when already started; DNSSDFAIL when a DNS-SD browse cannot start, or
+// NOTRUNNING when the DNS-SD service (avahi-daemon) is not running (everything
+// started is stopped again).
 aud_error_t db_browse_start_config(db_browse_t* browse, const db_browse_config_t* config);
+// SUCCESS while browsing; NOTRUNNING once the DNS-SD service went away.
+aud_error_t db_browse_get_status(const db_browse_t* browse);
 
 uint32_t db_browse_get_types(const db_browse_t* browse);
 // The interface a network is bound to (0: none yet; the loopback network gives the

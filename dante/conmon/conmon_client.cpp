@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kReadBatch = 32;
+constexpr int kReadBatch = 4 * CONMON_CLIENT_RX_BATCH;
 
 constexpr uint32_t kSocketChannelsMask = (1u << CONMON_CHANNEL_TYPE_METERING) |
                                          (1u << CONMON_CHANNEL_TYPE_SERIAL) |
@@ -55,6 +55,9 @@ void conmon_client_domain_changed(dapi_domain_handler_t* /*handler*/, dapi_domai
                 }
             }
             memset(client->handlers, 0, sizeof client->handlers);
+            // The server dropped the subscriptions with CLEAR_REMOTE.
+            memset(client->subscriptions, 0, sizeof client->subscriptions);
+            client->resyncing = false;
             break;
         case DAPI_DOMAIN_EVENT_HANDLER_STATE:
             flags = CONMON_CLIENT_EVENT_FLAG_DOMAIN_HANDLER_STATE;
@@ -65,48 +68,81 @@ void conmon_client_domain_changed(dapi_domain_handler_t* /*handler*/, dapi_domai
     conmon_client_update_derived(client, flags);
 }
 
-// Reads and handles one datagram; false when there was nothing (more) to read.
-bool conmon_client_process_sockets_inner(conmon_client_t* client) {
-    if (client->sock < 0) {
-        return false;
+// Reads the datagrams waiting on the server socket, up to a batch, and handles them.
+// Returns how many were read; 0 when there was nothing (more) to read or reading
+// failed.
+size_t conmon_client_process_sockets_inner(conmon_client_t* client) {
+    static const char* const fn = "conmon_client_process_sockets_inner";
+    const int sock = client->sock;
+    const uint32_t serial = client->sock_serial;
+    if (sock < 0) {
+        return 0;
     }
-    ssize_t n = recv(client->sock, client->rx, sizeof client->rx, 0);
-    if (n >= 0) {
-        conmon_client_process_local_message(client, client->rx, static_cast<size_t>(n));
-        return true;
+    for (size_t i = 0; i < CONMON_CLIENT_RX_BATCH; ++i) {
+        client->rx_iov[i] = {client->rx[i], sizeof client->rx[i]};
+        client->rx_msgs[i] = {};
+        client->rx_msgs[i].msg_hdr.msg_iov = &client->rx_iov[i];
+        client->rx_msgs[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int n = recvmmsg(sock, client->rx_msgs, CONMON_CLIENT_RX_BATCH, MSG_DONTWAIT, nullptr);
+    if (n > 0) {
+        for (int i = 0; i < n; ++i) {
+            // A datagram may end the connection (the server forgot us): the rest
+            // belong to a connection that is gone.
+            if (client->sock_serial != serial) {
+                break;
+            }
+            conmon_client_process_local_message(client, client->rx[i], client->rx_msgs[i].msg_len);
+        }
+        return static_cast<size_t>(n);
     }
     aud_error_t err = aud_error_from_errno(errno);
     if (err == AUD_ERR_TIMEDOUT) {
-        return false;  // would block: nothing more to read
+        return 0;  // would block: nothing more to read
     }
-    if ((err == AUD_ERR_CONNREFUSED || err == AUD_ERR_CONNRESET) &&
-        client->state == CONMON_CLIENT_CONNECTING) {
+    const bool refused = err == AUD_ERR_CONNREFUSED || err == AUD_ERR_CONNRESET;
+    if (refused && client->state == CONMON_CLIENT_CONNECTING && client->reconnecting) {
+        conmon_client_reconnect_failed(client, fn, err);
+        return 0;
+    }
+    if (refused && client->state == CONMON_CLIENT_CONNECTING) {
         aud_log_printf(client->log, AUD_LOG_ERROR,
                        "%s: Got a CONNREFUSED while waiting for a connect response, aborting "
                        "connect",
-                       "conmon_client_process_sockets_inner");
+                       fn);
         conmon_client_close_socket(client);
         memset(client->handlers, 0, sizeof client->handlers);
-        conmon_client_local_to_state_inner(client, "conmon_client_process_sockets_inner",
-                                           CONMON_CLIENT_NO_CONNECTION,
+        conmon_client_local_to_state_inner(client, fn, CONMON_CLIENT_NO_CONNECTION,
                                            "manual connection disconnected");
         conmon_client_request* slot = &client->connection;
         if (slot->in_use) {
             conmon_client_complete(client, slot, err);
         }
-        return false;
+        return 0;
+    }
+    if (refused && client->state == CONMON_CLIENT_CONNECTED) {
+        conmon_client_connection_lost(client, fn, err);
+        return 0;
     }
     aud_errbuf_t buf;
-    aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error reading local socket: %s",
-                   "conmon_client_process_sockets_inner", errtext(err, buf));
-    return false;
+    aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error reading local socket: %s", fn,
+                   errtext(err, buf));
+    return 0;
 }
 
-// Up to a batch of datagrams per readiness: a burst of events then costs one wait
-// instead of one per datagram, while a flood cannot starve the loop's other work.
+// Up to kReadBatch datagrams per readiness, read until the socket is empty: a burst
+// of events then costs one wait and a system call per CONMON_CLIENT_RX_BATCH of them,
+// while a flood cannot starve the loop's other work. The last, empty read is worth
+// its call: a sender keeping pace with us finds the client still awake instead of
+// having to wake it for each datagram.
 void on_socket_ready(int /*sock*/, aud_socket_set_t /*set*/, int /*cause*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
-    for (int i = 0; i < kReadBatch && conmon_client_process_sockets_inner(client); ++i) {
+    for (int read = 0; read < kReadBatch;) {
+        const size_t n = conmon_client_process_sockets_inner(client);
+        read += static_cast<int>(n);
+        if (n == 0) {
+            return;
+        }
     }
 }
 
@@ -121,6 +157,26 @@ void deliver_from_channel(conmon_channels_t* /*set*/, conmon_channel_type_t chan
         }
     }
 }
+
+conmon_client_domain_mode_t read_domain_mode(const conmon_client_t* client) {
+    dapi_domain_identity_t identity;
+    if (!client->domain_handler ||
+        dapi_domain_handler_get_identity(client->domain_handler, &identity) != AUD_SUCCESS) {
+        return CONMON_CLIENT_DOMAIN_ADHOC;  // no domain handler: ad hoc
+    }
+    if (dapi_domain_identity_is_adhoc(&identity)) {
+        return CONMON_CLIENT_DOMAIN_ADHOC;
+    }
+    if (dapi_domain_identity_is_unknown(&identity)) {
+        return CONMON_CLIENT_DOMAIN_UNKNOWN;
+    }
+    return CONMON_CLIENT_DOMAIN_MANAGED;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Shared internal steps
 
 aud_error_t conmon_client_local_open_socket(conmon_client_t* client) {
     const char* fn = "conmon_client_local_open_socket";
@@ -180,26 +236,6 @@ aud_error_t conmon_client_pre_connect(conmon_client_t* client) {
     return AUD_SUCCESS;
 }
 
-conmon_client_domain_mode_t read_domain_mode(const conmon_client_t* client) {
-    dapi_domain_identity_t identity;
-    if (!client->domain_handler ||
-        dapi_domain_handler_get_identity(client->domain_handler, &identity) != AUD_SUCCESS) {
-        return CONMON_CLIENT_DOMAIN_ADHOC;  // no domain handler: ad hoc
-    }
-    if (dapi_domain_identity_is_adhoc(&identity)) {
-        return CONMON_CLIENT_DOMAIN_ADHOC;
-    }
-    if (dapi_domain_identity_is_unknown(&identity)) {
-        return CONMON_CLIENT_DOMAIN_UNKNOWN;
-    }
-    return CONMON_CLIENT_DOMAIN_MANAGED;
-}
-
-}  // namespace
-
-// ---------------------------------------------------------------------------
-// Shared internal steps
-
 const char* conmon_client_state_name(conmon_client_state_t state) {
     switch (state) {
         case CONMON_CLIENT_NO_CONNECTION:
@@ -212,11 +248,33 @@ const char* conmon_client_state_name(conmon_client_state_t state) {
     return "UNKNOWN";
 }
 
-uint16_t conmon_client_next_seqnum(conmon_client_t* client) {
-    uint16_t seq = client->next_seqnum++;
-    if (client->next_seqnum == 0) {
-        client->next_seqnum = 1;
+namespace {
+
+bool seqnum_pending(const conmon_client_t* client, uint16_t seq) {
+    if (client->connection.in_use && client->connection.seqnum == seq) {
+        return true;
     }
+    for (const auto& slot : client->requests) {
+        if (slot.in_use && slot.seqnum == seq) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// Answers are matched by sequence number alone, so a number still held by a request
+// that was never answered is skipped: after the counter wraps, that request's late
+// answer must not complete the new one.
+uint16_t conmon_client_next_seqnum(conmon_client_t* client) {
+    uint16_t seq = 0;
+    do {
+        seq = client->next_seqnum++;
+        if (client->next_seqnum == 0) {
+            client->next_seqnum = 1;
+        }
+    } while (seq == 0 || seqnum_pending(client, seq));
     return seq;
 }
 
@@ -233,13 +291,34 @@ void conmon_client_free_slot(conmon_client_request* slot) {
     memset(slot, 0, sizeof *slot);
 }
 
+namespace {
+
+void on_lost_deferred(void* user) {
+    auto* client = static_cast<conmon_client_t*>(user);
+    client->lost_pending = false;
+    if (client->state == CONMON_CLIENT_CONNECTED) {
+        conmon_client_connection_lost(client, "conmon_client_send_buffer", AUD_ERR_CONNREFUSED);
+    }
+}
+
+}  // namespace
+
 aud_error_t conmon_client_send_buffer(conmon_client_t* client, size_t size) {
     if (client->sock < 0) {
         return AUD_ERR_NOTCONN;
     }
     ssize_t n = send(client->sock, client->tx, size, 0);
     if (n < 0) {
-        return aud_error_from_errno(errno);
+        const aud_error_t err = aud_error_from_errno(errno);
+        // The server's port refused an earlier datagram: it is gone. The send may come
+        // from the application's thread, so the loss is handled in the loop.
+        if ((err == AUD_ERR_CONNREFUSED || err == AUD_ERR_CONNRESET) &&
+            client->state == CONMON_CLIENT_CONNECTED && client->loop && !client->lost_pending &&
+            aud_event_loop_defer(client->loop, on_lost_deferred, client, &client->lost_token) ==
+                AUD_SUCCESS) {
+            client->lost_pending = true;
+        }
+        return err;
     }
     return static_cast<size_t>(n) == size ? AUD_SUCCESS : AUD_ERR_TRUNCATED;
 }
@@ -247,19 +326,33 @@ aud_error_t conmon_client_send_buffer(conmon_client_t* client, size_t size) {
 void conmon_client_complete(conmon_client_t* client, conmon_client_request* slot,
                             aud_error_t result) {
     conmon_client_response_fn* cb = slot->callback;
+    // Freed first: the callback may send again (the resync's does) and find the slot.
+    conmon_client_free_slot(slot);
     if (cb) {
         cb(client, slot, result);
     }
-    conmon_client_free_slot(slot);
+    // Restoring after a reconnection waits for free slots.
+    if (client->resyncing && client->state == CONMON_CLIENT_CONNECTED) {
+        conmon_client_resync_next(client);
+    }
 }
 
 void conmon_client_local_to_state_inner(conmon_client_t* client, const char* cause,
-                                        conmon_client_state_t state, const char* reason) {
-    aud_log_printf(
-        client->log, AUD_LOG_NOTICE, "%s(%s): %s->%s (%s)", "conmon_client_local_to_state_inner",
-        cause, conmon_client_state_name(client->state), conmon_client_state_name(state), reason);
+                                        conmon_client_state_t state, const char* reason,
+                                        uint32_t extra_flags) {
+    // The client's own attempts to connect again move between NO_CONNECTION and
+    // CONNECTING once per interval while the server is away: logged quietly and not
+    // reported, the application hears of the outcome only.
+    const bool own_attempt = client->reconnecting && state != CONMON_CLIENT_CONNECTED;
+    aud_log_printf(client->log, own_attempt ? AUD_LOG_DEBUG : AUD_LOG_NOTICE, "%s(%s): %s->%s (%s)",
+                   "conmon_client_local_to_state_inner", cause,
+                   conmon_client_state_name(client->state), conmon_client_state_name(state),
+                   reason);
     client->state = state;
-    conmon_client_update_derived(client, CONMON_CLIENT_EVENT_FLAG_CONNECTION_STATE);
+    if (!own_attempt) {
+        conmon_client_update_derived(client,
+                                     CONMON_CLIENT_EVENT_FLAG_CONNECTION_STATE | extra_flags);
+    }
 }
 
 void conmon_client_update_derived(conmon_client_t* client, uint32_t extra_flags) {
@@ -322,6 +415,11 @@ aud_error_t conmon_client_send_connect(conmon_client_t* client) {
 
 void conmon_client_lookup_interface_names(conmon_client_t* client, const char* fn) {
     memset(client->interface_names, 0, sizeof client->interface_names);
+    // The own instance id decides the direction of every channel message; it must
+    // reach the channels even when the interface list cannot be read.
+    if (client->channels) {
+        conmon_channels_set_instance_id(client->channels, &client->instance_id);
+    }
     aud_interface_t* list = nullptr;
     size_t count = 0;
     aud_error_t err = aud_interface_list_with_env(client->env, &list, &count);
@@ -340,7 +438,6 @@ void conmon_client_lookup_interface_names(conmon_client_t* client, const char* f
         }
     }
     if (client->channels) {
-        conmon_channels_set_instance_id(client->channels, &client->instance_id);
         err = conmon_channels_set_interfaces(client->channels, client->interfaces.entries,
                                              client->interfaces.num_entries, list, count);
         if (err != AUD_SUCCESS) {
@@ -350,6 +447,14 @@ void conmon_client_lookup_interface_names(conmon_client_t* client, const char* f
         }
     }
     aud_interface_list_free(list);
+}
+
+uint16_t conmon_client_metering_port(const conmon_client_t* client) {
+    conmon_channel_t* metering =
+        conmon_channels_get_channel(client->channels, CONMON_CHANNEL_TYPE_METERING);
+    return metering && conmon_channel_get_socket(metering) >= 0
+               ? conmon_channel_get_unicast_port(metering)
+               : 0;
 }
 
 void conmon_client_close_socket(conmon_client_t* client) {
@@ -362,6 +467,7 @@ void conmon_client_close_socket(conmon_client_t* client) {
     }
     close(client->sock);
     client->sock = -1;
+    ++client->sock_serial;
 }
 
 // ---------------------------------------------------------------------------
@@ -411,15 +517,16 @@ aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
         conmon_channels_set_adhoc(client->channels,
                                   client->domain_mode == CONMON_CLIENT_DOMAIN_ADHOC);
     }
-    if (client->domain_handler) {
-        aud_error_t err =
-            dapi_domain_handler_register(client->domain_handler, conmon_client_domain_changed,
-                                         client, &client->domain_registration);
-        if (err != AUD_SUCCESS) {
-            conmon_channels_delete(client->channels);
-            free(client);
-            return err;
-        }
+    aud_error_t err = conmon_client_recovery_init(client);
+    if (err == AUD_SUCCESS && client->domain_handler) {
+        err = dapi_domain_handler_register(client->domain_handler, conmon_client_domain_changed,
+                                           client, &client->domain_registration);
+    }
+    if (err != AUD_SUCCESS) {
+        conmon_client_recovery_free(client);
+        conmon_channels_delete(client->channels);
+        free(client);
+        return err;
     }
     *out = client;
     return AUD_SUCCESS;
@@ -433,6 +540,7 @@ aud_error_t conmon_client_delete(conmon_client_t* client) {
         dapi_domain_handler_unregister(client->domain_handler, client->domain_registration);
         client->domain_registration = nullptr;
     }
+    conmon_client_recovery_free(client);
     if (client->sock >= 0) {
         if (client->loop) {
             aud_event_loop_watch_socket(client->loop, client->sock, AUD_SOCKET_SET_READ, nullptr,
@@ -462,17 +570,9 @@ aud_error_t conmon_client_delete(conmon_client_t* client) {
     return AUD_SUCCESS;
 }
 
-aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_response_fn* callback,
-                                  conmon_client_request_id_t* request_id) {
-    const char* fn = "conmon_client_connect";
-    if (!client) {
-        return AUD_ERR_INVALIDPARAMETER;
-    }
-    if (client->state != CONMON_CLIENT_NO_CONNECTION) {
-        aud_log_printf(client->log, AUD_LOG_ERROR,
-                       "%s: Invalid state (Already connecting / connected)", fn);
-        return AUD_ERR_INVALIDSTATE;
-    }
+aud_error_t conmon_client_start_connect(conmon_client_t* client,
+                                        conmon_client_response_fn* callback, const char* fn,
+                                        const char* reason) {
     aud_error_t err = conmon_client_pre_connect(client);
     if (err != AUD_SUCCESS) {
         return err;
@@ -487,7 +587,32 @@ aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_respons
         conmon_client_close_socket(client);
         return err;
     }
-    conmon_client_local_to_state_inner(client, fn, CONMON_CLIENT_CONNECTING, "Connecting");
+    conmon_client_local_to_state_inner(client, fn, CONMON_CLIENT_CONNECTING, reason);
+    return AUD_SUCCESS;
+}
+
+aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_response_fn* callback,
+                                  conmon_client_request_id_t* request_id) {
+    const char* fn = "conmon_client_connect";
+    if (!client) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    if (client->state != CONMON_CLIENT_NO_CONNECTION) {
+        aud_log_printf(client->log, AUD_LOG_ERROR,
+                       "%s: Invalid state (Already connecting / connected)", fn);
+        return AUD_ERR_INVALIDSTATE;
+    }
+    // An explicit connect replaces the client's own attempts; the application
+    // registers and subscribes itself once connected.
+    client->reconnecting = false;
+    client->resyncing = false;
+    if (client->reconnect_timer) {
+        aud_timer_cancel(client->reconnect_timer);
+    }
+    aud_error_t err = conmon_client_start_connect(client, callback, fn, "Connecting");
+    if (err != AUD_SUCCESS) {
+        return err;
+    }
     if (request_id) {
         *request_id = &client->connection;
     }
@@ -502,7 +627,7 @@ aud_error_t conmon_client_process(conmon_client_t* client) {
         return AUD_ERR_NOTSUPPORTED;
     }
     // Without an event loop the application polls: read until the socket is empty.
-    while (conmon_client_process_sockets_inner(client)) {
+    while (conmon_client_process_sockets_inner(client) == CONMON_CLIENT_RX_BATCH) {
     }
     if (client->channels) {
         conmon_channels_process(client->channels);
@@ -544,6 +669,13 @@ void conmon_client_set_remotes_changed_callback(conmon_client_t* client,
                                                 conmon_client_remotes_changed_fn* callback) {
     if (client) {
         client->remotes_changed = callback;
+    }
+}
+
+void conmon_client_set_disconnected_callback(conmon_client_t* client,
+                                             conmon_client_notify_fn* callback) {
+    if (client) {
+        client->disconnected = callback;
     }
 }
 

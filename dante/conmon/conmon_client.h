@@ -28,6 +28,8 @@ typedef struct conmon_client_request* conmon_client_request_id_t;
 #define CONMON_CLIENT_MAX_REQUESTS 10
 #define CONMON_CLIENT_MAX_REMOTES 96
 #define CONMON_CLIENT_DEFAULT_CHANNEL_MASK 0x15Du
+// Wait between attempts to connect again after the server connection was lost.
+#define CONMON_CLIENT_DEFAULT_RECONNECT_MS 1000u
 
 typedef enum conmon_client_state {
     CONMON_CLIENT_NO_CONNECTION = 0,
@@ -49,6 +51,9 @@ typedef enum conmon_client_domain_mode {
 #define CONMON_CLIENT_EVENT_FLAG_CONNECTED 0x10u
 #define CONMON_CLIENT_EVENT_FLAG_REMOTE_READY 0x20u
 #define CONMON_CLIENT_EVENT_FLAG_MAX_BODY_SIZE 0x40u
+// Set with CONNECTED when the client connected again by itself after a lost
+// connection: it has registered its handlers and subscribed again on its own.
+#define CONMON_CLIENT_EVENT_FLAG_RECONNECTED 0x80u
 
 typedef struct conmon_client_event {
     conmon_client_t* client;
@@ -93,6 +98,21 @@ aud_error_t conmon_client_config_set_protocol_version(conmon_client_config_t* co
                                                       uint16_t version);
 aud_error_t conmon_client_config_set_channel_mask(conmon_client_config_t* config, uint32_t mask);
 uint32_t conmon_client_config_get_channel_mask(const conmon_client_config_t* config);
+// Local UDP port of the METERING socket (0, the default: any free port). Requests
+// to the server carry the port the socket actually bound.
+aud_error_t conmon_client_config_set_metering_port(conmon_client_config_t* config, uint16_t port);
+// true: the client is created even when its METERING socket cannot be set up.
+aud_error_t conmon_client_config_set_metering_failure_tolerance(conmon_client_config_t* config,
+                                                                bool tolerant);
+// Datagrams read from the METERING, SERIAL or VBROADCAST socket per readiness (0, the
+// default, means 32). INVALIDPARAMETER for any other channel.
+aud_error_t conmon_client_config_set_receive_batch(conmon_client_config_t* config, uint16_t channel,
+                                                   uint32_t count);
+// After a lost server connection the client connects again on its own every this
+// many milliseconds until the server answers (default 1000; 0: never, the
+// application calls conmon_client_connect again itself). Needs an event loop.
+aud_error_t conmon_client_config_set_reconnect_interval(conmon_client_config_t* config,
+                                                        uint32_t milliseconds);
 
 // ---------------------------------------------------------------------------
 // Lifecycle
@@ -121,6 +141,12 @@ void conmon_client_set_dns_name_changed_callback(conmon_client_t* client,
                                                  conmon_client_notify_fn* callback);
 void conmon_client_set_remotes_changed_callback(conmon_client_t* client,
                                                 conmon_client_remotes_changed_fn* callback);
+// Called once when an established server connection is lost: the server's socket
+// was refused or reset, a send failed, or the server answered that the client is not
+// connected (it restarted or forgot the client). Pending requests have then been
+// completed with NOTCONN and the state is NO_CONNECTION.
+void conmon_client_set_disconnected_callback(conmon_client_t* client,
+                                             conmon_client_notify_fn* callback);
 void conmon_client_set_context(conmon_client_t* client, void* context);
 void* conmon_client_get_context(const conmon_client_t* client);
 
@@ -179,6 +205,11 @@ aud_error_t conmon_client_send_control_message(conmon_client_t* client,
                                                const conmon_vendor_id_t* vendor_id,
                                                const uint8_t* body, size_t body_size,
                                                const conmon_client_timeout_t* timeout);
+
+// Forgets a pending request without calling back, freeing its slot; an answer that
+// arrives for it later is dropped. NOTFOUND when the id is not pending.
+aud_error_t conmon_client_cancel_request(conmon_client_t* client,
+                                         conmon_client_request_id_t request_id);
 
 // ---------------------------------------------------------------------------
 // Remote records

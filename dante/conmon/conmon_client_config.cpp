@@ -25,6 +25,7 @@ conmon_client_config_t* conmon_client_config_new(const char* client_name) {
     config->server.sin_port = htons(CONMON_DEFAULT_SERVER_PORT);
     config->protocol_version = CONMON_IPC_VERSION_DEFAULT;
     config->channel_mask = CONMON_CLIENT_DEFAULT_CHANNEL_MASK;
+    config->reconnect_ms = CONMON_CLIENT_DEFAULT_RECONNECT_MS;
     return config;
 }
 
@@ -82,4 +83,50 @@ aud_error_t conmon_client_config_set_channel_mask(conmon_client_config_t* config
 
 uint32_t conmon_client_config_get_channel_mask(const conmon_client_config_t* config) {
     return config ? config->channel_mask : 0;
+}
+
+aud_error_t conmon_client_config_set_metering_port(conmon_client_config_t* config, uint16_t port) {
+    if (!config) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    config->metering_port = port;
+    return AUD_SUCCESS;
+}
+
+aud_error_t conmon_client_config_set_metering_failure_tolerance(conmon_client_config_t* config,
+                                                                bool tolerant) {
+    if (!config) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    config->metering_failure_tolerance = tolerant ? 1 : 0;
+    return AUD_SUCCESS;
+}
+
+aud_error_t conmon_client_config_set_receive_batch(conmon_client_config_t* config, uint16_t channel,
+                                                   uint32_t count) {
+    if (!config) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    switch (channel) {
+        case CONMON_CHANNEL_TYPE_METERING:
+            config->receive_batch[0] = count;
+            return AUD_SUCCESS;
+        case CONMON_CHANNEL_TYPE_SERIAL:
+            config->receive_batch[1] = count;
+            return AUD_SUCCESS;
+        case CONMON_CHANNEL_TYPE_VBROADCAST:
+            config->receive_batch[2] = count;
+            return AUD_SUCCESS;
+        default:
+            return AUD_ERR_INVALIDPARAMETER;
+    }
+}
+
+aud_error_t conmon_client_config_set_reconnect_interval(conmon_client_config_t* config,
+                                                        uint32_t milliseconds) {
+    if (!config) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    config->reconnect_ms = milliseconds;
+    return AUD_SUCCESS;
 }

@@ -149,12 +149,34 @@ void conmon_client_local_on_connect_response(conmon_client_t* client, const conm
     if (code == CONMON_IPC_STATUS_RESPONSE) {
         conmon_ipc_connect_response_t rsp;
         if (conmon_ipc_decode_connect_response(head, data, size, &rsp) != AUD_SUCCESS) {
+            if (client->reconnecting) {
+                conmon_client_reconnect_failed(client, kProcessFn, AUD_ERR_INVALIDDATA);
+                return;
+            }
             conmon_client_complete(client, slot, AUD_ERR_INVALIDDATA);
             return;
         }
         conmon_client_set_ipc_connect_response_data(client, &rsp);
+        if (client->reconnecting) {
+            conmon_client_free_slot(slot);
+            conmon_client_local_to_state_inner(client, "conmon_client_local_on_connect_response",
+                                               CONMON_CLIENT_CONNECTED, "connection restored",
+                                               CONMON_CLIENT_EVENT_FLAG_RECONNECTED);
+            client->reconnecting = false;
+            if (client->reconnect_timer) {
+                aud_timer_cancel(client->reconnect_timer);
+            }
+            if (client->state == CONMON_CLIENT_CONNECTED) {
+                conmon_client_resync_start(client);
+            }
+            return;
+        }
         conmon_client_local_to_state_inner(client, "conmon_client_local_on_connect_response",
                                            CONMON_CLIENT_CONNECTED, "manual connection completed");
+    } else if (client->reconnecting) {
+        // The server is back but refuses: keep trying at the usual pace.
+        conmon_client_reconnect_failed(client, kProcessFn, result);
+        return;
     }
     conmon_client_complete(client, slot, result);
 }
@@ -273,6 +295,16 @@ void conmon_client_process_local_message(conmon_client_t* client, const uint8_t*
         return;
     }
     conmon_client_request* slot = find_request(client, head.seqnum);
+    if (code == CONMON_IPC_STATUS_INVALID_STATE && head.opcode != CONMON_IPC_OPCODE_CONNECT &&
+        client->state == CONMON_CLIENT_CONNECTED) {
+        // "Not connected": the server restarted or forgot this client, and with it
+        // the registrations and subscriptions.
+        if (slot && slot->opcode == head.opcode) {
+            conmon_client_complete(client, slot, AUD_ERR_INVALIDSTATE);
+        }
+        conmon_client_connection_lost(client, kProcessFn, AUD_ERR_NOTCONN);
+        return;
+    }
     if (!slot) {
         aud_log_printf(client->log, AUD_LOG_WARNING,
                        "%s: Unhandled response seqnum=0x%04x opcode=0x%04x", kProcessFn,

@@ -31,6 +31,8 @@ enum {
     DT_DNSSD_ERR_INVALID = -65549,
     DT_DNSSD_ERR_BAD_INTERFACE_INDEX = -65552,
     DT_DNSSD_ERR_NO_SUCH_RECORD = -65554,
+    // The DNS-SD daemon is not running (it stopped, or never started).
+    DT_DNSSD_ERR_SERVICE_NOT_RUNNING = -65563,
 };
 
 enum {

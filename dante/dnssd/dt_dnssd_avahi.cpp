@@ -27,6 +27,7 @@ struct avahi_ref {
     dt_avahi_listener listener;
     ref_kind kind;
     dt_avahi_mailbox box;
+    dt_avahi_session* session = nullptr;
     AvahiClient* client = nullptr;
     AvahiServiceBrowser* browser = nullptr;
     AvahiServiceResolver* resolver = nullptr;
@@ -38,6 +39,9 @@ struct avahi_ref {
     // Browse, poll thread only: the transports (IPv4, IPv6) an instance is seen over
     // per interface. DNS-SD reports an instance once per interface.
     std::map<std::tuple<AvahiIfIndex, std::string, std::string, std::string>, unsigned> seen;
+    // Poll thread only: a reference reports the failure of its session once, however
+    // many of its Avahi objects hear of it.
+    bool failed = false;
     // Owner's thread only: a reply handler may deallocate its own reference, which is
     // then freed once the handler has returned.
     bool processing = false;
@@ -77,6 +81,10 @@ dt_dnssd_error failure_of(AvahiClient* client) {
 }
 
 void post_error(avahi_ref* r, dt_dnssd_error e) {
+    if (r->failed) {
+        return;
+    }
+    r->failed = true;
     dt_avahi_reply reply;
     reply.error = e;
     r->box.post(std::move(reply));
@@ -185,7 +193,7 @@ void on_record(AvahiRecordBrowser* b, AvahiIfIndex interface, AvahiProtocol,
 // Frees the Avahi object first, under the lock: after that no callback can reach r.
 void destroy(avahi_ref* r) {
     if (r->client) {
-        dt_avahi_lock();
+        dt_avahi_lock(r->session);
         if (r->browser) {
             avahi_service_browser_free(r->browser);
         }
@@ -195,9 +203,9 @@ void destroy(avahi_ref* r) {
         if (r->records) {
             avahi_record_browser_free(r->records);
         }
-        dt_avahi_unlisten(&r->listener);
-        dt_avahi_unlock();
-        dt_avahi_release();
+        dt_avahi_unlisten(r->session, &r->listener);
+        dt_avahi_unlock(r->session);
+        dt_avahi_release(r->session);
     }
     delete r;
 }
@@ -217,7 +225,7 @@ dt_dnssd_error new_ref(ref_kind kind, void* context, avahi_ref** out) {
         delete r;
         return DT_DNSSD_ERR_UNKNOWN;
     }
-    const dt_dnssd_error e = dt_avahi_acquire(&r->client);
+    const dt_dnssd_error e = dt_avahi_acquire(&r->session, &r->client);
     if (e != DT_DNSSD_NO_ERROR) {
         r->client = nullptr;
         delete r;
@@ -231,12 +239,12 @@ dt_dnssd_error new_ref(ref_kind kind, void* context, avahi_ref** out) {
 dt_dnssd_error finish(avahi_ref* r, bool made, dt_dnssd_ref* out) {
     if (!made) {
         const dt_dnssd_error e = failure_of(r->client);
-        dt_avahi_unlock();
+        dt_avahi_unlock(r->session);
         destroy(r);
         return e;
     }
-    dt_avahi_listen(&r->listener);
-    dt_avahi_unlock();
+    dt_avahi_listen(r->session, &r->listener);
+    dt_avahi_unlock(r->session);
     *out = &r->base;
     return DT_DNSSD_NO_ERROR;
 }
@@ -251,7 +259,7 @@ dt_dnssd_error avahi_browse(const dt_dnssd_backend*, dt_dnssd_ref* out, uint32_t
     r->browse_reply = reply;
     const std::string t = undotted(type);
     const std::string d = undotted(domain);
-    dt_avahi_lock();
+    dt_avahi_lock(r->session);
     r->browser = avahi_service_browser_new(
         r->client, avahi_interface(interface_index), AVAHI_PROTO_UNSPEC, t.c_str(),
         d.empty() ? nullptr : d.c_str(), static_cast<AvahiLookupFlags>(0), on_browse, r);
@@ -268,7 +276,7 @@ dt_dnssd_error avahi_resolve(const dt_dnssd_backend*, dt_dnssd_ref* out, uint32_
     r->resolve_reply = reply;
     const std::string t = undotted(type);
     const std::string d = undotted(domain);
-    dt_avahi_lock();
+    dt_avahi_lock(r->session);
     // DNS-SD resolves report the host name, not its address: no address lookup.
     r->resolver =
         avahi_service_resolver_new(r->client, avahi_interface(interface_index), AVAHI_PROTO_UNSPEC,
@@ -290,7 +298,7 @@ dt_dnssd_error avahi_query_record(const dt_dnssd_backend*, dt_dnssd_ref* out, ui
     // IPv4 addresses are what the callers connect to; an IPv6 transport would only
     // repeat the same A record.
     const AvahiProtocol proto = rrtype == DT_DNSSD_TYPE_A ? AVAHI_PROTO_INET : AVAHI_PROTO_UNSPEC;
-    dt_avahi_lock();
+    dt_avahi_lock(r->session);
     r->records =
         avahi_record_browser_new(r->client, avahi_interface(interface_index), proto, full_name,
                                  rrclass, rrtype, static_cast<AvahiLookupFlags>(0), on_record, r);

@@ -3,63 +3,76 @@
 #include <avahi-common/error.h>
 #include <avahi-common/thread-watch.h>
 
+#include <atomic>
 #include <mutex>
+#include <new>
+
+struct dt_avahi_session {
+    AvahiThreadedPoll* poll = nullptr;
+    AvahiClient* client = nullptr;
+    unsigned refs = 0;                       // under g_sessions_lock
+    dt_avahi_listener* listeners = nullptr;  // under the poll lock
+    std::atomic<bool> failed{false};         // set on the poll thread
+};
 
 namespace {
 
-// g_refs_lock guards the count and the creation and destruction of the client; the
-// poll lock guards everything Avahi's callbacks touch. Order: g_refs_lock, then poll.
-std::mutex g_refs_lock;
-unsigned g_refs = 0;
-AvahiThreadedPoll* g_poll = nullptr;
-AvahiClient* g_client = nullptr;
-dt_avahi_listener* g_listeners = nullptr;
+// Guards the current session and every session's count, and the creation and
+// destruction of sessions. Order: g_sessions_lock, then a poll lock.
+std::mutex g_sessions_lock;
+dt_avahi_session* g_current = nullptr;
 
-void on_client(AvahiClient* client, AvahiClientState state, void*) {
+void on_client(AvahiClient* client, AvahiClientState state, void* user) {
     if (state != AVAHI_CLIENT_FAILURE) {
         return;
     }
+    auto* session = static_cast<dt_avahi_session*>(user);
+    session->failed = true;
     dt_dnssd_error e = map_avahi_error(avahi_client_errno(client));
     if (e == DT_DNSSD_NO_ERROR) {
         e = DT_DNSSD_ERR_UNKNOWN;
     }
-    for (dt_avahi_listener* l = g_listeners; l; l = l->next) {
+    for (dt_avahi_listener* l = session->listeners; l; l = l->next) {
         l->client_failed(l, e);
     }
 }
 
-void disconnect() {
-    if (g_poll) {
-        avahi_threaded_poll_stop(g_poll);
+void disconnect(dt_avahi_session* session) {
+    if (session->poll) {
+        avahi_threaded_poll_stop(session->poll);
     }
-    if (g_client) {
-        avahi_client_free(g_client);
+    if (session->client) {
+        avahi_client_free(session->client);
     }
-    if (g_poll) {
-        avahi_threaded_poll_free(g_poll);
+    if (session->poll) {
+        avahi_threaded_poll_free(session->poll);
     }
-    g_client = nullptr;
-    g_poll = nullptr;
-    g_listeners = nullptr;
+    delete session;
 }
 
-dt_dnssd_error connect() {
-    g_poll = avahi_threaded_poll_new();
-    if (!g_poll) {
+dt_dnssd_error connect(dt_avahi_session** out) {
+    auto* session = new (std::nothrow) dt_avahi_session();
+    if (!session) {
+        return DT_DNSSD_ERR_NO_MEMORY;
+    }
+    session->poll = avahi_threaded_poll_new();
+    if (!session->poll) {
+        disconnect(session);
         return DT_DNSSD_ERR_NO_MEMORY;
     }
     int err = AVAHI_OK;
-    g_client = avahi_client_new(avahi_threaded_poll_get(g_poll), static_cast<AvahiClientFlags>(0),
-                                on_client, nullptr, &err);
-    if (!g_client) {
-        disconnect();
+    session->client = avahi_client_new(avahi_threaded_poll_get(session->poll),
+                                       static_cast<AvahiClientFlags>(0), on_client, session, &err);
+    if (!session->client) {
+        disconnect(session);
         const dt_dnssd_error e = map_avahi_error(err);
         return e ? e : DT_DNSSD_ERR_UNKNOWN;
     }
-    if (avahi_threaded_poll_start(g_poll) < 0) {
-        disconnect();
+    if (avahi_threaded_poll_start(session->poll) < 0) {
+        disconnect(session);
         return DT_DNSSD_ERR_UNKNOWN;
     }
+    *out = session;
     return DT_DNSSD_NO_ERROR;
 }
 
@@ -92,48 +105,57 @@ dt_dnssd_error map_avahi_error(int e) {
             return DT_DNSSD_ERR_BAD_STATE;
         case AVAHI_ERR_NO_DAEMON:
         case AVAHI_ERR_DISCONNECTED:
-            return DT_DNSSD_ERR_NOT_INITIALIZED;
+            return DT_DNSSD_ERR_SERVICE_NOT_RUNNING;
         default:
             return DT_DNSSD_ERR_UNKNOWN;
     }
 }
 
-dt_dnssd_error dt_avahi_acquire(AvahiClient** out) {
-    std::lock_guard<std::mutex> g(g_refs_lock);
-    if (g_refs == 0) {
-        const dt_dnssd_error e = connect();
+dt_dnssd_error dt_avahi_acquire(dt_avahi_session** session, AvahiClient** client) {
+    std::lock_guard<std::mutex> g(g_sessions_lock);
+    if (!g_current || g_current->failed) {
+        dt_avahi_session* fresh = nullptr;
+        const dt_dnssd_error e = connect(&fresh);
         if (e != DT_DNSSD_NO_ERROR) {
             return e;
         }
+        // A failed session stays with the references still on it; it is no longer
+        // handed out and goes away with its last one.
+        g_current = fresh;
     }
-    ++g_refs;
-    *out = g_client;
+    ++g_current->refs;
+    *session = g_current;
+    *client = g_current->client;
     return DT_DNSSD_NO_ERROR;
 }
 
-void dt_avahi_release() {
-    std::lock_guard<std::mutex> g(g_refs_lock);
-    if (g_refs > 0 && --g_refs == 0) {
-        disconnect();
+void dt_avahi_release(dt_avahi_session* session) {
+    std::lock_guard<std::mutex> g(g_sessions_lock);
+    if (!session || session->refs == 0 || --session->refs > 0) {
+        return;
     }
+    if (g_current == session) {
+        g_current = nullptr;
+    }
+    disconnect(session);
 }
 
 // Only holders of a reference lock, so the poll cannot vanish underneath them.
-void dt_avahi_lock() {
-    avahi_threaded_poll_lock(g_poll);
+void dt_avahi_lock(dt_avahi_session* session) {
+    avahi_threaded_poll_lock(session->poll);
 }
 
-void dt_avahi_unlock() {
-    avahi_threaded_poll_unlock(g_poll);
+void dt_avahi_unlock(dt_avahi_session* session) {
+    avahi_threaded_poll_unlock(session->poll);
 }
 
-void dt_avahi_listen(dt_avahi_listener* l) {
-    l->next = g_listeners;
-    g_listeners = l;
+void dt_avahi_listen(dt_avahi_session* session, dt_avahi_listener* l) {
+    l->next = session->listeners;
+    session->listeners = l;
 }
 
-void dt_avahi_unlisten(dt_avahi_listener* l) {
-    for (dt_avahi_listener** p = &g_listeners; *p; p = &(*p)->next) {
+void dt_avahi_unlisten(dt_avahi_session* session, dt_avahi_listener* l) {
+    for (dt_avahi_listener** p = &session->listeners; *p; p = &(*p)->next) {
         if (*p == l) {
             *p = l->next;
             return;

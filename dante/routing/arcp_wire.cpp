@@ -320,9 +320,9 @@ aud_error_t arcp_decode_rxchannel(const arcp_records_t* records, size_t i, arcp_
     if (e != AUD_SUCCESS) {
         return e;
     }
-    const bool self = strcmp(device, ".") == 0;
-    if (self ? !(out->flags & ARCP_RXCHANNEL_FLAG_SELF_SUBSCRIBE)
-             : !arcp_device_name_valid(device)) {
+    // "." stands for this device and needs the record's permission; any other name is
+    // the transmitting device's as it advertises itself.
+    if (strcmp(device, ".") == 0 && !(out->flags & ARCP_RXCHANNEL_FLAG_SELF_SUBSCRIBE)) {
         return AUD_ERR_INVALIDPARAMETER;
     }
     // Both names are under 32 bytes, so the joined text always fits.

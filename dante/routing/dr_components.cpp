@@ -94,11 +94,22 @@ int apply_channels(dr_request* r, const arcp_records_t& records, bool tx) {
             invalid_id(r, info);
             return -1;
         }
+        bool& stale = tx ? d->tx[id - 1].stale : d->rx[id - 1].stale;
+        if (e == AUD_ERR_INVALIDPARAMETER) {
+            // An invalid name rejects this record only; the channel keeps what it had
+            // and is not asked for again.
+            DR_LOG(d->factory->log, AUD_LOG_WARNING, "%s: rejecting channel %u: invalid name",
+                   tx ? "TxChannelQuery" : "RxChannelQuery", static_cast<unsigned>(id));
+            if (stale) {
+                stale = false;
+                ++progress;
+            }
+            continue;
+        }
         if (e != AUD_SUCCESS) {
             dr_request_complete(r, e);
             return -1;
         }
-        bool& stale = tx ? d->tx[id - 1].stale : d->rx[id - 1].stale;
         const bool changed =
             tx ? !same_tx(txc, d->tx[id - 1].data) : !same_rx(rxc, d->rx[id - 1].data);
         if (changed) {
@@ -135,6 +146,11 @@ int apply_list(dr_request* r, const arcp_records_t& records, dr_device_component
             }
             if (e == AUD_SUCCESS) {
                 d->labels.push_back(label);
+            } else if (e == AUD_ERR_INVALIDPARAMETER) {
+                DR_LOG(d->factory->log, AUD_LOG_WARNING,
+                       "%s: rejecting a label of channel %u: invalid name", "TxLabelQuery",
+                       static_cast<unsigned>(id));
+                e = AUD_SUCCESS;  // the other labels stand
             }
         } else {
             const bool txflows = component == DR_DEVICE_COMPONENT_TXFLOWS;
@@ -198,6 +214,19 @@ void dr_device_mark_all_stale(dr_device* d) {
         c.stale = true;
     }
     dr_device_note_change(d, DR_DEVICE_CHANGE_STALE);
+}
+
+void dr_device_mark_channels_stale(dr_device* d) {
+    d->stale[DR_DEVICE_COMPONENT_TXCHANNELS] = true;
+    d->stale[DR_DEVICE_COMPONENT_RXCHANNELS] = true;
+    for (dr_txchannel& c : d->tx) {
+        c.stale = true;
+    }
+    for (dr_rxchannel& c : d->rx) {
+        c.stale = true;
+    }
+    dr_device_note_change(
+        d, DR_DEVICE_CHANGE_TXCHANNELS | DR_DEVICE_CHANGE_RXCHANNELS | DR_DEVICE_CHANGE_STALE);
 }
 
 aud_error_t dr_component_send_query(dr_request* r) {

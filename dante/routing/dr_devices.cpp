@@ -27,20 +27,76 @@ uint32_t find_loopback(aud_env_t* env) {
     return index;
 }
 
-bool find_request(dr_devices* factory, uint16_t seqnum, dr_request** out) {
-    for (dr_request& r : factory->requests) {
-        if (r.in_use && r.seqnum == seqnum) {
-            *out = &r;
+bool knows_address(const dr_device* d, uint32_t ip, uint16_t port, bool match_ip) {
+    for (const dr_address_slot* s : d->slots) {
+        if (s->have_address && s->address.port == port && (!match_ip || s->address.ip == ip)) {
             return true;
         }
     }
     return false;
 }
 
+// The request an answer belongs to. Sequence numbers are unique among pending
+// requests, but a request never answered keeps its number for good; should a device
+// answer with a number that was given out long ago, the request of the device that
+// sent the answer is the one meant.
+bool find_request(dr_devices* factory, uint16_t seqnum, uint16_t source_port, dr_request** out) {
+    dr_request* first = nullptr;
+    for (dr_request& r : factory->requests) {
+        if (!r.in_use || r.seqnum != seqnum) {
+            continue;
+        }
+        if (knows_address(r.device, 0, source_port, false)) {
+            *out = &r;
+            return true;
+        }
+        first = first ? first : &r;
+    }
+    *out = first;
+    return first != nullptr;
+}
+
+bool is_unsolicited(uint16_t opcode) {
+    return opcode == ARCP_OP_STATUS_SET || opcode == ARCP_OP_STATUS_CLEAR ||
+           opcode == ARCP_OP_COMPONENTS_CHANGED;
+}
+
+// A device tells of a change on its own: status bit 4 set or cleared, or its channel
+// components changed.
+void handle_unsolicited(dr_devices* factory, const arcp_head_t& head, uint32_t source_ip,
+                        uint16_t source_port) {
+    dr_device* d = nullptr;
+    for (dr_device* candidate : factory->open) {
+        if (!candidate->closed && knows_address(candidate, source_ip, source_port, true)) {
+            d = candidate;
+            break;
+        }
+    }
+    if (!d) {
+        DR_LOG(factory->log, AUD_LOG_INFO, "%s: Notification 0x%04x from an unknown device",
+               "dr_devices_process_socket_message", head.opcode);
+        return;
+    }
+    dr_device_begin(d);
+    if (head.opcode == ARCP_OP_STATUS_SET || head.opcode == ARCP_OP_STATUS_CLEAR) {
+        const uint32_t status = head.opcode == ARCP_OP_STATUS_SET
+                                    ? d->status_flags | DR_DEVICE_STATUS_BIT4
+                                    : d->status_flags & ~DR_DEVICE_STATUS_BIT4;
+        if (status != d->status_flags) {
+            d->status_flags = status;
+            dr_device_note_change(d, DR_DEVICE_CHANGE_STATUS);
+        }
+    } else if (d->state == DR_DEVICE_STATE_ACTIVE) {
+        // Below ACTIVE the capabilities query reads everything anyway.
+        dr_device_mark_channels_stale(d);
+    }
+    dr_device_end(d);
+}
+
 }  // namespace
 
 void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data, size_t size,
-                                       uint16_t source_port) {
+                                       uint32_t source_ip, uint16_t source_port) {
     DR_LOG(factory->log, AUD_LOG_DEBUG, "%s: Got a message (%u bytes)", __func__,
            static_cast<unsigned>(size));
     arcp_head_t head;
@@ -49,13 +105,19 @@ void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data,
                static_cast<unsigned>(size));
         return;
     }
+    // No request of this library carries these opcodes: whatever the status and
+    // sequence number, they are the device's own news.
+    if (is_unsolicited(head.opcode)) {
+        handle_unsolicited(factory, head, source_ip, source_port);
+        return;
+    }
     if (head.status == 0) {
         DR_LOG(factory->log, AUD_LOG_WARNING, "%s: Unexpected request seqnum=0x%04x opcode=0x%04x",
                __func__, head.seqnum, head.opcode);
         return;
     }
     dr_request* request = nullptr;
-    if (!find_request(factory, head.seqnum, &request)) {
+    if (!find_request(factory, head.seqnum, source_port, &request)) {
         DR_LOG(factory->log, AUD_LOG_INFO, "%s: Unhandled response seqnum=0x%04x opcode=0x%04x",
                __func__, head.seqnum, head.opcode);
         return;
@@ -80,7 +142,7 @@ void dr_devices_read_dapi_socket(int sock, aud_socket_set_t, int, void* user) {
         }
         return;
     }
-    dr_devices_process_socket_message(factory, buffer, static_cast<size_t>(n),
+    dr_devices_process_socket_message(factory, buffer, static_cast<size_t>(n), from.sin_addr.s_addr,
                                       ntohs(from.sin_port));
 }
 
@@ -148,9 +210,23 @@ aud_error_t build(dr_device* device, uint16_t opcode, const uint8_t* body, size_
     return AUD_SUCCESS;
 }
 
+// The next sequence number no pending request holds: answers are matched by it, and
+// a request that was never answered keeps its number until its device is closed.
+uint16_t next_seqnum(dr_devices* factory) {
+    for (;;) {
+        const uint16_t seq = factory->next_seqnum++;
+        const bool taken =
+            std::any_of(factory->requests.begin(), factory->requests.end(),
+                        [seq](const dr_request& r) { return r.in_use && r.seqnum == seq; });
+        if (!taken) {
+            return seq;
+        }
+    }
+}
+
 aud_error_t send_to_all(dr_device* device, uint8_t* packet, size_t size, uint16_t* seqnum) {
     dr_devices* factory = device->factory;
-    *seqnum = factory->next_seqnum++;
+    *seqnum = next_seqnum(factory);
     arcp_stamp_seqnum(packet, size, *seqnum);
     aud_error_t first = AUD_ERR_INVALIDSTATE;  // no address at all
     bool sent = false;
@@ -205,6 +281,19 @@ void dr_request_complete(dr_request* request, aud_error_t result) {
     if (fn && device && !device->closed) {
         fn(device, request, result);
     }
+}
+
+aud_error_t dr_device_cancel_request(dr_device_t* device, dr_request_id_t request_id) {
+    if (!device || !request_id) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    for (dr_request& r : device->factory->requests) {
+        if (&r == request_id && r.in_use && r.device == device) {
+            dr_request_free(&r);
+            return AUD_SUCCESS;
+        }
+    }
+    return AUD_ERR_NOTFOUND;
 }
 
 void dr_devices_free_requests_of(dr_devices* factory, dr_device* device) {

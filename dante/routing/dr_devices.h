@@ -77,6 +77,8 @@ enum {
     DR_DEVICE_STATUS_NAME_CONFLICT = 1u << 0,
     DR_DEVICE_STATUS_UNLICENSED = 1u << 1,  // the second status condition
     DR_DEVICE_STATUS_LOCKDOWN = 1u << 2,
+    // Set and cleared by the device itself (its unsolicited 0x1601 and 0x1602).
+    DR_DEVICE_STATUS_BIT4 = 1u << 4,
 };
 
 typedef struct dr_address {
@@ -208,6 +210,11 @@ aud_error_t dr_device_ping(dr_device_t* device, dr_device_response_fn* fn,
 // request_id the request is sent without a table entry and nothing calls back.
 aud_error_t dr_device_set_name(dr_device_t* device, dr_device_response_fn* fn,
                                dr_request_id_t* request_id, const char* name);
+
+// Forgets a pending request of the device without calling back and frees its table
+// entry; an answer that arrives for it later is dropped. For requests the caller has
+// stopped waiting for. NOTFOUND when the id is not a pending request of the device.
+aud_error_t dr_device_cancel_request(dr_device_t* device, dr_request_id_t request_id);
 
 // Sends the rename without awaiting an answer, then closes the device. When the send
 // fails the device goes to ERROR ("CloseRename: Error setting name"), stays open and

@@ -1,6 +1,7 @@
 #pragma once
 // Error codes of the routing layer, carried in aud_error_t next to the library's own
-// (0..48). Text lookups try this table first and then the library's.
+// (0..48). aud_error_format and the lookups of aud_error.h know them too; the dr_
+// functions remain for callers of this layer.
 #include <stddef.h>
 
 #include "dante/runtime/aud_error.h"
@@ -9,16 +10,8 @@
 extern "C" {
 #endif
 
-// XX(code, NAME, "message")
-#define DR_ERROR_MAP(XX)                                                                           \
-    XX(0x100, INVALID_HANDLE, "invalid handle")                                                    \
-    XX(0x101, NO_MORE_HANDLES, "no more handles")                                                  \
-    XX(0x140, CAPABILITIES_CHANGED, "capabilities changed")                                        \
-    XX(0x150, LABEL_CANONICAL_THIS, "label error: the name is the canonical name of this channel") \
-    XX(0x151, LABEL_CANONICAL_OTHER,                                                               \
-       "label error: the name is the canonical name of another channel")                           \
-    XX(0x152, LABEL_EXISTS, "label error: the label exists on another channel")                    \
-    XX(0x153, LABEL_MISSING, "label error: the label doesn't exist")
+// XX(code, NAME, "message"); the list itself lives with the library's formatter.
+#define DR_ERROR_MAP(XX) AUD_ROUTING_ERROR_MAP(XX)
 
 #define DR_ERROR_CONST_(code, name, msg) \
     static const aud_error_t DR_ERR_##name = (aud_error_t)(code);

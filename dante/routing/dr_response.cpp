@@ -35,9 +35,11 @@ bool same_capabilities(const arcp_capabilities_t& a, const arcp_capabilities_t& 
 }
 
 uint32_t status_from(dr_device* d, const arcp_capabilities_t& c) {
-    uint32_t s = d->status_flags & DR_DEVICE_STATUS_NAME_CONFLICT;
+    // Bit 4 is the device's own news, not derived from its capabilities.
+    const uint32_t told = d->status_flags & DR_DEVICE_STATUS_BIT4;
+    uint32_t s = d->status_flags & (DR_DEVICE_STATUS_NAME_CONFLICT | told);
     if (c.version >= 0x2703) {
-        s = 0;
+        s = told;
         if (c.capability_flags & (1u << 1)) {
             s |= DR_DEVICE_STATUS_LOCKDOWN;
         }

@@ -24,11 +24,27 @@ static_assert(sizeof(error_table) / sizeof(error_table[0]) == AUD_ERROR_COUNT);
 AUD_ERROR_MAP(AUD_ERROR_CHECK_)
 #undef AUD_ERROR_CHECK_
 
+struct layer_entry {
+    int32_t code;
+    error_entry entry;
+};
+
+constexpr layer_entry routing_table[] = {
+#define AUD_ROUTING_ENTRY_(code, name, msg) {code, {#name, msg}},
+    AUD_ROUTING_ERROR_MAP(AUD_ROUTING_ENTRY_)
+#undef AUD_ROUTING_ENTRY_
+};
+
 const error_entry* lookup(aud_error_t error) {
-    if (error < 0 || error >= AUD_ERROR_COUNT) {
-        return nullptr;
+    if (error >= 0 && error < AUD_ERROR_COUNT) {
+        return &error_table[error];
     }
-    return &error_table[error];
+    for (const layer_entry& e : routing_table) {
+        if (e.code == error) {
+            return &e.entry;
+        }
+    }
+    return nullptr;
 }
 
 struct system_mapping {

@@ -61,6 +61,19 @@ extern "C" {
     XX(47, TRYAGAIN, "try again")                       \
     XX(48, NOTRUNNING, "not running")
 
+// Codes of the routing layer, from 0x100 up in the same type (routing/dr_error.h
+// names them DR_ERR_<NAME>). Listed here, where the formatter is, so that every
+// error the library hands out prints its own name.
+#define AUD_ROUTING_ERROR_MAP(XX)                                                                  \
+    XX(0x100, INVALID_HANDLE, "invalid handle")                                                    \
+    XX(0x101, NO_MORE_HANDLES, "no more handles")                                                  \
+    XX(0x140, CAPABILITIES_CHANGED, "capabilities changed")                                        \
+    XX(0x150, LABEL_CANONICAL_THIS, "label error: the name is the canonical name of this channel") \
+    XX(0x151, LABEL_CANONICAL_OTHER,                                                               \
+       "label error: the name is the canonical name of another channel")                           \
+    XX(0x152, LABEL_EXISTS, "label error: the label exists on another channel")                    \
+    XX(0x153, LABEL_MISSING, "label error: the label doesn't exist")
+
 #define AUD_ERROR_ENUM_(code, name, msg) AUD_ERR_##name = code,
 #define AUD_ERROR_ENUMERATORS_ \
     AUD_ERROR_MAP(AUD_ERROR_ENUM_) AUD_SUCCESS = AUD_ERR_SUCCESS, AUD_ERROR_COUNT = 49,
@@ -80,16 +93,17 @@ typedef int32_t aud_error_t;
 #define AUD_ERROR_STR_SIZE 513
 typedef char aud_errbuf_t[AUD_ERROR_STR_SIZE];
 
-// "SUCCESS", "TIMEDOUT", ...; null for a code outside the table.
+// "SUCCESS", "TIMEDOUT", "CAPABILITIES_CHANGED", ...; null for a code in neither list.
 const char* aud_error_get_name(aud_error_t error);
-// "success", "operation timed out", ...; null for a code outside the table.
+// "success", "operation timed out", ...; null for a code in neither list.
 const char* aud_error_get_message(aud_error_t error);
 
 // Formats into buf (always terminated, truncated at size) and returns buf:
 //   SUCCESS -> "success"
 //   SYSTEM  -> "System error: <text of the last system error>: (0x<errno as %04x>)"
 //   other   -> "<NAME>: (0x<code as %04x>=<message>)"
-// A code outside the table formats as "UNKNOWN: (0x....=unknown error)".
+// The routing layer's codes format the same way; a code in neither list formats as
+// "UNKNOWN: (0x....=unknown error)".
 const char* aud_error_format(aud_error_t error, char* buf, size_t size);
 
 // The Windows system-error table, kept so both platforms agree on the meaning of a

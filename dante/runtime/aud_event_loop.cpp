@@ -146,6 +146,9 @@ void run_deferred(aud_event_loop_t* loop, phase step, bool only_outside_deferred
 
 void run_timers(aud_event_loop_t* loop) {
     loop->current = phase::timers;
+    if (loop->armed.empty()) {
+        return;  // no clock reading for a pass without timers
+    }
     aud_utime_t now = aud_event_loop_now(loop);
     std::vector<timer_key> due;
     for (const timer_key& k : loop->armed) {

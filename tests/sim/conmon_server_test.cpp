@@ -374,6 +374,12 @@ TEST_F(conmon_server_fixture, named_subscription_and_forgotten_clients) {
     port.clients.clear();
     server.on_device_datagram(amp2.address, from2.data(), from2.size(), 0);
     EXPECT_TRUE(port.clients.empty());
+
+    // The forgotten client must learn it is not connected, even from a request that
+    // asked for no answer: that agreement went with its connection.
+    deliver(client_a, control_request(5, "Amp-2", {1}, 0, CONMON_IPC_STATUS_NO_RESPONSE), 0);
+    EXPECT_EQ(last_head().status, CONMON_IPC_STATUS_INVALID_STATE);
+    EXPECT_EQ(last_head().seqnum, 5);
 }
 
 }  // namespace

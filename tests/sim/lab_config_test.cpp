@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/conmon_server_registry.h"
+#include "sim/device_host.h"
 #include "sim/dnssd_publisher.h"
 
 namespace tavrin::sim {
@@ -41,6 +42,29 @@ TEST(lab_config, rejects_bad_lines_with_their_number) {
     EXPECT_FALSE(parse_lab_firmware({"256.1.1.1"}, f));
     EXPECT_TRUE(parse_lab_firmware({"22", "1", "2", "3"}, f));
     EXPECT_EQ(f.year, 22);
+}
+
+TEST(lab_config, names_may_hold_blanks_and_non_ascii_characters) {
+    lab_config_result r = parse_lab_config("  Zoë Amp 2  | amp | Varnoll AB | TAVRIN-PA22\n");
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.devices[0].name, "Zoë Amp 2");
+    // The limit is the DNS-SD label's: 31 bytes, whatever the characters.
+    EXPECT_NE(
+        parse_lab_config(std::string(16, '\xC3') + std::string(16, '\xA9') + " | amp | M | X\n")
+            .error,
+        "");
+}
+
+TEST(lab_ctl, words_carry_blanks_backslashes_and_other_bytes) {
+    for (const std::string word : {"Zoë Amp 2", "a\\b", "tab\there", "plain", ""}) {
+        const std::string escaped = escape_ctl_word(word);
+        EXPECT_EQ(escaped.find(' '), std::string::npos) << word;
+        EXPECT_EQ(unescape_ctl_word(escaped), word);
+    }
+    EXPECT_EQ(escape_ctl_word("A b"), "A\\032b");
+    // As avahi-browse prints names: decimal escapes and escaped punctuation.
+    EXPECT_EQ(unescape_ctl_word("Zo\\195\\171\\032Amp\\.2"), "Zoë Amp.2");
+    EXPECT_EQ(unescape_ctl_word("trailing\\"), "trailing\\");
 }
 
 TEST(lab_txt, instance_id_round_trips_through_the_txt_record) {

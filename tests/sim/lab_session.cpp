@@ -112,6 +112,15 @@ int lab_session::ctl(const std::vector<std::string>& words) const {
     return run_lab(args).empty() ? 0 : 1;
 }
 
+std::string lab_session::script_command() const {
+    return "env LAB_DIR=" + quote(lab_dir_) + " TAVRIN_BUILD_DIR=" + quote(build_dir_) + " " +
+           quote(source_dir_ + "/scripts/lab");
+}
+
+int lab_session::command(const std::string& args) const {
+    return std::system((script_command() + " " + args).c_str());
+}
+
 std::string lab_session::wire_log(const std::string& device) const {
     return read_file(lab_dir_ + "/" + device + ".wire");
 }

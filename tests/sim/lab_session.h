@@ -17,6 +17,11 @@ class lab_session {
     const std::string& lab_dir() const { return lab_dir_; }
     // Runs `scripts/lab ctl DEVICE ACTION...`; returns its exit code.
     int ctl(const std::vector<std::string>& words) const;
+    // Runs `scripts/lab ARGS` (a shell command line: quote as needed); returns its
+    // std::system status.
+    int command(const std::string& args) const;
+    // The command line that runs `scripts/lab` for this lab (to add arguments to).
+    std::string script_command() const;
     // Contents of $LAB_DIR/<device>.wire.
     std::string wire_log(const std::string& device) const;
 

@@ -6,6 +6,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -60,6 +61,67 @@ inline lab_exec_result run_self_in_lab(const char* flag, const std::string& gtes
     if (owns) {
         (void)!std::system((env + "down >/dev/null 2>&1").c_str());
     }
+    return {false, std::string(), status};
+}
+
+// Where the lab's script and programs are, seen from this test executable (inside the
+// lab as well as outside it).
+struct lab_paths {
+    std::string exe;
+    std::string build;
+    std::string script;
+    std::string lab_dir;  // LAB_DIR, or <build>/lab
+};
+
+inline lab_paths find_lab_paths() {
+    char buf[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    lab_paths p;
+    p.exe = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+    p.build = lab_env_or("TAVRIN_BUILD_DIR", lab_parent(lab_parent(p.exe)));
+    p.script = lab_env_or("TAVRIN_SOURCE_DIR", lab_parent(lab_parent(p.build))) + "/scripts/lab";
+    p.lab_dir = lab_env_or("LAB_DIR", p.build + "/lab");
+    return p;
+}
+
+// Runs `scripts/lab ARGS` for the lab in lab_dir (default: this build's); the exit
+// status as std::system gives it. Works from inside the lab too (ctl, restart).
+inline int lab_command(const std::string& args, const std::string& lab_dir = std::string()) {
+    const lab_paths p = find_lab_paths();
+    const std::string cmd = "LAB_DIR='" + (lab_dir.empty() ? p.lab_dir : lab_dir) +
+                            "' TAVRIN_BUILD_DIR='" + p.build + "' '" + p.script + "' " + args;
+    return std::system(cmd.c_str());
+}
+
+// Like run_self_in_lab, but in a lab of its own made from a device list (the text
+// of a devices.conf), brought up in lab_dir and taken down afterwards.
+inline lab_exec_result run_self_in_own_lab(const char* flag, const std::string& gtest_filter,
+                                           const std::string& lab_dir,
+                                           const std::string& config_text) {
+    if (geteuid() != 0) {
+        return {true, "the lab needs root", 0};
+    }
+    const lab_paths p = find_lab_paths();
+    if (access(p.script.c_str(), X_OK) != 0 ||
+        access((p.build + "/sim/device-sim").c_str(), X_OK) != 0 ||
+        access((p.build + "/sim/conmon-server").c_str(), X_OK) != 0) {
+        return {true, "the lab or its binaries are missing next to " + p.build, 0};
+    }
+    const std::string config = lab_dir + ".conf";
+    FILE* f = std::fopen(config.c_str(), "w");
+    if (!f) {
+        return {false, "cannot write " + config, -1};
+    }
+    std::fputs(config_text.c_str(), f);
+    std::fclose(f);
+    if (lab_command("up --config '" + config + "' >/dev/null", lab_dir) != 0) {
+        lab_command("down >/dev/null 2>&1", lab_dir);
+        return {false, "scripts/lab up failed for " + config, -1};
+    }
+    const int status = lab_command(
+        "exec env " + std::string(flag) + "=1 '" + p.exe + "' --gtest_filter=" + gtest_filter,
+        lab_dir);
+    lab_command("down >/dev/null 2>&1", lab_dir);
     return {false, std::string(), status};
 }
 

@@ -15,6 +15,7 @@ struct db_adhoc_browse {
     std::vector<db_type_browse> type_browses;
     std::deque<db_resolve*> pending;
     std::vector<db_resolve*> active;
+    std::vector<db_resolve*> waiting;   // timed out, to be resolved again later
     std::vector<db_resolve*> finished;  // released at the end of the pass
     std::vector<db_resolve*> spare;     // kept for reuse
     unsigned max_resolves;
@@ -25,6 +26,10 @@ struct db_adhoc_browse {
     bool tree_changed;
     bool sockets_changed;
     aud_error_t pass_error;
+    // The DNS-SD service (avahi-daemon) went away: reported once, then the browse
+    // rests until the application starts a new one.
+    bool service_lost;
+    bool halted;
 };
 
 #define DB_LOG(adhoc, level, ...)                                     \

@@ -35,7 +35,14 @@ const db_service_type* db_service_type_by_name(const char* dnssd_type);
 
 struct db_adhoc_browse;
 
-enum db_resolve_state { DB_RESOLVE_PENDING, DB_RESOLVE_ACTIVE, DB_RESOLVE_FINISHED };
+// WAITING: timed out where DNS-SD cannot reconfirm the record (Avahi); resolved
+// again at retry_at.
+enum db_resolve_state {
+    DB_RESOLVE_PENDING,
+    DB_RESOLVE_ACTIVE,
+    DB_RESOLVE_WAITING,
+    DB_RESOLVE_FINISHED
+};
 
 struct db_resolve {
     db_adhoc_browse* adhoc;
@@ -46,6 +53,8 @@ struct db_resolve {
     int sock;
     aud_utime_t deadline;
     db_resolve_state state;
+    aud_utime_t retry_at;
+    uint32_t backoff_sec;  // wait before the next retry after a timeout; 0: none yet
 };
 
 struct db_type_browse {

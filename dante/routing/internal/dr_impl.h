@@ -156,7 +156,7 @@ void dr_request_complete(dr_request* request, aud_error_t result);
 void dr_devices_free_requests_of(dr_devices* factory, dr_device* device);
 // One received datagram (also the entry of the fuzz target).
 void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data, size_t size,
-                                       uint16_t source_port);
+                                       uint32_t source_ip, uint16_t source_port);
 
 // dr_device.cpp
 void dr_device_set_state(dr_device* device, dr_device_state_t state);
@@ -185,3 +185,5 @@ void dr_properties_handle_response(dr_request* request, const arcp_head_t* head,
 void dr_rxflow_errors_handle_response(dr_request* request, const arcp_head_t* head,
                                       const uint8_t* data, size_t size);
 void dr_device_mark_all_stale(dr_device* device);
+// The device said its channels changed: both channel tables are read again.
+void dr_device_mark_channels_stale(dr_device* device);

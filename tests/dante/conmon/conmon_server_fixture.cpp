@@ -32,6 +32,17 @@ void scripted_server::close_socket() {
     }
 }
 
+void scripted_server::reopen() {
+    close_socket();
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port_);
+    ASSERT_EQ(0, bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+    peer_.clear();
+}
+
 bool scripted_server::receive(request* out, int timeout_ms) {
     pollfd p{fd_, POLLIN, 0};
     if (fd_ < 0 || poll(&p, 1, timeout_ms) != 1) {

@@ -28,6 +28,8 @@ class scripted_server {
     uint16_t port() const { return port_; }
     // Closes the socket so that nothing listens on the port any more.
     void close_socket();
+    // Listens on the same port again, as a restarted server would.
+    void reopen();
     // Waits for the next datagram from the client; false after timeout_ms.
     bool receive(request* out, int timeout_ms = 1000);
     // Sends to the address the last request came from.

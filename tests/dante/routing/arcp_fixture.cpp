@@ -153,11 +153,12 @@ void RoutingTest::on_done(dr_device_t*, dr_request_id_t id, aud_error_t result) 
     g_current->completions.push_back({id, result});
 }
 
-dr_device_t* RoutingTest::open_explicit() {
+dr_device_t* RoutingTest::open_explicit(uint16_t port, const char* name) {
     dr_device_config_t* config = nullptr;
-    EXPECT_EQ(dr_device_config_new("Amp-1", &config), AUD_SUCCESS);
-    EXPECT_EQ(dr_device_config_add_address(config, htonl(INADDR_LOOPBACK), peer.port()),
-              AUD_SUCCESS);
+    EXPECT_EQ(dr_device_config_new(name, &config), AUD_SUCCESS);
+    EXPECT_EQ(
+        dr_device_config_add_address(config, htonl(INADDR_LOOPBACK), port ? port : peer.port()),
+        AUD_SUCCESS);
     dr_device_t* d = nullptr;
     EXPECT_EQ(dr_device_open_with_config(devices, config, &d), AUD_SUCCESS);
     dr_device_config_delete(config);

@@ -115,8 +115,9 @@ class RoutingTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // A device opened with the scripted device's explicit loopback address.
-    dr_device_t* open_explicit();
+    // A device opened with an explicit loopback address: the scripted device's, or
+    // the given port's.
+    dr_device_t* open_explicit(uint16_t port = 0, const char* name = "Amp-1");
     // One loop pass plus the device serving what arrived, repeated.
     void pump(int rounds = 4);
     // Pumps until pred holds (at most ~2 s).

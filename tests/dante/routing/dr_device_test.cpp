@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "arcp_fixture.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 
@@ -225,24 +226,32 @@ TEST_F(RoutingTest, ChannelIdsBeyondTheCountPutTheDeviceInError) {
     }
 }
 
-TEST_F(RoutingTest, ChannelRecordsWithBadNamesOrOffsetsAreRejected) {
+// A record with an invalid name is rejected on its own: the other records of the
+// answer are kept and the component is complete. A bad offset spoils the answer.
+TEST_F(RoutingTest, ChannelRecordsWithBadNamesAreRejectedOneByOne) {
     struct {
         const char* name;
         bool point_into_records;
         aud_error_t expected;
     } cases[] = {
-        {"Left.1", false, AUD_ERR_INVALIDPARAMETER},
-        {"a=b", false, AUD_ERR_INVALIDPARAMETER},
-        {"x@y", false, AUD_ERR_INVALIDPARAMETER},
-        {"", false, AUD_ERR_INVALIDPARAMETER},
-        {"abcdefghijabcdefghijabcdefghijab", false, AUD_ERR_INVALIDPARAMETER},
+        {"Left.1", false, AUD_SUCCESS},
+        {"a=b", false, AUD_SUCCESS},
+        {"x@y", false, AUD_SUCCESS},
+        {"", false, AUD_SUCCESS},
+        {"abcdefghijabcdefghijabcdefghijab", false, AUD_SUCCESS},
         {"fine", true, AUD_ERR_INVALIDDATA},
     };
     for (const auto& c : cases) {
+        // Channel 1 carries the name under test, channel 2 a good one.
         peer.handlers[ARCP_OP_TX_CHANNELS] = [c](const arcp_request& q) {
             arcp_reply r(q, ARCP_RESULT_SUCCESS);
-            r.u8(0).u8(1).u16(1).u16(0).u16(0).u16(c.point_into_records ? 12 : 20);
-            r.text(c.name);
+            const uint16_t first_text = 12 + 2 * 8;
+            const uint16_t second_text =
+                static_cast<uint16_t>(first_text + std::string(c.name).size() + 1);
+            r.u8(0).u8(2);
+            r.u16(1).u16(0).u16(0).u16(c.point_into_records ? 12 : first_text);
+            r.u16(2).u16(0).u16(0).u16(second_text);
+            r.text(c.name).text("Right");
             return r.done();
         };
         dr_device_t* d = open_active();
@@ -251,9 +260,40 @@ TEST_F(RoutingTest, ChannelRecordsWithBadNamesOrOffsetsAreRejected) {
         completions.clear();
         ASSERT_TRUE(pump_until([&] { return !completions.empty(); }));
         EXPECT_EQ(completions[0].result, c.expected) << c.name;
-        EXPECT_TRUE(dr_txchannel_is_stale(dr_device_txchannel_at_index(d, 0))) << c.name;
         EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_ACTIVE);
+        if (c.expected == AUD_SUCCESS) {
+            EXPECT_FALSE(dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_TXCHANNELS)) << c.name;
+            EXPECT_STREQ(dr_txchannel_get_name(dr_device_txchannel_at_index(d, 0)), "") << c.name;
+            EXPECT_STREQ(dr_txchannel_get_name(dr_device_txchannel_at_index(d, 1)), "Right")
+                << c.name;
+        } else {
+            EXPECT_TRUE(dr_txchannel_is_stale(dr_device_txchannel_at_index(d, 0))) << c.name;
+        }
     }
+}
+
+TEST_F(RoutingTest, LabelWithABadNameIsDroppedAndTheOthersKept) {
+    peer.handlers[ARCP_OP_TX_LABELS] = [](const arcp_request& q) {
+        arcp_reply r(q, ARCP_RESULT_SUCCESS);
+        r.u8(0).u8(2);
+        r.u16(1).u16(0).u16(28).u16(0);
+        r.u16(2).u16(0).u16(32).u16(0);
+        r.text("a.b").text("Mix");  // 28: "a.b", 32: "Mix"
+        return r.done();
+    };
+    dr_device_t* d = open_active();
+    ASSERT_EQ(dr_device_update_component(d, on_done, nullptr, DR_DEVICE_COMPONENT_TXLABELS),
+              AUD_SUCCESS);
+    completions.clear();
+    ASSERT_TRUE(pump_until([&] { return !completions.empty(); }));
+    EXPECT_EQ(completions[0].result, AUD_SUCCESS);
+    EXPECT_FALSE(dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_TXLABELS));
+    ASSERT_EQ(dr_device_num_txlabels(d), 1u);
+    uint16_t channel = 0;
+    const char* label = nullptr;
+    ASSERT_EQ(dr_device_get_txlabel(d, 0, &channel, &label), AUD_SUCCESS);
+    EXPECT_EQ(channel, 2);
+    EXPECT_STREQ(label, "Mix");
 }
 
 TEST_F(RoutingTest, AnswerFromAnotherPortCompletesWithAddrNotAvail) {
@@ -290,6 +330,123 @@ TEST_F(RoutingTest, UnknownSequenceNumbersAndRequestsAreDropped) {
     peer.send_from(peer.fd, arcp_reply(q, ARCP_RESULT_SUCCESS).done());
     ASSERT_TRUE(pump_until([&] { return !completions.empty(); }));
     EXPECT_EQ(completions[0].result, AUD_SUCCESS);
+}
+
+// ---------------------------------------------------------------------------
+// What a device tells on its own
+
+std::vector<uint8_t> notification(uint16_t opcode, uint16_t seqnum, uint16_t status) {
+    arcp_request q;
+    q.head = {0x2725, ARCP_HEAD_SIZE, seqnum, opcode, 0};
+    return arcp_reply(q, status).done();
+}
+
+TEST_F(RoutingTest, DeviceNotificationsSetStatusAndMarkChannelsChanged) {
+    dr_device_t* d = open_active();
+    for (auto component : {DR_DEVICE_COMPONENT_TXCHANNELS, DR_DEVICE_COMPONENT_RXCHANNELS}) {
+        ASSERT_EQ(dr_device_update_component(d, on_done, nullptr, component), AUD_SUCCESS);
+    }
+    ASSERT_TRUE(pump_until([&] {
+        return !dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_TXCHANNELS) &&
+               !dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_RXCHANNELS);
+    }));
+    // A ping waits with the sequence number the notifications happen to carry.
+    peer.silent = true;
+    ASSERT_EQ(dr_device_ping(d, on_done, nullptr), AUD_SUCCESS);
+    pump();
+    const uint16_t seq = peer.received.back().head.seqnum;
+    completions.clear();
+
+    struct {
+        uint16_t opcode;
+        uint16_t status;
+        dr_device_change_flags_t change;
+        bool bit4;
+    } steps[] = {
+        {ARCP_OP_STATUS_SET, 1, DR_DEVICE_CHANGE_STATUS, true},
+        {ARCP_OP_STATUS_SET, 0, 0, true},  // already set: nothing to report
+        {ARCP_OP_COMPONENTS_CHANGED, 1,
+         DR_DEVICE_CHANGE_TXCHANNELS | DR_DEVICE_CHANGE_RXCHANNELS | DR_DEVICE_CHANGE_STALE, true},
+        {ARCP_OP_STATUS_CLEAR, 0, DR_DEVICE_CHANGE_STATUS, false},
+    };
+    for (const auto& step : steps) {
+        changes.clear();
+        peer.send_from(peer.fd, notification(step.opcode, seq, step.status));
+        pump();
+        if (step.change) {
+            ASSERT_EQ(changes.size(), 1u) << step.opcode;
+            EXPECT_EQ(changes[0].flags, step.change) << step.opcode;
+        } else {
+            EXPECT_TRUE(changes.empty()) << step.opcode;
+        }
+        uint32_t status = 0;
+        ASSERT_EQ(dr_device_get_status_flags(d, &status), AUD_SUCCESS);
+        EXPECT_EQ((status & DR_DEVICE_STATUS_BIT4) != 0, step.bit4) << step.opcode;
+    }
+    EXPECT_TRUE(dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_TXCHANNELS));
+    EXPECT_TRUE(dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_RXCHANNELS));
+    // Nothing was taken as the answer to the waiting ping.
+    EXPECT_TRUE(completions.empty());
+    EXPECT_EQ(dr_devices_get_pending_requests(devices), 1u);
+    EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_ACTIVE);
+
+    // The status bit survives the next capabilities answer.
+    peer.send_from(peer.fd, notification(ARCP_OP_STATUS_SET, 0, 1));
+    peer.silent = false;
+    ASSERT_EQ(dr_device_query_capabilities(d, on_done, nullptr), AUD_SUCCESS);
+    ASSERT_TRUE(pump_until([&] { return !completions.empty(); }));
+    uint32_t status = 0;
+    ASSERT_EQ(dr_device_get_status_flags(d, &status), AUD_SUCCESS);
+    EXPECT_NE(status & DR_DEVICE_STATUS_BIT4, 0u);
+
+    // From an address no open device has: nobody's news.
+    scripted_device stranger;
+    stranger.last_from = peer.last_from;
+    changes.clear();
+    stranger.send_from(stranger.fd, notification(ARCP_OP_STATUS_CLEAR, 0, 1));
+    pump();
+    EXPECT_TRUE(changes.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Answers to requests nobody waits for any more
+
+TEST_F(RoutingTest, AnUnansweredRequestKeepsItsSequenceNumberToItself) {
+    scripted_device second;
+    second.silent = true;
+    peer.silent = true;
+    dr_device_t* first = open_explicit();
+    dr_device_t* other = open_explicit(second.port(), "Amp-2");
+    dr_request_id_t stuck = nullptr;
+    ASSERT_EQ(dr_device_ping(first, on_done, &stuck), AUD_SUCCESS);
+    pump();
+    const arcp_request old = peer.received.at(0);
+    // The counter comes round to the unanswered request's number.
+    reinterpret_cast<dr_devices*>(devices)->next_seqnum = old.head.seqnum;
+    dr_request_id_t fresh = nullptr;
+    ASSERT_EQ(dr_device_ping(other, on_done, &fresh), AUD_SUCCESS);
+    ASSERT_TRUE(pump_until([&] {
+        second.serve();
+        return !second.received.empty();
+    }));
+    const arcp_request now = second.received.at(0);
+    EXPECT_NE(now.head.seqnum, old.head.seqnum);
+
+    // Should two requests hold one number after all, the answer goes to the request
+    // of the device it came from.
+    fresh->seqnum = old.head.seqnum;
+    second.send_from(second.fd, arcp_reply(old, ARCP_RESULT_SUCCESS).done());
+    ASSERT_TRUE(pump_until([&] { return !completions.empty(); }));
+    EXPECT_EQ(completions[0].id, fresh);
+    EXPECT_EQ(dr_device_get_state(first), DR_DEVICE_STATE_RESOLVED);
+
+    // A cancelled request's late answer belongs to nobody.
+    EXPECT_EQ(dr_device_cancel_request(other, stuck), AUD_ERR_NOTFOUND);
+    EXPECT_EQ(dr_device_cancel_request(first, stuck), AUD_SUCCESS);
+    EXPECT_EQ(dr_devices_get_pending_requests(devices), 0u);
+    peer.send_from(peer.fd, arcp_reply(old, ARCP_RESULT_SUCCESS).done());
+    pump();
+    EXPECT_EQ(completions.size(), 1u);
 }
 
 TEST_F(RoutingTest, PingResultsAreMapped) {
@@ -439,7 +596,6 @@ TEST_F(RoutingTest, PropertiesAreReadThenTheFlowErrorQueryFollows) {
     char sub[17];
     EXPECT_EQ(dr_device_get_clock_subdomain(d, sub), AUD_SUCCESS);
     EXPECT_STREQ(sub, "_DFLT");
-    EXPECT_FALSE(dr_device_is_component_stale(d, DR_DEVICE_COMPONENT_PROPERTIES));
 }
 
 TEST_F(RoutingTest, PropertyValuesOutsideTheDatagramAreRefused) {

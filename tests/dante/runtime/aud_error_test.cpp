@@ -43,7 +43,10 @@ TEST(AudError, FormatPatterns) {
     errno = 0;
     EXPECT_STREQ(aud_error_format(AUD_ERR_SYSTEM, buf, sizeof buf), "System error: : (0x0000)");
 
-    // Codes of other layers are formatted without reading past the table.
+    // The routing layer's codes print their own names; codes nobody lists are unknown.
+    EXPECT_STREQ(aud_error_format(static_cast<aud_error_t>(0x140), buf, sizeof buf),
+                 "CAPABILITIES_CHANGED: (0x0140=capabilities changed)");
+    EXPECT_STREQ(aud_error_get_name(static_cast<aud_error_t>(0x153)), "LABEL_MISSING");
     EXPECT_STREQ(aud_error_format(static_cast<aud_error_t>(0x120), buf, sizeof buf),
                  "UNKNOWN: (0x0120=unknown error)");
 }
