@@ -172,9 +172,7 @@ void cli_session::stop() {
 void cli_session::log_to_stderr(const global_options& options) {
     if (!options.verbose)
         return;
-    wrapper().set_log_sink([](int level, const std::string& text) {
-        if (level > 2)
-            return;
+    wrapper().set_log_sink([](const std::string& text) {
         std::lock_guard lock(output_mutex());
         std::fprintf(stderr, "%s\n", text.c_str());
     });

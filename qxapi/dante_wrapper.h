@@ -72,7 +72,12 @@ class dante_wrapper {
     void set_amp_target(amp_receiver* target) { link_.set_amp_target(target); }
 
     // ---- the diagnostic log
-    void set_log_sink(wrapper_logger::sink_fn sink) { log_.set_sink(std::move(sink)); }
+    // The log as its levels say: level-2 lines and the level-1 clear.
+    void set_log_sink(wrapper_logger::sink_fn sink, wrapper_logger::clear_fn clear = {}) {
+        log_.set_sink(std::move(sink), std::move(clear));
+    }
+    // Every line of every level, for diagnosing the tool itself.
+    void set_log_trace(wrapper_logger::trace_fn trace) { log_.set_trace(std::move(trace)); }
     void wrapper_log(int level, const std::string& text) const { log_.write(level, text); }
 
   private:

@@ -28,7 +28,7 @@ tool_core::tool_core(time_source& clock_source)
                           [this] { wrapper.set_amp_target(&receiver); }}) {
     // The wrapper's diagnostic lines go to standard error when asked for.
     if (std::getenv("TAVRIN_DEBUG") != nullptr) {
-        wrapper.set_log_sink([](int level, const std::string& text) {
+        wrapper.set_log_trace([](int level, const std::string& text) {
             std::fprintf(stderr, "[%d] %s\n", level, text.c_str());
         });
     }

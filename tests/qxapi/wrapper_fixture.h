@@ -45,7 +45,7 @@ class wrapper_test : public ::testing::Test {
           nodes(wrapper.node_list()),
           link(wrapper.link()) {
         lib.events = host.events();
-        wrapper.set_log_sink([this](int level, const std::string& text) {
+        wrapper.set_log_trace([this](int level, const std::string& text) {
             std::lock_guard lock(log_mutex);
             log.push_back(std::to_string(level) + " " + text);
         });

@@ -52,7 +52,7 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     dante_wrapper wrapper(lib, options);
     lib.events = wrapper.host().events();
     std::atomic<int> log_lines{0};
-    wrapper.set_log_sink([&](int, const std::string&) { log_lines.fetch_add(1); });
+    wrapper.set_log_trace([&](int, const std::string&) { log_lines.fetch_add(1); });
 
     link_flags flags;
     selected_device device;
