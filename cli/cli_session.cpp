@@ -38,8 +38,19 @@ void cli_events::log_line(const std::string& text) {
 }
 
 void cli_events::info_changed(const std::string& text) {
+    std::function<void()> fn;
+    {
+        std::lock_guard lock(mutex_);
+        info_ = text;
+        fn = info_fn_;
+    }
+    if (fn)
+        fn();
+}
+
+void cli_events::on_info(std::function<void()> fn) {
     std::lock_guard lock(mutex_);
-    info_ = text;
+    info_fn_ = std::move(fn);
 }
 
 void cli_events::start_timer() {
@@ -124,6 +135,7 @@ bool cli_events::poll_due() {
 }
 
 cli_session::cli_session() : events_(system_time()), core_(system_time()) {
+    created_ms_ = core_.time.now_ms();
     core_.attach_events(&events_);
 }
 
@@ -167,21 +179,53 @@ void cli_session::pump(uint32_t ms) {
 void cli_session::stop() {
     core_.stop();
     core_.attach_events(nullptr);
+    if (print_timeline_) {
+        print_timeline_ = false;
+        std::lock_guard lock(output_mutex());
+        std::fprintf(stderr, "timeline (ms): %s\n", timeline().c_str());
+    }
 }
 
 void cli_session::log_to_stderr(const global_options& options) {
     if (!options.verbose)
         return;
-    wrapper().set_log_sink([](const std::string& text) {
+    print_timeline_ = true;
+    wrapper().set_log_sink([this](const std::string& text) {
+        if (text.rfind("send ", 0) == 0)
+            mark("first poll sent");
+        else if (text.rfind("Receive STATUS", 0) == 0)
+            mark("answer segments in");
         std::lock_guard lock(output_mutex());
         std::fprintf(stderr, "%s\n", text.c_str());
     });
+    events_.on_info([this] { mark("answer taken"); });
 }
 
 void cli_session::open(const global_options& options, const std::string& name) {
     start_runtime(options.primary, options.secondary);
+    mark("runtime up");
     wait_subscribed(3000);
+    mark("subscribed");
     connect(name);
+    mark("worker started");
+}
+
+void cli_session::mark(const char* step) {
+    const uint32_t at = core_.time.now_ms() - created_ms_;
+    std::lock_guard lock(timeline_mutex_);
+    for (const auto& m : marks_) {
+        if (m.first == step)
+            return;
+    }
+    marks_.emplace_back(step, at);
+}
+
+std::string cli_session::timeline() const {
+    std::lock_guard lock(timeline_mutex_);
+    std::string out;
+    for (const auto& [step, at] : marks_)
+        out += (out.empty() ? "" : ", ") + step + " " + std::to_string(at);
+    return out;
 }
 
 page_context cli_session::pages() {

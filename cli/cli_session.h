@@ -45,6 +45,8 @@ class cli_events : public app_events {
     void update_status(const std::string& text) override;
 
     void on_line(line_fn fn);
+    // Called (without the lock) each time the info text is set.
+    void on_info(std::function<void()> fn);
     // The latest info text once one has been set.
     std::optional<std::string> info_text() const;
     // True when the poll timer has expired; re-arms it like a periodic window timer.
@@ -72,6 +74,7 @@ class cli_events : public app_events {
     time_source& time_;
     mutable std::mutex mutex_;
     line_fn line_;
+    std::function<void()> info_fn_;
     question_fn question_;
     update_sink* update_ = nullptr;
     std::optional<std::string> info_;
@@ -103,8 +106,13 @@ class cli_session {
     void pump(uint32_t ms);
     void stop();
 
-    // With --verbose, the wrapper's log (levels 0 to 2) goes to standard error.
+    // With --verbose, the wrapper's log goes to standard error, and at the end the
+    // timeline of the connection (see timeline()).
     void log_to_stderr(const global_options& options);
+    // When the steps of a connection happened, in milliseconds since the session was
+    // made: "runtime up 10, subscribed 10, worker started 10, first poll sent 111,
+    // answer segments in 111, answer taken 214" (steps not reached are left out).
+    std::string timeline() const;
     // Connects as a double-click does, once the subscription is in place so that the
     // first answer is not lost.
     void open(const global_options& options, const std::string& name);
@@ -125,6 +133,12 @@ class cli_session {
     bool wait_next_answer(uint32_t ms);
 
   private:
+    void mark(const char* step);
+
+    uint32_t created_ms_ = 0;
+    bool print_timeline_ = false;
+    mutable std::mutex timeline_mutex_;
+    std::vector<std::pair<std::string, uint32_t>> marks_;
     cli_events events_;
     tool_core core_;
     // Ended by stop() before the core goes.

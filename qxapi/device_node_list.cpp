@@ -47,11 +47,13 @@ device_node_list::device_node_list(dante_calls& lib, runtime_host& host, time_so
 
 void device_node_list::runtime_reset() {
     slots_.clear();
+    pending_components_.clear();
     std::lock_guard lock(nodes_mutex_);
     nodes_.clear();
 }
 
 void device_node_list::runtime_teardown() {
+    pending_components_.clear();
     {
         std::lock_guard lock(nodes_mutex_);
         // The factory refuses to go while devices are open.
@@ -246,6 +248,7 @@ void device_node_list::remove_node(const std::string& name) {
         return;
     }
     // The connection would otherwise stay open in the factory with nobody to close it.
+    forget_deferred(gone->device);
     if (gone->device != nullptr && !gone->device_closed) {
         slots_.release_device(gone->device);
         lib_.device_close(gone->device);
@@ -335,28 +338,71 @@ void device_node_list::update_active(dr_device_t* device) {
         log_.write(4, line);
         return;
     }
-    for (const component_def& c : component_order) {
-        if (!lib_.device_component_stale(device, c.component))
-            continue;
-        request_slot* slot = slots_.take_slot(c.tag);
-        if (slot == nullptr) {
-            log_.write(4, "ERR- no more request for component");
-            return;
-        }
-        slot->device = device;
-        time_.sleep_ms(options_.component_pause_ms);
-        e = lib_.device_update_component(device, &slot->id, c.component);
-        if (e != AUD_SUCCESS) {
-            char line[400];
-            std::snprintf(line, sizeof line, "ERR- update %s %s: %s", node->name.c_str(), c.tag,
-                          lib_.error_text(e).c_str());
-            log_.write(4, line);
-            slots_.release_slot(slot);
-            return;
-        }
+    // The stale components go out one by one from the socket thread, each after the
+    // pause, and the node counts as active once the last one is asked for.
+    forget_deferred(device);
+    if (pending_components_.empty())
+        next_component_at_ = time_.now_ms() + options_.component_pause_ms;
+    pending_components_.push_back({device, 0});
+}
+
+uint32_t device_node_list::deferred_due_in() {
+    if (pending_components_.empty())
+        return UINT32_MAX;
+    const int32_t left = static_cast<int32_t>(next_component_at_ - time_.now_ms());
+    return left <= 0 ? 0 : static_cast<uint32_t>(left);
+}
+
+void device_node_list::run_deferred() {
+    while (!pending_components_.empty() && deferred_due_in() == 0)
+        request_next_component();
+}
+
+void device_node_list::forget_deferred(const dr_device_t* device) {
+    std::erase_if(pending_components_,
+                  [device](const pending_components& p) { return p.device == device; });
+}
+
+void device_node_list::request_next_component() {
+    pending_components& p = pending_components_.front();
+    dr_device_t* device = p.device;
+    dt_node* node = nullptr;
+    {
+        std::lock_guard lock(nodes_mutex_);
+        node = find_node_by_device_locked(device);
     }
-    node->active.store(1);
-    log_.write(2, format("%s is active", node->name));
+    // The node went (or was renamed away) while its components waited.
+    if (node == nullptr || node->device_closed) {
+        pending_components_.pop_front();
+        return;
+    }
+    while (p.next < std::size(component_order) &&
+           !lib_.device_component_stale(device, component_order[p.next].component))
+        ++p.next;
+    if (p.next == std::size(component_order)) {
+        pending_components_.pop_front();
+        node->active.store(1);
+        log_.write(2, format("%s is active", node->name));
+        return;
+    }
+    const component_def& c = component_order[p.next++];
+    request_slot* slot = slots_.take_slot(c.tag);
+    if (slot == nullptr) {
+        log_.write(4, "ERR- no more request for component");
+        pending_components_.pop_front();
+        return;
+    }
+    slot->device = device;
+    const aud_error_t e = lib_.device_update_component(device, &slot->id, c.component);
+    next_component_at_ = time_.now_ms() + options_.component_pause_ms;
+    if (e != AUD_SUCCESS) {
+        char line[400];
+        std::snprintf(line, sizeof line, "ERR- update %s %s: %s", node->name.c_str(), c.tag,
+                      lib_.error_text(e).c_str());
+        log_.write(4, line);
+        slots_.release_slot(slot);
+        pending_components_.pop_front();
+    }
 }
 
 void device_node_list::on_request_done(dr_device_t* device, dr_request_id_t request_id,

@@ -7,6 +7,7 @@
 // library_lock held. nodes_mutex_ guards the list and is taken after library_lock;
 // nodes are added and removed only with library_lock held, so a thread holding it
 // may keep a node pointer across a release of nodes_mutex_.
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +45,9 @@ class device_node_list : public node_events, public runtime_part {
     // ---- runtime_part (library_lock held)
     void runtime_reset() override;
     void runtime_teardown() override;
+    // The component updates of active devices, spaced by component_pause_ms.
+    uint32_t deferred_due_in() override;
+    void run_deferred() override;
 
     // ---- readers (any thread)
     std::string first_active_name() const;
@@ -75,12 +79,26 @@ class device_node_list : public node_events, public runtime_part {
     void remove_node(const std::string& name);
     void label_event(const db_node_ref_t* item, db_node_change_t event);
     void update_active(dr_device_t* device);
+    // Requests the next stale component of the queue's first device (library_lock held).
+    void request_next_component();
+    void forget_deferred(const dr_device_t* device);
 
     dante_calls& lib_;
     runtime_host& host_;
     time_source& time_;
     wrapper_logger& log_;
     const wrapper_options options_;
+
+    // Devices whose stale components are still to be requested, in the order they
+    // became active, each with the next component to look at. Requests go out one at
+    // a time, component_pause_ms apart, from the socket thread between its processing
+    // steps: a pause inside a callback would hold library_lock for everyone.
+    struct pending_components {
+        dr_device_t* device = nullptr;
+        size_t next = 0;
+    };
+    std::deque<pending_components> pending_components_;  // library_lock
+    uint32_t next_component_at_ = 0;                     // library_lock
 
     mutable std::mutex nodes_mutex_;
     std::vector<std::unique_ptr<dt_node>> nodes_;

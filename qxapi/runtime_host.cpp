@@ -265,6 +265,14 @@ void runtime_host::join_restart_thread() {
 // ---------------------------------------------------------------------------
 // Socket thread
 
+uint32_t runtime_host::deferred_due_in() {
+    std::lock_guard lock(library_lock_);
+    uint32_t due = UINT32_MAX;
+    for (runtime_part* part : parts_)
+        due = std::min(due, part->deferred_due_in());
+    return due;
+}
+
 void runtime_host::socket_thread() {
     fd_set read_set;
     fd_set write_set;
@@ -288,6 +296,10 @@ void runtime_host::socket_thread() {
     const int wake = wake_pipe_[0];
     while (!socket_stop_.load()) {
         timeval wait = cap_socket_wait(timeout);
+        const uint32_t due = deferred_due_in();
+        if (due != UINT32_MAX && wait_ms_rounded_up(wait) > due)
+            wait = timeval{static_cast<time_t>(due / 1000),
+                           static_cast<suseconds_t>(due % 1000) * 1000};
         if (is_zero_wait(wait))
             log_.write(4, "timeout zero");
         fd_set r = read_set;
@@ -331,6 +343,8 @@ void runtime_host::socket_thread() {
         {
             std::lock_guard lock(library_lock_);
             lib_.runtime_process_sockets(g_dtRT, &r, &w);
+            for (runtime_part* part : parts_)
+                part->run_deferred();
             FD_ZERO(&read_set);
             FD_ZERO(&write_set);
             max_fd = 0;

@@ -40,6 +40,11 @@ class runtime_part {
     // dante_stop, library_lock held, the socket thread ended: release what this part
     // opened from the host's objects, which go right after.
     virtual void runtime_teardown() = 0;
+    // Work put off to a later moment of the socket thread, so that no callback sleeps
+    // with library_lock held: milliseconds until the next is due (UINT32_MAX: none),
+    // and doing what is due (socket thread, library_lock held).
+    virtual uint32_t deferred_due_in() { return UINT32_MAX; }
+    virtual void run_deferred() {}
 };
 
 class runtime_host;
@@ -113,6 +118,8 @@ class runtime_host {
     wrapper_logger& log_;
     library_events& events_;
     std::vector<runtime_part*> parts_;
+    // The earliest deferred work of the parts, in milliseconds from now.
+    uint32_t deferred_due_in();
 
     mutable std::mutex library_lock_;
     // The library's handles, guarded by library_lock_ (null when absent).

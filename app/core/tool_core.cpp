@@ -28,8 +28,11 @@ tool_core::tool_core(time_source& clock_source)
                           [this] { wrapper.set_amp_target(&receiver); }}) {
     // The wrapper's diagnostic lines go to standard error when asked for.
     if (std::getenv("TAVRIN_DEBUG") != nullptr) {
-        wrapper.set_log_trace([](int level, const std::string& text) {
-            std::fprintf(stderr, "[%d] %s\n", level, text.c_str());
+        // Each line carries the milliseconds since the core was made, for timing.
+        const uint32_t start = clock_source.now_ms();
+        wrapper.set_log_trace([start, &clock_source](int level, const std::string& text) {
+            std::fprintf(stderr, "%6u [%d] %s\n", clock_source.now_ms() - start, level,
+                         text.c_str());
         });
     }
 }

@@ -77,11 +77,48 @@ TEST_F(device_node_list_test, state_updates_request_capabilities_then_stale_comp
 
     lib.clear_calls();
     nodes.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_STATE);
+    // Nothing is asked inside the callback, which runs with library_lock held.
+    EXPECT_TRUE(lib.calls().empty());
+    EXPECT_FALSE(summary("Amp-1")->active);
+    EXPECT_EQ(nodes.deferred_due_in(), 10u);
+    run_components();
     EXPECT_EQ(lib.calls(),
               (std::vector<std::string>{"update_component Amp-1 0", "update_component Amp-1 4",
                                         "update_component Amp-1 5"}));
     EXPECT_TRUE(summary("Amp-1")->active);
     EXPECT_TRUE(logged("Amp-1 is active"));
+}
+
+// Component requests are spaced by the pause, one device after the other, and a device
+// that goes while its requests wait takes them with it.
+TEST_F(device_node_list_test, component_requests_wait_their_turn_outside_the_callbacks) {
+    browse_adds("Amp-1");
+    fake_library::browse_node* amp2 = browse_adds("Amp-2");
+    browse_adds("Amp-3");
+    for (const char* name : {"Amp-1", "Amp-2", "Amp-3"}) {
+        lib.device_named(name)->stale = {DR_DEVICE_COMPONENT_TXCHANNELS,
+                                         DR_DEVICE_COMPONENT_RXCHANNELS};
+        lib.device_named(name)->state = DR_DEVICE_STATE_ACTIVE;
+        nodes.on_device_changed(lib.handle_of(name), DR_DEVICE_CHANGE_STATE);
+    }
+    browse_removes(amp2);
+    lib.clear_calls();
+    std::vector<uint32_t> times;
+    for (uint32_t due = nodes.deferred_due_in(); due != UINT32_MAX; due = nodes.deferred_due_in()) {
+        time.sleep_ms(due);
+        const size_t before = lib.calls().size();
+        nodes.run_deferred();
+        if (lib.calls().size() > before)
+            times.push_back(time.now_ms());
+    }
+    EXPECT_EQ(lib.calls(),
+              (std::vector<std::string>{"update_component Amp-1 0", "update_component Amp-1 1",
+                                        "update_component Amp-3 0", "update_component Amp-3 1"}));
+    ASSERT_EQ(times.size(), 4u);
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], 10u);
+    EXPECT_TRUE(summary("Amp-1")->active);
+    EXPECT_TRUE(summary("Amp-3")->active);
 }
 
 TEST_F(device_node_list_test, strange_status_is_not_active_but_an_answered_ping_is) {

@@ -90,6 +90,16 @@ class wrapper_test : public ::testing::Test {
     void becomes_active(const std::string& name) {
         lib.device_named(name)->state = DR_DEVICE_STATE_ACTIVE;
         nodes.on_device_changed(lib.handle_of(name), DR_DEVICE_CHANGE_STATE);
+        run_components();
+    }
+    // What the socket thread does between its steps: the deferred component requests,
+    // each when its pause is over.
+    void run_components() {
+        for (uint32_t due = nodes.deferred_due_in(); due != UINT32_MAX;
+             due = nodes.deferred_due_in()) {
+            time.sleep_ms(due);
+            nodes.run_deferred();
+        }
     }
     const node_summary* summary(const std::string& name) {
         summaries = wrapper.nodes();
