@@ -21,7 +21,13 @@ struct setting_outcome {
     std::string applied;
     // Why the value was refused (ok false): names the value at fault.
     std::string error;
+    // The value was cut back because of other values as they stood (a power budget
+    // shared by two limits): `set` applies it once more after the other settings.
+    bool cut_by_others = false;
 };
+
+// Shows a setting's value in a block, in the units `set` takes.
+using setting_show_fn = std::function<std::string(const param_block& block)>;
 
 struct setting_def {
     std::string name;   // "ch1.peq2.gain"
@@ -34,7 +40,11 @@ struct setting_def {
     // page's command.
     std::function<setting_outcome(page_context& ctx, std::string_view value)> apply;
     // The value in a block, in the same units, as `set` would take it back.
-    std::function<std::string(const param_block& block)> show;
+    setting_show_fn show;
+    // `set` applies lower stages first, then the order of all_settings(). Stage 0
+    // holds what decides where other values land: the power class (its own limits),
+    // PBTL and the speaker impedance (its own limiter set).
+    int stage = 1;
 };
 
 // Each family's settings; an empty list until the family's page exists.
@@ -48,5 +58,34 @@ std::vector<setting_def> power_setting_names();
 const std::vector<setting_def>& all_settings();
 // The setting of that name, or null.
 const setting_def* find_setting(std::string_view name);
+// The settings named in `names`, in the order `set` applies them.
+std::vector<const setting_def*> apply_order(const std::vector<const setting_def*>& names);
+
+// --- Reading values -----------------------------------------------------------------
+
+// The whole text as a decimal number ("-3.75", "10", ".5"); nothing else around it.
+std::optional<double> number_value(std::string_view text);
+// The text of a number field as the page reads it: at most `width` characters, the
+// longest leading decimal number; unreadable text reads as 0.
+double read_typed_decimal(std::string_view text, size_t width);
+// As read_typed_decimal, but a whole number: "3.7" reads as 3.
+long read_typed_int(std::string_view text, size_t width);
+// "on"/"off" in any case.
+std::optional<bool> parse_on_off(std::string_view text);
+// Lower-case ASCII copy.
+std::string lower_case(std::string_view text);
+
+// Ready-made parts of a setting_def.
+// A value that must be a number; the error names the setting.
+std::function<std::optional<std::string>(std::string_view)> number_check(std::string name);
+// A value that must be one of `words` (any case).
+std::function<std::optional<std::string>(std::string_view)> word_check(
+    std::string name, std::vector<std::string> words);
+std::string on_off_text(bool on);
+// A value that was applied: the setting as the mirror now holds it.
+setting_outcome applied_outcome(const amp_params& params, const setting_show_fn& show);
+setting_outcome refused_outcome(std::string error);
+// Fixed notation with `digits` decimals, always with a point.
+std::string fixed_text(double value, int digits);
 
 }  // namespace tavrin
