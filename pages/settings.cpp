@@ -51,6 +51,62 @@ std::vector<const setting_def*> apply_order(const std::vector<const setting_def*
     return out;
 }
 
+std::vector<setting_result> apply_settings(page_context& ctx,
+                                           const std::vector<setting_request>& requests) {
+    std::vector<const setting_def*> defs;
+    for (const setting_request& r : requests)
+        defs.push_back(r.def);
+    const auto value_of = [&](const setting_def* def) -> const std::string& {
+        for (const setting_request& r : requests) {
+            if (r.def == def)
+                return r.value;
+        }
+        static const std::string none;
+        return none;
+    };
+    std::vector<setting_result> results;
+    // The mirror right after each setting: a cut value is tried again only when the
+    // settings after it changed something.
+    std::vector<param_block> after;
+    for (const setting_def* def : apply_order(defs)) {
+        const std::string& value = value_of(def);
+        results.push_back({def, value, def->apply(ctx, value)});
+        after.push_back(ctx.params.snapshot());
+    }
+    for (size_t i = 0; i < results.size(); ++i) {
+        setting_result& r = results[i];
+        if (r.outcome.ok && r.outcome.cut_by_others && ctx.params.snapshot() != after[i])
+            r.outcome = r.def->apply(ctx, r.typed);
+    }
+    return results;
+}
+
+std::string applied_line(const setting_result& result) {
+    if (!result.outcome.ok)
+        return result.def->name + ": " + result.outcome.error;
+    std::string line = result.def->name + "=" + result.outcome.applied;
+    const std::optional<double> typed = number_value(result.typed);
+    const std::optional<double> applied = number_value(result.outcome.applied);
+    const bool same =
+        typed && applied ? *typed == *applied : lower_case(result.typed) == result.outcome.applied;
+    if (!same)
+        line += " (typed " + result.typed + ")";
+    return line;
+}
+
+std::vector<std::string> disagreements(const std::vector<setting_result>& results,
+                                       const param_block& answer) {
+    std::vector<std::string> out;
+    for (const setting_result& r : results) {
+        if (!r.outcome.ok)
+            continue;
+        const std::string shown = r.def->show(answer);
+        if (shown != r.outcome.applied)
+            out.push_back(r.def->name + "=" + shown + " (set " + r.outcome.applied + ")");
+    }
+    return out;
+}
+
 std::optional<double> number_value(std::string_view text) {
     // A plus sign may lead ("+3" dB); from_chars takes only a minus.
     if (!text.empty() && text.front() == '+') {

@@ -61,6 +61,29 @@ const setting_def* find_setting(std::string_view name);
 // The settings named in `names`, in the order `set` applies them.
 std::vector<const setting_def*> apply_order(const std::vector<const setting_def*>& names);
 
+// One NAME=VALUE of `set`, and what became of it.
+struct setting_request {
+    const setting_def* def = nullptr;
+    std::string value;  // as typed
+};
+struct setting_result {
+    const setting_def* def = nullptr;
+    std::string typed;
+    setting_outcome outcome;
+};
+
+// Applies every request through the page logic, in apply_order. A value cut back by
+// the others as they stood (two limits sharing a budget) is applied once more after
+// the rest, so that lowering one limit makes room for raising the other whatever the
+// order they were named in.
+std::vector<setting_result> apply_settings(page_context& ctx,
+                                           const std::vector<setting_request>& requests);
+// "ch1.level=-3.8 (typed -3.75)"; the typed value only when it differs.
+std::string applied_line(const setting_result& result);
+// The applied settings that `answer` shows otherwise: "ch1.level=-3.0 (set -3.8)".
+std::vector<std::string> disagreements(const std::vector<setting_result>& results,
+                                       const param_block& answer);
+
 // --- Reading values -----------------------------------------------------------------
 
 // The whole text as a decimal number ("-3.75", "10", ".5"); nothing else around it.
