@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "pages/input_page.h"
 #include "pages/settings.h"
 
 namespace tavrin {

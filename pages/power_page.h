@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/core/page_context.h"
+#include "pages/input_page.h"  // the 300 ms send timer both pages use
 #include "pages/page_view.h"
 
 namespace tavrin {
