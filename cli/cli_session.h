@@ -43,6 +43,9 @@ class cli_events : public app_events {
     void on_line(line_fn fn);
     // The latest info text once one has been set.
     std::optional<std::string> info_text() const;
+    // How many times the info text was set: once per answer taken over (a changed
+    // full answer, a wrong-size one, a location answer).
+    uint64_t answers() const { return answers_.load(); }
     // True when the poll timer has expired; re-arms it like a periodic window timer.
     bool poll_due();
 
@@ -53,6 +56,7 @@ class cli_events : public app_events {
     mutable std::mutex mutex_;
     line_fn line_;
     std::optional<std::string> info_;
+    std::atomic<uint64_t> answers_{0};
     std::atomic<bool> timer_on_{false};
     std::atomic<uint32_t> timer_start_{0};
 };
@@ -86,6 +90,18 @@ class cli_session {
     // Connects as a double-click does, once the subscription is in place so that the
     // first answer is not lost.
     void open(const global_options& options, const std::string& name);
+
+    // What a page works with, over this session's core: tavrin-cli set drives the
+    // page logic through it.
+    page_context pages() { return core_.pages(); }
+    command_ring& ring() { return core_.ring; }
+    // Closes the connection with the amplifier connected so far (waiting for the
+    // worker's disconnect transition, and dropping any answer of it still waiting),
+    // then connects to NAME. False when the worker cannot run.
+    bool switch_to(const std::string& name);
+    // Runs the poll timer until an answer newer than answers() == `seen` has been
+    // taken over, or `ms` have passed.
+    bool wait_answer(uint64_t seen, uint32_t ms);
 
   private:
     cli_events events_;

@@ -9,6 +9,7 @@ namespace tavrin::cli {
 std::span<const cli_command> cli_commands() {
     static const cli_command all[] = {
         discover_command,
+        set_command,
         show_command,
         watch_command,
     };
