@@ -99,11 +99,13 @@ void print_line(const std::string& line) {
 }
 
 void list_settings() {
+    // NAME, UNIT and RANGE in columns.
     for (const setting_def& def : all_settings()) {
-        std::string line = def.name + "  " + def.range;
-        if (!def.unit.empty())
-            line += " " + def.unit;
-        print_line(line);
+        std::string line = def.name;
+        line.resize(std::max<size_t>(line.size() + 2, 24), ' ');
+        line += def.unit;
+        line.resize(std::max<size_t>(line.size() + 2, 30), ' ');
+        print_line(line + def.range);
     }
 }
 

@@ -85,12 +85,12 @@ slider_range limit_range(const amp_params& p, limit_slot slot) {
 }
 
 setting_def limit_setting(std::string name, limit_slot slot) {
-    setting_def def{name,
-                    "W",
-                    "0.1 to the class's maximum; CH1 and CH2 share the class budget",
-                    number_check(name),
-                    {},
-                    {}};
+    const char* range =
+        slot == limit_slot::pbtl
+            ? "0.1 to 10.0 (PoE), 20.0 (PoE+), 30.0 or 60.0 (PoE++ and DC In, 8 or 4 ohm)"
+            : "0.1 to 10.0 (PoE), 20.0 (PoE+), 40.0 or 55.0 (PoE++ and DC In, 8 or 4 "
+              "ohm); CH1 and CH2 together within 10.0, 20.0 or 60.0";
+    setting_def def{name, "W", range, number_check(name), {}, {}};
     def.show = class_show([slot](const amp_params& p, power_set set) {
         return fixed_text(p.power_limit(set, slot) / 10.0, 1);
     });

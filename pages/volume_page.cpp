@@ -24,9 +24,9 @@ std::string master_percent_text(uint8_t volume) {
 
 std::string channel_level_text(uint8_t code) {
     const int d = max_gain_code - code;
-    if (d > 0)
-        return "-" + fixed_text(d / 10.0, 1);
-    return fixed_text(d / 10.0, 1);
+    std::string text = d > 0 ? "-" : "";
+    text += fixed_text(d / 10.0, 1);
+    return text;
 }
 
 uint8_t level_code_of(double db) {

@@ -38,7 +38,9 @@ struct page_fixture {
                     continue;
                 char hex[4];
                 std::snprintf(hex, sizeof hex, "%02x", frame[i]);
-                text += (text.empty() ? "" : " ") + std::string(hex);
+                if (!text.empty())
+                    text += ' ';
+                text += hex;
             }
             out.push_back(text);
         }
