@@ -62,7 +62,7 @@ input_page::input_page(page_context& ctx, QWidget* parent)
 }
 
 input_page::~input_page() {
-    leaving_ = true;
+    qDeleteAll(filters_);
     logic_.flush();
 }
 
@@ -89,7 +89,7 @@ void input_page::wire_controls() {
             rules.apply = [this, ch, item, edit] {
                 logic_.limiter_typed(ch, item, edit->text().toStdString());
             };
-            install_edit_filter(edit, std::move(rules));
+            filters_.push_back(install_edit_filter(edit, std::move(rules)));
         }
     }
 }

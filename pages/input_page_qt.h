@@ -2,10 +2,13 @@
 // The "Input" page widget (tab index 1, template 104).
 #include <QWidget>
 
+#include <vector>
 #include "app/core/page_context.h"
 #include "pages/input_page.h"
 #include "pages/page_view_qt.h"
+
 #include "platform/ui/dialog_builder.h"
+#include "platform/ui/edit_filter.h"
 #include "platform/ui/window_timers.h"
 
 namespace tavrin {
@@ -53,13 +56,15 @@ class input_page : public QWidget {
 
   private:
     void wire_controls();
-    bool current() const { return !leaving_ && isVisible(); }
+    bool current() const { return isVisible(); }
 
     built_dialog built_;
     window_timers timers_{this};
     qt_input_view view_;
     input_page_logic logic_;
-    bool leaving_ = false;
+    // Removed before the page's widgets go: the focused edit loses its focus then,
+    // and that must apply nothing.
+    std::vector<edit_filter*> filters_;
 };
 
 QWidget* make_input_page(page_context& ctx, QWidget* parent);

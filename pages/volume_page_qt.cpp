@@ -48,8 +48,7 @@ volume_page::volume_page(page_context& ctx, QWidget* parent)
 }
 
 volume_page::~volume_page() {
-    // The focused edit loses its focus while the page goes; that applies nothing.
-    leaving_ = true;
+    qDeleteAll(filters_);
 }
 
 void volume_page::wire_controls() {
@@ -79,7 +78,7 @@ void volume_page::wire_controls() {
             rules.tab_applies = true;
             rules.page_current = [this] { return current(); };
             rules.apply = [this, ch, edit] { logic_.level_typed(ch, edit->text().toStdString()); };
-            install_edit_filter(edit, std::move(rules));
+            filters_.push_back(install_edit_filter(edit, std::move(rules)));
         }
     }
     if (auto* mute = built_.get<QCheckBox>(volume_item::mute))

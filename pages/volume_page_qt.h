@@ -2,10 +2,13 @@
 // The "Volume" page widget (tab index 0, template 103).
 #include <QWidget>
 
+#include <vector>
 #include "app/core/page_context.h"
 #include "pages/page_view_qt.h"
 #include "pages/volume_page.h"
+
 #include "platform/ui/dialog_builder.h"
+#include "platform/ui/edit_filter.h"
 
 namespace tavrin {
 
@@ -43,12 +46,14 @@ class volume_page : public QWidget {
   private:
     void wire_controls();
     // Focus loss applies an edit only while the page is the one shown.
-    bool current() const { return !leaving_ && isVisible(); }
+    bool current() const { return isVisible(); }
 
     built_dialog built_;
     qt_volume_view view_;
     volume_page_logic logic_;
-    bool leaving_ = false;
+    // Removed before the page's widgets go: the focused edit loses its focus then,
+    // and that must apply nothing.
+    std::vector<edit_filter*> filters_;
 };
 
 QWidget* make_volume_page(page_context& ctx, QWidget* parent);
