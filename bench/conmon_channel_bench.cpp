@@ -8,14 +8,14 @@
 #include <cstring>
 #include <vector>
 
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 namespace {
 
 size_t g_delivered;
 
-void deliver(void*, conmon_channel_type_t, conmon_channel_direction_t, const conmon_message_head_t*,
-             const uint8_t*, uint16_t) {
+void deliver(conmon_channels_t*, conmon_channel_type_t, conmon_channel_direction_t,
+             const conmon_message_head_t*, const uint8_t*, uint16_t, void*) {
     ++g_delivered;
 }
 

@@ -14,7 +14,7 @@ struct pairs {
     std::vector<int> ends;  // even: watched end, odd: writer
 };
 
-void drain(int, int sock, aud_socket_set_t, void*) {
+void drain(int sock, aud_socket_set_t, int, void*) {
     char buf[16];
     (void)!recv(sock, buf, sizeof buf, MSG_DONTWAIT);
 }
@@ -58,7 +58,7 @@ void BM_LoopPassPerReadySocket(benchmark::State& state) {
 }
 BENCHMARK(BM_LoopPassPerReadySocket)->Arg(1)->Arg(16)->Arg(128)->Arg(500);
 
-void noop_timer(int, aud_timer_t*, void*) {}
+void noop_timer(aud_timer_t*, int, void*) {}
 
 // Timer bookkeeping: re-arming a periodic timer that fires every pass.
 void BM_TimerFirePass(benchmark::State& state) {

@@ -4,9 +4,7 @@
 
 #include <cstdlib>
 
-#ifndef TAVRIN_VERSION
-#define TAVRIN_VERSION "0"
-#endif
+#include "resources/version_record.h"
 
 namespace tavrin::cli {
 namespace {
@@ -81,6 +79,8 @@ command_line parse_command_line(const std::vector<std::string>& words, bool (*ex
             line.help = true;
         } else if (w == "--version") {
             line.version = true;
+        } else if (w == "--bash-completion") {
+            line.bash_completion = true;
         } else if (w == "--verbose" || w == "-v") {
             line.options.verbose = true;
         } else if (w == "--iface") {
@@ -107,7 +107,7 @@ command_line parse_command_line(const std::vector<std::string>& words, bool (*ex
         }
     }
     if (i == words.size()) {
-        if (!line.help && !line.version)
+        if (!line.help && !line.version && !line.bash_completion)
             return fail(line, "no command given (" + command_names() + ")");
         return line;
     }
@@ -143,7 +143,7 @@ std::string usage_text() {
 }
 
 std::string version_text() {
-    return std::string("tavrin-cli ") + TAVRIN_VERSION + "\n";
+    return std::string("tavrin-cli ") + version_record::version + "\n";
 }
 
 }  // namespace tavrin::cli

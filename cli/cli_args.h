@@ -15,6 +15,7 @@ struct command_line {
     global_options options;
     bool help = false;
     bool version = false;
+    bool bash_completion = false;
     std::string command;             // empty when none was given
     std::vector<std::string> words;  // the command's own words
     std::string error;               // non-empty: the message; exit 64

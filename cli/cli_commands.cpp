@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/bash_completion.h"
 #include "cli/cli_args.h"
 #include "cli/exit_codes.h"
 
@@ -18,6 +19,10 @@ int run_cli(int argc, char** argv) {
     const cli_command* command = find_command(line.command);
     if (line.help || (command != nullptr && wants_help(line.words))) {
         std::printf("%s", command ? command_usage(*command).c_str() : usage_text().c_str());
+        return exit_done;
+    }
+    if (line.bash_completion) {
+        std::printf("%s", bash_completion_script().c_str());
         return exit_done;
     }
     if (line.version) {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "dante/runtime/aud_interface_linux.h"
 #include "dante/runtime/byte_view.h"
+#include "dante/runtime/internal/aud_interface_linux.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {

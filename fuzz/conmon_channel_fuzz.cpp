@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ void read_clock(aud_utime_t* out, void*) {
     *out = g_now;
 }
 
-void deliver(void*, conmon_channel_type_t, conmon_channel_direction_t,
-             const conmon_message_head_t* head, const uint8_t* body, uint16_t body_size) {
+void deliver(conmon_channels_t*, conmon_channel_type_t, conmon_channel_direction_t,
+             const conmon_message_head_t* head, const uint8_t* body, uint16_t body_size, void*) {
     // Touch every byte handed out so that a wrong size shows up under ASan.
     size_t sum = conmon_message_head_get_seqnum(head);
     for (uint16_t i = 0; i < body_size; ++i) {

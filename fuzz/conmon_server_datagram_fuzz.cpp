@@ -11,7 +11,7 @@
 #include <initializer_list>
 
 #include "dante/conmon/conmon_client.h"
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Feed a copy of exactly len bytes so that any over-read is caught.
         uint8_t* copy = new uint8_t[len ? len : 1];
         memcpy(copy, data + pos, len);
-        conmon_client_handle_datagram(client, copy, len);
+        conmon_client_process_local_message(client, copy, len);
         delete[] copy;
         pos += len;
     }

@@ -29,6 +29,14 @@ void freq_respond_page::paintEvent(QPaintEvent*) {
     draw_response_graph(painter, logic_.channels(), logic_.show(), logic_.axes());
 }
 
+int freq_respond_page::graph_x(double hz) const {
+    return freq_to_x(hz, logic_.axes());
+}
+
+int freq_respond_page::graph_y(double db) const {
+    return db_to_y(db, logic_.axes());
+}
+
 QWidget* make_freq_respond_page(page_context& ctx, QWidget* parent) {
     return new freq_respond_page(ctx, freq_respond_show_flags(), parent);
 }

@@ -6,15 +6,20 @@
 #include "pages/freq_respond_page.h"
 #include "pages/page_view_qt.h"
 #include "platform/ui/dialog_builder.h"
+#include "platform/ui/graph_mapping.h"
 
 namespace tavrin {
 
-class freq_respond_page : public QWidget {
+class freq_respond_page : public QWidget, public graph_mapping {
   public:
     freq_respond_page(page_context& ctx, response_show_flags& show, QWidget* parent);
 
     const built_dialog& controls() const { return built_; }
     const freq_respond_page_logic& logic() const { return logic_; }
+
+    // The graph is drawn on the page itself.
+    int graph_x(double hz) const override;
+    int graph_y(double db) const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -175,7 +175,7 @@ void amp_params::set(param_field f, int value, size_t index) {
 std::vector<field_value> amp_params::list_fields() const {
     const param_block block = snapshot();
     std::vector<field_value> out;
-    out.reserve(param_field_table.size() + 3 * limiter_item_table.size());
+    out.reserve(param_field_count + 3 * limiter_item_table.size());
     for (const auto& def : param_field_table) {
         if (def.encoding == field_encoding::text) {
             field_value v{std::string(def.name), def.offset, {}, {}, true};

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,126 +33,81 @@ struct param_field_def {
     field_encoding encoding;
 };
 
+// Every named field of the block, once: name, offset, bytes per element, elements,
+// encoding. Expanded into param_field and param_field_table below.
+#define TAVRIN_PARAM_FIELDS(X)                      \
+    X(master_volume, 0, 1, 1, u8)                   \
+    X(gain_ch1, 1, 1, 1, u8)                        \
+    X(gain_ch2, 2, 1, 1, u8)                        \
+    X(mute, 3, 1, 1, u8)                            \
+    X(hpf_ch1_enable, 4, 1, 1, u8)                  \
+    X(hpf_ch1_freq, 5, 2, 1, be16)                  \
+    X(hpf_ch1_slope, 7, 1, 1, u8)                   \
+    X(lpf_ch1_enable, 8, 1, 1, u8)                  \
+    X(lpf_ch1_freq, 9, 2, 1, be16)                  \
+    X(lpf_ch1_slope, 11, 1, 1, u8)                  \
+    X(hpf_ch2_enable, 13, 1, 1, u8)                 \
+    X(hpf_ch2_freq, 14, 2, 1, be16)                 \
+    X(hpf_ch2_slope, 16, 1, 1, u8)                  \
+    X(lpf_ch2_enable, 17, 1, 1, u8)                 \
+    X(lpf_ch2_freq, 18, 2, 1, be16)                 \
+    X(lpf_ch2_slope, 20, 1, 1, u8)                  \
+    X(peq_ch1_enable, 22, 1, 5, u8)                 \
+    X(peq_ch1_gain, 27, 1, 5, u8)                   \
+    X(peq_ch1_q_hi, 32, 1, 5, u8)                   \
+    X(peq_ch1_q_lo, 37, 1, 5, u8)                   \
+    X(peq_ch1_freq_hi, 42, 1, 5, u8)                \
+    X(peq_ch1_freq_lo, 47, 1, 5, u8)                \
+    X(peq_ch2_enable, 52, 1, 5, u8)                 \
+    X(peq_ch2_gain, 57, 1, 5, u8)                   \
+    X(peq_ch2_q_hi, 62, 1, 5, u8)                   \
+    X(peq_ch2_q_lo, 67, 1, 5, u8)                   \
+    X(peq_ch2_freq_hi, 72, 1, 5, u8)                \
+    X(peq_ch2_freq_lo, 77, 1, 5, u8)                \
+    X(pbtl_mode, 82, 1, 1, u8)                      \
+    X(power_source, 83, 1, 1, u8)                   \
+    X(poe_power_limit_enable, 84, 1, 1, u8)         \
+    X(poe_power_limit_lo, 85, 1, 3, u8)             \
+    X(poeplus_power_limit_enable, 88, 1, 1, u8)     \
+    X(poeplus_power_limit_lo, 89, 1, 3, u8)         \
+    X(poeplusplus_power_limit_enable, 92, 1, 1, u8) \
+    X(poeplusplus_power_limit_lo, 93, 1, 3, u8)     \
+    X(poe_current_limit, 96, 1, 3, u8)              \
+    X(poeplus_current_limit, 99, 1, 3, u8)          \
+    X(poeplusplus_current_limit, 102, 1, 3, u8)     \
+    X(match_gain_ch1, 105, 1, 1, s8)                \
+    X(match_gain_ch2, 106, 1, 1, s8)                \
+    X(limiter_8ohm_ch1, 107, 10, 1, limiter)        \
+    X(limiter_8ohm_ch2, 117, 10, 1, limiter)        \
+    X(limiter_4ohm_ch1, 127, 10, 1, limiter)        \
+    X(limiter_4ohm_ch2, 137, 10, 1, limiter)        \
+    X(speaker_impedance, 147, 1, 1, u8)             \
+    X(speaker_impedance_2, 148, 1, 1, u8)           \
+    X(location, 149, 16, 1, text)                   \
+    X(invert, 165, 1, 1, u8)                        \
+    X(route, 166, 1, 1, u8)                         \
+    X(poe_power_limit_hi, 167, 1, 3, u8)            \
+    X(poeplus_power_limit_hi, 170, 1, 3, u8)        \
+    X(poeplusplus_power_limit_hi, 173, 1, 3, u8)    \
+    X(fw_year, 508, 1, 1, u8)                       \
+    X(fw_month, 509, 1, 1, u8)                      \
+    X(fw_day, 510, 1, 1, u8)                        \
+    X(fw_hour, 511, 1, 1, u8)
+
 enum class param_field : uint8_t {
-    master_volume,
-    gain_ch1,
-    gain_ch2,
-    mute,
-    hpf_ch1_enable,
-    hpf_ch1_freq,
-    hpf_ch1_slope,
-    lpf_ch1_enable,
-    lpf_ch1_freq,
-    lpf_ch1_slope,
-    hpf_ch2_enable,
-    hpf_ch2_freq,
-    hpf_ch2_slope,
-    lpf_ch2_enable,
-    lpf_ch2_freq,
-    lpf_ch2_slope,
-    peq_ch1_enable,
-    peq_ch1_gain,
-    peq_ch1_q_hi,
-    peq_ch1_q_lo,
-    peq_ch1_freq_hi,
-    peq_ch1_freq_lo,
-    peq_ch2_enable,
-    peq_ch2_gain,
-    peq_ch2_q_hi,
-    peq_ch2_q_lo,
-    peq_ch2_freq_hi,
-    peq_ch2_freq_lo,
-    pbtl_mode,
-    power_source,
-    poe_power_limit_enable,
-    poe_power_limit_lo,
-    poeplus_power_limit_enable,
-    poeplus_power_limit_lo,
-    poeplusplus_power_limit_enable,
-    poeplusplus_power_limit_lo,
-    poe_current_limit,
-    poeplus_current_limit,
-    poeplusplus_current_limit,
-    match_gain_ch1,
-    match_gain_ch2,
-    limiter_8ohm_ch1,
-    limiter_8ohm_ch2,
-    limiter_4ohm_ch1,
-    limiter_4ohm_ch2,
-    speaker_impedance,
-    speaker_impedance_2,
-    location,
-    invert,
-    route,
-    poe_power_limit_hi,
-    poeplus_power_limit_hi,
-    poeplusplus_power_limit_hi,
-    fw_year,
-    fw_month,
-    fw_day,
-    fw_hour,
+#define TAVRIN_FIELD_ENUM(name, offset, width, count, encoding) name,
+    TAVRIN_PARAM_FIELDS(TAVRIN_FIELD_ENUM)
+#undef TAVRIN_FIELD_ENUM
 };
 
 // In the order of param_field.
-inline constexpr std::array<param_field_def, 57> param_field_table{{
-    {"master_volume", 0, 1, 1, field_encoding::u8},
-    {"gain_ch1", 1, 1, 1, field_encoding::u8},
-    {"gain_ch2", 2, 1, 1, field_encoding::u8},
-    {"mute", 3, 1, 1, field_encoding::u8},
-    {"hpf_ch1_enable", 4, 1, 1, field_encoding::u8},
-    {"hpf_ch1_freq", 5, 2, 1, field_encoding::be16},
-    {"hpf_ch1_slope", 7, 1, 1, field_encoding::u8},
-    {"lpf_ch1_enable", 8, 1, 1, field_encoding::u8},
-    {"lpf_ch1_freq", 9, 2, 1, field_encoding::be16},
-    {"lpf_ch1_slope", 11, 1, 1, field_encoding::u8},
-    {"hpf_ch2_enable", 13, 1, 1, field_encoding::u8},
-    {"hpf_ch2_freq", 14, 2, 1, field_encoding::be16},
-    {"hpf_ch2_slope", 16, 1, 1, field_encoding::u8},
-    {"lpf_ch2_enable", 17, 1, 1, field_encoding::u8},
-    {"lpf_ch2_freq", 18, 2, 1, field_encoding::be16},
-    {"lpf_ch2_slope", 20, 1, 1, field_encoding::u8},
-    {"peq_ch1_enable", 22, 1, 5, field_encoding::u8},
-    {"peq_ch1_gain", 27, 1, 5, field_encoding::u8},
-    {"peq_ch1_q_hi", 32, 1, 5, field_encoding::u8},
-    {"peq_ch1_q_lo", 37, 1, 5, field_encoding::u8},
-    {"peq_ch1_freq_hi", 42, 1, 5, field_encoding::u8},
-    {"peq_ch1_freq_lo", 47, 1, 5, field_encoding::u8},
-    {"peq_ch2_enable", 52, 1, 5, field_encoding::u8},
-    {"peq_ch2_gain", 57, 1, 5, field_encoding::u8},
-    {"peq_ch2_q_hi", 62, 1, 5, field_encoding::u8},
-    {"peq_ch2_q_lo", 67, 1, 5, field_encoding::u8},
-    {"peq_ch2_freq_hi", 72, 1, 5, field_encoding::u8},
-    {"peq_ch2_freq_lo", 77, 1, 5, field_encoding::u8},
-    {"pbtl_mode", 82, 1, 1, field_encoding::u8},
-    {"power_source", 83, 1, 1, field_encoding::u8},
-    {"poe_power_limit_enable", 84, 1, 1, field_encoding::u8},
-    {"poe_power_limit_lo", 85, 1, 3, field_encoding::u8},
-    {"poeplus_power_limit_enable", 88, 1, 1, field_encoding::u8},
-    {"poeplus_power_limit_lo", 89, 1, 3, field_encoding::u8},
-    {"poeplusplus_power_limit_enable", 92, 1, 1, field_encoding::u8},
-    {"poeplusplus_power_limit_lo", 93, 1, 3, field_encoding::u8},
-    {"poe_current_limit", 96, 1, 3, field_encoding::u8},
-    {"poeplus_current_limit", 99, 1, 3, field_encoding::u8},
-    {"poeplusplus_current_limit", 102, 1, 3, field_encoding::u8},
-    {"match_gain_ch1", 105, 1, 1, field_encoding::s8},
-    {"match_gain_ch2", 106, 1, 1, field_encoding::s8},
-    {"limiter_8ohm_ch1", 107, 10, 1, field_encoding::limiter},
-    {"limiter_8ohm_ch2", 117, 10, 1, field_encoding::limiter},
-    {"limiter_4ohm_ch1", 127, 10, 1, field_encoding::limiter},
-    {"limiter_4ohm_ch2", 137, 10, 1, field_encoding::limiter},
-    {"speaker_impedance", 147, 1, 1, field_encoding::u8},
-    {"speaker_impedance_2", 148, 1, 1, field_encoding::u8},
-    {"location", 149, 16, 1, field_encoding::text},
-    {"invert", 165, 1, 1, field_encoding::u8},
-    {"route", 166, 1, 1, field_encoding::u8},
-    {"poe_power_limit_hi", 167, 1, 3, field_encoding::u8},
-    {"poeplus_power_limit_hi", 170, 1, 3, field_encoding::u8},
-    {"poeplusplus_power_limit_hi", 173, 1, 3, field_encoding::u8},
-    {"fw_year", 508, 1, 1, field_encoding::u8},
-    {"fw_month", 509, 1, 1, field_encoding::u8},
-    {"fw_day", 510, 1, 1, field_encoding::u8},
-    {"fw_hour", 511, 1, 1, field_encoding::u8},
-}};
+inline constexpr param_field_def param_field_table[] = {
+#define TAVRIN_FIELD_DEF(name, offset, width, count, encoding) \
+    {#name, offset, width, count, field_encoding::encoding},
+    TAVRIN_PARAM_FIELDS(TAVRIN_FIELD_DEF)
+#undef TAVRIN_FIELD_DEF
+};
+inline constexpr size_t param_field_count = std::size(param_field_table);
 
 // Items of one input limiter block, in the order of limiter_item_table.
 enum class limiter_item : uint8_t { threshold, knee, ratio, attack, release, hold };
@@ -176,8 +132,8 @@ constexpr bool fields_are_disjoint() {
     return end <= amp_params_size;
 }
 static_assert(fields_are_disjoint());
-static_assert(param_field_table.back().offset == 511);
-static_assert(static_cast<size_t>(param_field::fw_hour) + 1 == param_field_table.size());
+static_assert(param_field_table[param_field_count - 1].offset == 511);
+static_assert(static_cast<size_t>(param_field::fw_hour) + 1 == param_field_count);
 
 constexpr const param_field_def& field_def(param_field f) {
     return param_field_table[static_cast<size_t>(f)];

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "resources/page_templates.h"
+#include "resources/version_record.h"
 
 namespace tavrin {
 namespace {
@@ -40,7 +41,7 @@ constexpr auto scan_controls = std::to_array<dialog_control>({
 });
 
 constexpr dialog_template main_template{
-    main_template_id, template_kind::window, "TAVRIN-PA22 Config Tool (V3.0R1)", 595, 279,
+    main_template_id, template_kind::window, version_record::window_caption, 595, 279,
     main_controls};
 constexpr dialog_template scan_template{scan_template_id, template_kind::captionless, "", 139, 33,
                                         scan_controls};

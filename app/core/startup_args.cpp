@@ -1,5 +1,7 @@
 #include "app/core/startup_args.h"
 
+#include "resources/version_record.h"
+
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -55,15 +57,27 @@ command_line parse_command_line(int argc, const char* const* argv) {
         const std::string_view arg = argv[i];
         if (arg == "--version") {
             out.show_version = true;
-        } else if (arg == "--tour") {
+        } else if (arg == "--tour" || arg == "--play" || arg == "--shots") {
             if (i + 1 >= argc) {
-                out.error = "--tour needs a directory";
+                out.error =
+                    std::string(arg) + (arg == "--play" ? " needs a file" : " needs a directory");
                 return out;
             }
-            out.tour_dir = argv[++i];
+            std::optional<std::string>& slot = arg == "--tour"   ? out.tour_dir
+                                               : arg == "--play" ? out.play_file
+                                                                 : out.shots_dir;
+            slot = argv[++i];
         } else {
             positional.push_back(arg);
         }
+    }
+    if (out.play_file && out.tour_dir) {
+        out.error = "--play and --tour cannot go together";
+        return out;
+    }
+    if (out.shots_dir && !out.play_file) {
+        out.error = "--shots goes with --play";
+        return out;
     }
     // Arguments beyond the third are ignored.
     if (positional.size() > 0)
@@ -82,7 +96,8 @@ std::string current_work_dir() {
 }
 
 std::string version_text() {
-    return "tavrin-config 3.0.1 (TAVRIN-PA22 Config Tool V3.0R1)";
+    return std::string("tavrin-config ") + version_record::version + " (" +
+           version_record::file_description + " " + version_record::caption_version + ")";
 }
 
 }  // namespace tavrin

@@ -17,8 +17,10 @@ struct startup_args {
 struct command_line {
     startup_args args;
     bool show_version = false;
-    std::optional<std::string> tour_dir;  // --tour DIR
-    std::string error;                    // a usage error; empty when fine
+    std::optional<std::string> tour_dir;   // --tour DIR
+    std::optional<std::string> play_file;  // --play FILE
+    std::optional<std::string> shots_dir;  // --shots DIR, with --play
+    std::string error;                     // a usage error; empty when fine
 };
 
 constexpr size_t max_name_chars = 31;

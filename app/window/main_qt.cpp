@@ -1,19 +1,54 @@
 // tavrin-config [device-name [primary-index [secondary-index]]]
-//               [--tour DIR] [--version]
+//               [--play FILE [--shots DIR]] [--tour DIR] [--version]
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
+#include <sstream>
 
 #include "app/core/startup_args.h"
 #include "app/core/tool_core.h"
 #include "app/window/main_window_qt.h"
 #include "app/window/page_factory_qt.h"
+#include "app/window/play_driver_qt.h"
+#include "app/window/play_script.h"
 #include "app/window/tour_qt.h"
 #include "firmware/firmware_update.h"
 
 namespace {
+
+// The script of --play, read before the window starts so a bad line costs nothing.
+std::optional<tavrin::play_script> read_script(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        std::fprintf(stderr, "tavrin-config: cannot read %s\n", file.c_str());
+        return std::nullopt;
+    }
+    tavrin::play_parse_result parsed = tavrin::parse_play_script(text.str(), file);
+    if (parsed.error) {
+        std::fprintf(stderr, "%s\n", tavrin::describe(*parsed.error, file).c_str());
+        return std::nullopt;
+    }
+    return std::move(parsed.script);
+}
+
+// The offscreen platform says what it cannot do (raise a window, grab the keyboard
+// for a popup) at every turn; a scripted session's standard error keeps to its
+// findings.
+QtMessageHandler qt_default_handler = nullptr;
+
+void quiet_offscreen(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QStringLiteral("This plugin does not support")))
+        return;
+    qt_default_handler(type, context, text);
+}
 
 void centre_on_screen(QWidget& window) {
     if (const QScreen* screen = window.screen()) {
@@ -37,11 +72,23 @@ int main(int argc, char** argv) {
         std::printf("%s\n", version_text().c_str());
         return 0;
     }
+    std::optional<play_script> script;
+    if (line.play_file) {
+        script = read_script(*line.play_file);
+        if (!script)
+            return play_script_error;
+    }
     // The tour needs no display.
     if (line.tour_dir)
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (script || line.tour_dir)
+        qt_default_handler = qInstallMessageHandler(quiet_offscreen);
 
     QApplication app(argc, argv);
+    QIcon icon;
+    for (const char* size : {"16", "32", "48", "256"})
+        icon.addFile(QStringLiteral(":/icons/tavrin-config-%1.png").arg(QLatin1String(size)));
+    app.setWindowIcon(icon);
     tool_core core;
     core.device.set_name(line.args.device_name);
     core.device.renew_copy();
@@ -65,7 +112,18 @@ int main(int argc, char** argv) {
         core.discovery.select_interfaces(line.args.primary, line.args.secondary);
         centre_on_screen(window);
         window.show();
-        code = line.tour_dir ? run_tour(window, *line.tour_dir, std::cout) : app.exec();
+        if (script) {
+            play_options options;
+            options.shots_dir = line.shots_dir.value_or(std::string());
+            options.files_dir = std::filesystem::path(*line.play_file).parent_path().string();
+            code = run_play(window, *script, options, std::cout, std::cerr);
+        } else if (line.tour_dir) {
+            code = run_tour(window, *line.tour_dir, std::cout, std::cerr);
+        } else {
+            code = app.exec();
+        }
+        // The worker may be waiting on a question the window will never show now.
+        window.close_events();
         core.stop();
         core.attach_events(nullptr);
     }

@@ -63,6 +63,7 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
 }
 
 main_window::~main_window() {
+    events_.close();
     // Pages and secondary windows are children; the scan window too.
     device_list_->viewport()->removeEventFilter(this);
 }

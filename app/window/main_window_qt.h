@@ -98,6 +98,9 @@ class main_window : public QWidget, public app_events {
     bool worker_started() const { return worker_started_; }
     // The events port for every thread: queues events from other threads to this window.
     app_events& events() { return events_; }
+    // Answers every question another thread still waits on with its default, and
+    // every later one at once: the window will answer no more.
+    void close_events() { events_.close(); }
 
     // app_events, on the UI thread.
     void log_line(const std::string& text) override;

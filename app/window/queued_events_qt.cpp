@@ -2,8 +2,34 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <algorithm>
+#include <condition_variable>
 
 namespace tavrin {
+
+// A question from another thread, answered on the UI thread or abandoned by close().
+struct queued_events::pending_question {
+    std::mutex mutex;
+    std::condition_variable answered;
+    box_buttons buttons = box_buttons::ok;
+    bool done = false;
+    box_answer answer = box_answer::ok;
+
+    // The first answer wins; returns whether this one did.
+    bool finish(box_answer a) {
+        std::lock_guard lock(mutex);
+        if (done)
+            return false;
+        done = true;
+        answer = a;
+        answered.notify_all();
+        return true;
+    }
+    bool finished() {
+        std::lock_guard lock(mutex);
+        return done;
+    }
+};
 
 queued_events::queued_events(QObject* context, app_events& direct)
     : context_(context), direct_(direct) {}
@@ -58,10 +84,41 @@ box_answer queued_events::ask(const question& q) {
         return default_answer(q.buttons);
     if (QThread::currentThread() == context->thread())
         return direct_.ask(q);
-    box_answer answer = default_answer(q.buttons);
+    auto pending = std::make_shared<pending_question>();
+    pending->buttons = q.buttons;
+    {
+        std::lock_guard lock(pending_mutex_);
+        if (closed_)
+            return default_answer(q.buttons);
+        pending_.push_back(pending);
+    }
     QMetaObject::invokeMethod(
-        context, [&] { answer = direct_.ask(q); }, Qt::BlockingQueuedConnection);
+        context,
+        [this, pending, q] {
+            if (!pending->finished())
+                pending->finish(direct_.ask(q));
+        },
+        Qt::QueuedConnection);
+    box_answer answer;
+    {
+        std::unique_lock lock(pending->mutex);
+        pending->answered.wait(lock, [&] { return pending->done; });
+        answer = pending->answer;
+    }
+    std::lock_guard lock(pending_mutex_);
+    pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
     return answer;
+}
+
+void queued_events::close() {
+    std::vector<std::shared_ptr<pending_question>> waiting;
+    {
+        std::lock_guard lock(pending_mutex_);
+        closed_ = true;
+        waiting = pending_;
+    }
+    for (const auto& p : waiting)
+        p->finish(default_answer(p->buttons));
 }
 
 }  // namespace tavrin

@@ -4,6 +4,9 @@
 // its caller until it has been answered.
 #include <QObject>
 #include <QPointer>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include "app/core/app_events.h"
 
@@ -25,12 +28,22 @@ class queued_events : public app_events {
     void update_progress(uint32_t position, uint32_t total) override;
     void update_status(const std::string& text) override;
 
+    // The window is going: every question still waiting for the UI thread gets its
+    // default answer now, and later ones get it at once, so no thread stays blocked
+    // on a window that will not answer.
+    void close();
+
   private:
+    struct pending_question;
+
     template <typename F>
     void post(F&& call);
 
     QPointer<QObject> context_;
     app_events& direct_;
+    std::mutex pending_mutex_;
+    bool closed_ = false;
+    std::vector<std::shared_ptr<pending_question>> pending_;
 };
 
 }  // namespace tavrin

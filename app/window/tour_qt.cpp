@@ -1,64 +1,74 @@
 #include "app/window/tour_qt.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPainter>
-#include <QThread>
-#include <functional>
 
 #include "app/window/main_window_qt.h"
+#include "app/window/play_driver_qt.h"
+#include "app/window/play_script.h"
 #include "app/window/scan_window_qt.h"
 
 namespace tavrin {
 namespace {
 
-bool wait_until(const std::function<bool()>& done, int limit_ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limit_ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(20);
-    }
-    return true;
+std::string file_part(const char* caption) {
+    return QString::fromUtf8(caption)
+        .toLower()
+        .replace(QLatin1Char(' '), QLatin1Char('-'))
+        .toStdString();
 }
 
-void settle(int ms) {
-    wait_until([] { return false; }, ms);
+std::string picture(int number, const std::string& step) {
+    return (number < 10 ? "0" : "") + std::to_string(number) + "-" + step + ".png";
 }
-
-QString file_part(const char* caption) {
-    return QString::fromUtf8(caption).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
-}
-
-class picture_taker {
-  public:
-    picture_taker(main_window& window, const QString& dir, std::ostream& out)
-        : window_(window), dir_(dir), out_(out) {}
-
-    bool take(const QString& step) {
-        ++count_;
-        const QString path = QDir(dir_).filePath(
-            QStringLiteral("%1-%2.png").arg(count_, 2, 10, QLatin1Char('0')).arg(step));
-        QCoreApplication::processEvents();
-        if (!window_picture(window_).save(path, "PNG")) {
-            out_ << "tavrin-config: cannot write " << path.toStdString() << "\n";
-            return false;
-        }
-        out_ << "  " << path.toStdString() << "\n";
-        return true;
-    }
-
-  private:
-    main_window& window_;
-    QString dir_;
-    std::ostream& out_;
-    int count_ = 0;
-};
 
 }  // namespace
+
+std::string tour_script() {
+    std::string s =
+        "# The guided tour: search, connect to the first amplifier listed, visit every tab.\n"
+        "wait 200\n"
+        "shot " +
+        picture(1, "start") +
+        "\n"
+        "click 1003             # Discovery\n"
+        "wait 1500\n"
+        "shot " +
+        picture(2, "discovering") +
+        "\n"
+        "discover               # waits for the end; searches again while none is listed\n"
+        "shot " +
+        picture(3, "listed") +
+        "\n"
+        "connect                # the first entry\n"
+        "shot " +
+        picture(4, "connected") + "\n";
+    int number = 5;
+    for (const tab_entry& tab : main_tabs) {
+        s += "tab " + std::string(tab.caption) + "\n";
+        s += "wait 300\n";
+        s += "shot " + picture(number++, "tab-" + file_part(tab.caption)) + "\n";
+    }
+    return s;
+}
+
+int run_tour(main_window& window, const std::string& dir, std::ostream& out, std::ostream& err) {
+    const play_parse_result parsed = parse_play_script(tour_script(), "tour");
+    if (parsed.error) {
+        err << describe(*parsed.error, "tour") << "\n";
+        return play_script_error;
+    }
+    if (!QDir().mkpath(QString::fromStdString(dir))) {
+        err << "tavrin-config: cannot create " << dir << "\n";
+        return play_script_error;
+    }
+    out << "tavrin-config: tour pictures in " << dir << "\n";
+    play_options options;
+    options.shots_dir = dir;
+    options.announce_shots = true;
+    options.connect_ms = 20000;
+    return run_play(window, parsed.script, options, out, err);
+}
 
 QImage window_picture(main_window& window) {
     QImage picture = window.grab().toImage();
@@ -70,60 +80,6 @@ QImage window_picture(main_window& window) {
         painter.drawRect(QRect(offset, scan->size() - QSize(1, 1)));
     }
     return picture;
-}
-
-int run_tour(main_window& window, const std::string& dir, std::ostream& out, tour_limits limits) {
-    const QString folder = QString::fromStdString(dir);
-    if (!QDir().mkpath(folder)) {
-        out << "tavrin-config: cannot create " << dir << "\n";
-        return 4;
-    }
-    picture_taker pictures(window, folder, out);
-    out << "tavrin-config: tour pictures in " << dir << "\n";
-    settle(200);
-    if (!pictures.take(QStringLiteral("start")))
-        return 4;
-
-    // A busy machine can miss the ping window of a search; a user would search again.
-    for (int search = 1; search <= limits.searches; ++search) {
-        window.discover_devices();
-        if (search == 1) {
-            settle(1500);
-            if (!pictures.take(QStringLiteral("discovering")))
-                return 4;
-        }
-        if (!wait_until([&] { return window.scan() == nullptr; }, limits.scan_wait_ms)) {
-            out << "tavrin-config: the search did not end\n";
-            return 2;
-        }
-        if (window.device_list()->count() > 0)
-            break;
-    }
-    if (!pictures.take(QStringLiteral("listed")))
-        return 4;
-    if (window.device_list()->count() == 0) {
-        out << "tavrin-config: no amplifier found\n";
-        return 2;
-    }
-    const std::string name = window.device_list()->item(0)->text().toStdString();
-    window.device_list()->setCurrentRow(0);
-    window.choose_selected_device();
-    const bool answered =
-        wait_until([&] { return window.info_panel()->text() != QStringLiteral("No Device"); },
-                   limits.connect_wait_ms);
-    if (!answered) {
-        out << "tavrin-config: " << name << " did not answer\n";
-        return 3;
-    }
-    if (!pictures.take(QStringLiteral("connected")))
-        return 4;
-    for (int tab = 0; tab < tab_count; ++tab) {
-        window.tabs()->setCurrentIndex(tab);
-        settle(300);
-        if (!pictures.take(QStringLiteral("tab-") + file_part(main_tabs[tab].caption)))
-            return 4;
-    }
-    return 0;
 }
 
 }  // namespace tavrin

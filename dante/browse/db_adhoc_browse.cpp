@@ -1,5 +1,5 @@
 // The ad-hoc browse: DNS-SD browses, the resolve queue and the processing pass.
-#include "dante/browse/db_adhoc_browse.h"
+#include "dante/browse/internal/db_adhoc_browse.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -14,8 +14,8 @@ namespace {
 
 const char k_domain[] = "local";
 
-void on_socket(int, int sock, aud_socket_set_t, void* user);
-void on_timer(int, aud_timer_t*, void* user);
+void on_socket(int sock, aud_socket_set_t, int, void* user);
+void on_timer(aud_timer_t*, int, void* user);
 void run_pass(void* user);
 
 void schedule_pass(db_adhoc_browse* adhoc) {
@@ -28,13 +28,13 @@ void schedule_pass(db_adhoc_browse* adhoc) {
     }
 }
 
-void on_socket(int, int sock, aud_socket_set_t, void* user) {
+void on_socket(int sock, aud_socket_set_t, int, void* user) {
     db_adhoc_browse* adhoc = static_cast<db_adhoc_browse*>(user);
     FD_SET(sock, &adhoc->ready);
     schedule_pass(adhoc);
 }
 
-void on_timer(int, aud_timer_t*, void* user) {
+void on_timer(aud_timer_t*, int, void* user) {
     schedule_pass(static_cast<db_adhoc_browse*>(user));
 }
 
@@ -527,9 +527,9 @@ aud_error_t db_adhoc_browse_start_config(db_adhoc_browse* adhoc, const db_browse
     return AUD_SUCCESS;
 }
 
-void db_adhoc_browse_delete(db_adhoc_browse* adhoc) {
+aud_error_t db_adhoc_browse_delete(db_adhoc_browse* adhoc) {
     if (!adhoc) {
-        return;
+        return AUD_SUCCESS;
     }
     stop_all(adhoc);
     if (adhoc->pass_scheduled) {
@@ -537,6 +537,7 @@ void db_adhoc_browse_delete(db_adhoc_browse* adhoc) {
     }
     aud_timer_delete(adhoc->timer);
     delete adhoc;
+    return AUD_SUCCESS;
 }
 
 uint32_t db_adhoc_browse_network_interface(const db_adhoc_browse* adhoc, unsigned network) {

@@ -1,7 +1,7 @@
 // ConMon devices found and lost by the ad-hoc browse.
 #include <string.h>
 
-#include "dante/browse/db_adhoc_browse.h"
+#include "dante/browse/internal/db_adhoc_browse.h"
 
 void db_adhoc_browse_conmon_device_resolved(db_adhoc_browse* adhoc, db_resolve* record,
                                             const char* host, uint16_t, uint16_t txt_len,

@@ -1,7 +1,8 @@
 // The browse object: its settings, its start, and its rebuild on domain changes.
 #include <new>
 
-#include "dante/browse/db_adhoc_browse.h"
+#include "dante/browse/internal/db_adhoc_browse.h"
+#include "dante/runtime/internal/dapi_component.h"
 
 namespace {
 
@@ -75,35 +76,31 @@ aud_error_t db_browse_new(dapi_t* api, uint32_t types, db_browse_t** out) {
         return AUD_ERR_INVALIDPARAMETER;
     }
     *out = nullptr;
-    aud_env_t* env = dapi_get_env(api);
-    aud_event_loop_t* loop = env ? aud_env_get_event_loop(env) : nullptr;
-    dapi_domain_handler_t* handler = dapi_get_domain_handler(api);
-    dapi_domain_identity_t identity;
-    if (!loop || !handler || dapi_domain_handler_get_identity(handler, &identity) != AUD_SUCCESS ||
-        dapi_domain_identity_is_unknown(&identity)) {
-        return AUD_ERR_INVALIDDATA;
+    dapi_component_base_t base;
+    aud_error_t e = dapi_get_component_base(api, &base);
+    if (e != AUD_SUCCESS) {
+        return e;
     }
     db_browse* browse = new (std::nothrow) db_browse();
     if (!browse) {
         return AUD_ERR_NOMEMORY;
     }
     browse->api = api;
-    browse->env = env;
-    browse->loop = loop;
-    browse->log = aud_env_get_log(env);
+    browse->env = base.env;
+    browse->loop = base.loop;
+    browse->log = base.log;
     browse->types = types & DB_TYPE_ALL;
     browse->type_count = count_bits(browse->types);
     browse->max_sockets = browse->type_count + k_default_resolves;
     db_browse_config_init(&browse->config);
-    browse->adhoc_domain = dapi_domain_identity_is_adhoc(&identity);
+    browse->adhoc_domain = dapi_domain_identity_is_adhoc(&base.identity);
 
-    aud_error_t e = AUD_SUCCESS;
     if (browse->adhoc_domain) {
         e = db_adhoc_browse_new(browse, &browse->adhoc);
     }
     // Registered last: the handler reports to us from inside the call.
     if (e == AUD_SUCCESS) {
-        e = dapi_domain_handler_register(handler, on_domain, browse, &browse->registration);
+        e = dapi_domain_handler_register(base.handler, on_domain, browse, &browse->registration);
     }
     if (e != AUD_SUCCESS) {
         db_adhoc_browse_delete(browse->adhoc);
@@ -114,9 +111,9 @@ aud_error_t db_browse_new(dapi_t* api, uint32_t types, db_browse_t** out) {
     return AUD_SUCCESS;
 }
 
-void db_browse_delete(db_browse_t* browse) {
+aud_error_t db_browse_delete(db_browse_t* browse) {
     if (!browse) {
-        return;
+        return AUD_SUCCESS;
     }
     if (browse->registration) {
         dapi_domain_handler_unregister(dapi_get_domain_handler(browse->api), browse->registration);
@@ -124,6 +121,7 @@ void db_browse_delete(db_browse_t* browse) {
     db_adhoc_browse_delete(browse->adhoc);
     db_tree_clear(browse, false);
     delete browse;
+    return AUD_SUCCESS;
 }
 
 aud_error_t db_browse_set_max_sockets(db_browse_t* browse, unsigned count) {

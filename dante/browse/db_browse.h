@@ -82,7 +82,7 @@ typedef void db_browse_sockets_changed_fn(db_browse_t* browse);
 // has no environment or event loop, or its domain is not known; NOMEMORY.
 aud_error_t db_browse_new(dapi_t* api, uint32_t types, db_browse_t** out);
 // Stops every browse and resolve and frees the tree. Null is harmless.
-void db_browse_delete(db_browse_t* browse);
+aud_error_t db_browse_delete(db_browse_t* browse);
 
 // Total sockets: one per type plus one per concurrent resolve (default: 16 resolves).
 // INVALIDSTATE after start; INVALIDPARAMETER unless count exceeds the number of types.

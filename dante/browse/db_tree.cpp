@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "dante/browse/db_browse_internal.h"
+#include "dante/browse/internal/db_browse_impl.h"
 
 namespace {
 

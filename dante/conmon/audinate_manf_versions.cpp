@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "dante/conmon/audinate_read.h"
+#include "dante/conmon/internal/audinate_read.h"
 #include "dante/runtime/byte_view.h"
 
 using namespace audinate_detail;

@@ -1,6 +1,6 @@
 #include "dante/conmon/audinate_srate_status.h"
 
-#include "dante/conmon/audinate_read.h"
+#include "dante/conmon/internal/audinate_read.h"
 #include "dante/runtime/byte_view.h"
 
 using namespace audinate_detail;

@@ -1,4 +1,4 @@
-#include "dante/conmon/conmon_channel_dedup.h"
+#include "dante/conmon/internal/conmon_channel_dedup.h"
 
 #include <string.h>
 

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <sys/socket.h>
 
-#include "dante/conmon/conmon_channel_internal.h"
+#include "dante/conmon/internal/conmon_channel_impl.h"
 
 using namespace conmon_channel_detail;
 
@@ -22,9 +22,10 @@ bool channel_enabled(const conmon_channel_t* ch) {
     return true;
 }
 
-// conmon_channel_validate_destination_info: the network a datagram arrived on, or -1.
-int validate_destination_info(const conmon_channel_t* ch, const conmon_channel_rx_info_t* info,
-                              conmon_channel_rx_result_t* result) {
+// The network a datagram arrived on, or -1.
+int conmon_channel_validate_destination_info(const conmon_channel_t* ch,
+                                             const conmon_channel_rx_info_t* info,
+                                             conmon_channel_rx_result_t* result) {
     const conmon_channels_t* set = ch->set;
     static const char* const fn = "conmon_channel_validate_destination_info";
     if (!info->has_from) {
@@ -71,8 +72,10 @@ int validate_destination_info(const conmon_channel_t* ch, const conmon_channel_r
     return -1;
 }
 
-conmon_channel_rx_result_t process_message(conmon_channel_t* ch, const uint8_t* data, size_t size,
-                                           const conmon_channel_rx_info_t* info, unsigned network) {
+conmon_channel_rx_result_t conmon_channel_process_message(conmon_channel_t* ch, const uint8_t* data,
+                                                          size_t size,
+                                                          const conmon_channel_rx_info_t* info,
+                                                          unsigned network) {
     conmon_channels_t* set = ch->set;
     static const char* const fn = "conmon_channel_process_message";
     char from[16];
@@ -106,8 +109,8 @@ conmon_channel_rx_result_t process_message(conmon_channel_t* ch, const uint8_t* 
                                                      ? CONMON_CHANNEL_DIRECTION_TX
                                                      : CONMON_CHANNEL_DIRECTION_RX;
     if (set->deliver) {
-        set->deliver(set->user, ch->type, direction, head, data + CONMON_MESSAGE_HEAD_SIZE,
-                     static_cast<uint16_t>(size - CONMON_MESSAGE_HEAD_SIZE));
+        set->deliver(set, ch->type, direction, head, data + CONMON_MESSAGE_HEAD_SIZE,
+                     static_cast<uint16_t>(size - CONMON_MESSAGE_HEAD_SIZE), set->user);
     }
     return CONMON_CHANNEL_RX_DELIVERED;
 }
@@ -140,7 +143,7 @@ aud_error_t conmon_channel_process_datagram(conmon_channel_t* ch, const uint8_t*
         *r = CONMON_CHANNEL_RX_BAD_LENGTH;
         return AUD_SUCCESS;
     }
-    const int network = validate_destination_info(ch, info, r);
+    const int network = conmon_channel_validate_destination_info(ch, info, r);
     if (network < 0) {
         return AUD_SUCCESS;
     }
@@ -148,7 +151,7 @@ aud_error_t conmon_channel_process_datagram(conmon_channel_t* ch, const uint8_t*
         *r = CONMON_CHANNEL_RX_DISABLED;
         return AUD_SUCCESS;
     }
-    *r = process_message(ch, data, size, info, static_cast<unsigned>(network));
+    *r = conmon_channel_process_message(ch, data, size, info, static_cast<unsigned>(network));
     return AUD_SUCCESS;
 }
 

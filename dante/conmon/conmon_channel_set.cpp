@@ -11,7 +11,7 @@
 
 #include <new>
 
-#include "dante/conmon/conmon_channel_internal.h"
+#include "dante/conmon/internal/conmon_channel_impl.h"
 
 namespace conmon_channel_detail {
 
@@ -51,7 +51,7 @@ const char* ip_text(uint32_t address, char buf[16]) {
     return buf;
 }
 
-void rebuild_address_list(conmon_channel_t* ch) {
+void rebuild_address_list(conmon_channel_t* ch, const char* fn) {
     conmon_channels_t* set = ch->set;
     conmon_channel_address_list_t* list = &ch->addresses;
     memset(list, 0, sizeof *list);
@@ -74,8 +74,8 @@ void rebuild_address_list(conmon_channel_t* ch) {
     }
     snprintf(text + used, sizeof text - used, "%s", set->network_count ? "]" : "[]");
     if (ch->mode == CONMON_CHANNEL_MODE_UNICAST) {
-        aud_log_printf(set->log, AUD_LOG_INFO, "%s(%s): unicast channel addresses are %s",
-                       "conmon_channel_initialise_addresses", channel_name(ch), text);
+        aud_log_printf(set->log, AUD_LOG_INFO, "%s(%s): unicast channel addresses are %s", fn,
+                       channel_name(ch), text);
     }
 }
 
@@ -188,9 +188,9 @@ aud_error_t conmon_channels_new(aud_log_t* log, aud_event_loop_t* loop,
     return AUD_SUCCESS;
 }
 
-void conmon_channels_delete(conmon_channels_t* set) {
+aud_error_t conmon_channels_delete(conmon_channels_t* set) {
     if (!set) {
-        return;
+        return AUD_SUCCESS;
     }
     for (conmon_channel_t*& ch : set->channels) {
         if (ch) {
@@ -201,6 +201,7 @@ void conmon_channels_delete(conmon_channels_t* set) {
     }
     close_tx(set);
     free(set);
+    return AUD_SUCCESS;
 }
 
 conmon_channel_t* conmon_channels_get_channel(conmon_channels_t* set, conmon_channel_type_t type) {
@@ -256,7 +257,7 @@ aud_error_t conmon_channels_set_networks(conmon_channels_t* set,
     }
     for (conmon_channel_t* ch : set->channels) {
         if (ch) {
-            rebuild_address_list(ch);
+            rebuild_address_list(ch, "conmon_channels_set_networks");
             conmon_channel_update_sockets(ch);
         }
     }
@@ -383,7 +384,7 @@ aud_error_t conmon_channel_initialise_addresses(conmon_channel_t* ch, uint16_t u
     ch->unicast_port = unicast_port;
     ch->multicast_port = multicast_port;
     ch->group = group;
-    rebuild_address_list(ch);
+    rebuild_address_list(ch, "conmon_channel_initialise_addresses");
     return AUD_SUCCESS;
 }
 

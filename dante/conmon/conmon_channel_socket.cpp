@@ -8,13 +8,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "dante/conmon/conmon_channel_internal.h"
+#include "dante/conmon/internal/conmon_channel_impl.h"
 
 using namespace conmon_channel_detail;
 
 namespace {
 
-void on_readable(int cause, int, aud_socket_set_t, void* user) {
+void on_readable(int, aud_socket_set_t, int cause, void* user) {
     if (cause == AUD_EVENT_CAUSE_READY) {
         conmon_channel_handle_message(static_cast<conmon_channel_t*>(user));
     }

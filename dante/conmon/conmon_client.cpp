@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ const char* errtext(aud_error_t err, aud_errbuf_t buf) {
     return aud_error_format(err, buf, AUD_ERROR_STR_SIZE);
 }
 
-void on_domain_event(dapi_domain_handler_t* /*handler*/, dapi_domain_event_t kind, void* user) {
+void conmon_client_domain_changed(dapi_domain_handler_t* /*handler*/, dapi_domain_event_t kind,
+                                  void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     uint32_t flags = 0;
     switch (kind) {
@@ -65,13 +66,13 @@ void on_domain_event(dapi_domain_handler_t* /*handler*/, dapi_domain_event_t kin
 }
 
 // Reads and handles one datagram; false when there was nothing (more) to read.
-bool read_one(conmon_client_t* client) {
+bool conmon_client_process_sockets_inner(conmon_client_t* client) {
     if (client->sock < 0) {
         return false;
     }
     ssize_t n = recv(client->sock, client->rx, sizeof client->rx, 0);
     if (n >= 0) {
-        conmon_client_handle_datagram(client, client->rx, static_cast<size_t>(n));
+        conmon_client_process_local_message(client, client->rx, static_cast<size_t>(n));
         return true;
     }
     aud_error_t err = aud_error_from_errno(errno);
@@ -86,8 +87,9 @@ bool read_one(conmon_client_t* client) {
                        "conmon_client_process_sockets_inner");
         conmon_client_close_socket(client);
         memset(client->handlers, 0, sizeof client->handlers);
-        conmon_client_to_state(client, "conmon_client_process_sockets_inner",
-                               CONMON_CLIENT_NO_CONNECTION, "manual connection disconnected");
+        conmon_client_local_to_state_inner(client, "conmon_client_process_sockets_inner",
+                                           CONMON_CLIENT_NO_CONNECTION,
+                                           "manual connection disconnected");
         conmon_client_request* slot = &client->connection;
         if (slot->in_use) {
             conmon_client_complete(client, slot, err);
@@ -102,15 +104,15 @@ bool read_one(conmon_client_t* client) {
 
 // Up to a batch of datagrams per readiness: a burst of events then costs one wait
 // instead of one per datagram, while a flood cannot starve the loop's other work.
-void on_socket_ready(int /*cause*/, int /*sock*/, aud_socket_set_t /*set*/, void* user) {
+void on_socket_ready(int /*sock*/, aud_socket_set_t /*set*/, int /*cause*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
-    for (int i = 0; i < kReadBatch && read_one(client); ++i) {
+    for (int i = 0; i < kReadBatch && conmon_client_process_sockets_inner(client); ++i) {
     }
 }
 
-void deliver_from_channel(void* user, conmon_channel_type_t channel,
+void deliver_from_channel(conmon_channels_t* /*set*/, conmon_channel_type_t channel,
                           conmon_channel_direction_t direction, const conmon_message_head_t* head,
-                          const uint8_t* body, uint16_t /*body_size*/) {
+                          const uint8_t* body, uint16_t /*body_size*/, void* user) {
     auto* client = static_cast<conmon_client_t*>(user);
     if (channel < CONMON_NUM_CHANNELS && direction < CONMON_NUM_DIRECTIONS) {
         conmon_client_monitoring_fn* handler = client->handlers[channel][direction];
@@ -120,7 +122,7 @@ void deliver_from_channel(void* user, conmon_channel_type_t channel,
     }
 }
 
-aud_error_t open_socket(conmon_client_t* client) {
+aud_error_t conmon_client_local_open_socket(conmon_client_t* client) {
     const char* fn = "conmon_client_local_open_socket";
     if (client->sock >= 0) {
         return AUD_ERR_ISCONN;
@@ -162,7 +164,7 @@ aud_error_t open_socket(conmon_client_t* client) {
     return AUD_SUCCESS;
 }
 
-aud_error_t pre_connect(conmon_client_t* client) {
+aud_error_t conmon_client_pre_connect(conmon_client_t* client) {
     sockaddr_in* server = &client->config.server;
     if (server->sin_addr.s_addr == 0) {
         server->sin_family = AF_INET;
@@ -251,8 +253,8 @@ void conmon_client_complete(conmon_client_t* client, conmon_client_request* slot
     conmon_client_free_slot(slot);
 }
 
-void conmon_client_to_state(conmon_client_t* client, const char* cause, conmon_client_state_t state,
-                            const char* reason) {
+void conmon_client_local_to_state_inner(conmon_client_t* client, const char* cause,
+                                        conmon_client_state_t state, const char* reason) {
     aud_log_printf(
         client->log, AUD_LOG_NOTICE, "%s(%s): %s->%s (%s)", "conmon_client_local_to_state_inner",
         cause, conmon_client_state_name(client->state), conmon_client_state_name(state), reason);
@@ -318,15 +320,15 @@ aud_error_t conmon_client_send_connect(conmon_client_t* client) {
     return AUD_SUCCESS;
 }
 
-void conmon_client_lookup_interface_names(conmon_client_t* client) {
+void conmon_client_lookup_interface_names(conmon_client_t* client, const char* fn) {
     memset(client->interface_names, 0, sizeof client->interface_names);
     aud_interface_t* list = nullptr;
     size_t count = 0;
     aud_error_t err = aud_interface_list_with_env(client->env, &list, &count);
     if (err != AUD_SUCCESS) {
         aud_errbuf_t buf;
-        aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error initialising interfaces: %s",
-                       "conmon_client_set_ipc_connect_response_data", errtext(err, buf));
+        aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error initialising interfaces: %s", fn,
+                       errtext(err, buf));
         return;
     }
     for (uint16_t i = 0; i < client->interfaces.num_entries; ++i) {
@@ -344,7 +346,7 @@ void conmon_client_lookup_interface_names(conmon_client_t* client) {
         if (err != AUD_SUCCESS) {
             aud_errbuf_t buf;
             aud_log_printf(client->log, AUD_LOG_ERROR, "%s: Error initialising channel sockets: %s",
-                           "conmon_client_set_ipc_connect_response_data", errtext(err, buf));
+                           fn, errtext(err, buf));
         }
     }
     aud_interface_list_free(list);
@@ -410,8 +412,9 @@ aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
                                   client->domain_mode == CONMON_CLIENT_DOMAIN_ADHOC);
     }
     if (client->domain_handler) {
-        aud_error_t err = dapi_domain_handler_register(client->domain_handler, on_domain_event,
-                                                       client, &client->domain_registration);
+        aud_error_t err =
+            dapi_domain_handler_register(client->domain_handler, conmon_client_domain_changed,
+                                         client, &client->domain_registration);
         if (err != AUD_SUCCESS) {
             conmon_channels_delete(client->channels);
             free(client);
@@ -422,9 +425,9 @@ aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
     return AUD_SUCCESS;
 }
 
-void conmon_client_delete(conmon_client_t* client) {
+aud_error_t conmon_client_delete(conmon_client_t* client) {
     if (!client) {
-        return;
+        return AUD_SUCCESS;
     }
     if (client->domain_registration) {
         dapi_domain_handler_unregister(client->domain_handler, client->domain_registration);
@@ -456,6 +459,7 @@ void conmon_client_delete(conmon_client_t* client) {
                        "manual connection disconnected");
     }
     free(client);
+    return AUD_SUCCESS;
 }
 
 aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_response_fn* callback,
@@ -469,11 +473,11 @@ aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_respons
                        "%s: Invalid state (Already connecting / connected)", fn);
         return AUD_ERR_INVALIDSTATE;
     }
-    aud_error_t err = pre_connect(client);
+    aud_error_t err = conmon_client_pre_connect(client);
     if (err != AUD_SUCCESS) {
         return err;
     }
-    err = open_socket(client);
+    err = conmon_client_local_open_socket(client);
     if (err != AUD_SUCCESS) {
         return err;
     }
@@ -483,7 +487,7 @@ aud_error_t conmon_client_connect(conmon_client_t* client, conmon_client_respons
         conmon_client_close_socket(client);
         return err;
     }
-    conmon_client_to_state(client, fn, CONMON_CLIENT_CONNECTING, "Connecting");
+    conmon_client_local_to_state_inner(client, fn, CONMON_CLIENT_CONNECTING, "Connecting");
     if (request_id) {
         *request_id = &client->connection;
     }
@@ -498,7 +502,7 @@ aud_error_t conmon_client_process(conmon_client_t* client) {
         return AUD_ERR_NOTSUPPORTED;
     }
     // Without an event loop the application polls: read until the socket is empty.
-    while (read_one(client)) {
+    while (conmon_client_process_sockets_inner(client)) {
     }
     if (client->channels) {
         conmon_channels_process(client->channels);

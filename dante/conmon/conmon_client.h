@@ -6,12 +6,17 @@
 //
 // The client takes no locks: callers on other threads must serialise their calls
 // with the loop's processing.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 
 #include "dante/conmon/conmon_wire.h"
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/dapi.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct conmon_client conmon_client_t;
 typedef struct conmon_client_config conmon_client_config_t;
@@ -74,7 +79,8 @@ typedef void conmon_client_remotes_changed_fn(conmon_client_t* client,
 
 // Name cut to 31 characters. Null on a missing name or out of memory.
 conmon_client_config_t* conmon_client_config_new(const char* client_name);
-void conmon_client_config_delete(conmon_client_config_t* config);
+// Null is harmless.
+aud_error_t conmon_client_config_delete(conmon_client_config_t* config);
 // 0 keeps the default 8900.
 aud_error_t conmon_client_config_set_server_port(conmon_client_config_t* config, uint16_t port);
 // Sets or clears the VBROADCAST bit of the channel mask.
@@ -96,8 +102,8 @@ uint32_t conmon_client_config_get_channel_mask(const conmon_client_config_t* con
 aud_error_t conmon_client_new(dapi_t* api, const conmon_client_config_t* config,
                               conmon_client_t** out);
 // Sends a disconnect when a server socket is open, closes every socket, frees.
-// Not to be called from inside one of the client's own callbacks.
-void conmon_client_delete(conmon_client_t* client);
+// Not to be called from inside one of the client's own callbacks. Null is harmless.
+aud_error_t conmon_client_delete(conmon_client_t* client);
 
 // Asynchronous: the result arrives through callback. INVALIDSTATE unless the
 // client is in NO_CONNECTION.
@@ -186,3 +192,7 @@ const char* conmon_remote_get_device_name(const conmon_remote_t* remote);
 const conmon_instance_id_t* conmon_remote_get_instance_id(const conmon_remote_t* remote);
 // Null while the address list is not known.
 const conmon_address_list_t* conmon_remote_get_addresses(const conmon_remote_t* remote);
+
+#ifdef __cplusplus
+}
+#endif

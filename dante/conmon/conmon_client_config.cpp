@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 
@@ -28,8 +28,9 @@ conmon_client_config_t* conmon_client_config_new(const char* client_name) {
     return config;
 }
 
-void conmon_client_config_delete(conmon_client_config_t* config) {
+aud_error_t conmon_client_config_delete(conmon_client_config_t* config) {
     free(config);
+    return AUD_SUCCESS;
 }
 
 aud_error_t conmon_client_config_set_server_port(conmon_client_config_t* config, uint16_t port) {

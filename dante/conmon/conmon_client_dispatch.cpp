@@ -3,7 +3,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 
@@ -115,8 +115,20 @@ void report_remotes(conmon_client_t* client, const conmon_remote_t** changed, si
     }
 }
 
-void on_connect_response(conmon_client_t* client, const conmon_ipc_head_t* head,
-                         const uint8_t* data, size_t size) {
+void conmon_client_set_ipc_connect_response_data(conmon_client_t* client,
+                                                 const conmon_ipc_connect_response_t* rsp) {
+    client->server_flags = rsp->server_flags;
+    client->stored_words[0] = rsp->stored_words[0];
+    client->stored_words[1] = rsp->stored_words[1];
+    memcpy(client->device_name, rsp->device_name, sizeof client->device_name);
+    memcpy(client->dns_name, rsp->dns_name, sizeof client->dns_name);
+    client->instance_id = rsp->instance_id;
+    client->interfaces = rsp->interfaces;
+    conmon_client_lookup_interface_names(client, "conmon_client_set_ipc_connect_response_data");
+}
+
+void conmon_client_local_on_connect_response(conmon_client_t* client, const conmon_ipc_head_t* head,
+                                             const uint8_t* data, size_t size) {
     conmon_client_request* slot = &client->connection;
     const uint16_t code = head->status & CONMON_IPC_STATUS_CODE_MASK;
     aud_error_t result = conmon_ipc_status_to_error(code);
@@ -140,16 +152,9 @@ void on_connect_response(conmon_client_t* client, const conmon_ipc_head_t* head,
             conmon_client_complete(client, slot, AUD_ERR_INVALIDDATA);
             return;
         }
-        client->server_flags = rsp.server_flags;
-        client->stored_words[0] = rsp.stored_words[0];
-        client->stored_words[1] = rsp.stored_words[1];
-        memcpy(client->device_name, rsp.device_name, sizeof client->device_name);
-        memcpy(client->dns_name, rsp.dns_name, sizeof client->dns_name);
-        client->instance_id = rsp.instance_id;
-        client->interfaces = rsp.interfaces;
-        conmon_client_lookup_interface_names(client);
-        conmon_client_to_state(client, "conmon_client_local_on_connect_response",
-                               CONMON_CLIENT_CONNECTED, "manual connection completed");
+        conmon_client_set_ipc_connect_response_data(client, &rsp);
+        conmon_client_local_to_state_inner(client, "conmon_client_local_on_connect_response",
+                                           CONMON_CLIENT_CONNECTED, "manual connection completed");
     }
     conmon_client_complete(client, slot, result);
 }
@@ -187,7 +192,7 @@ void handle_event(conmon_client_t* client, const conmon_ipc_head_t* head, const 
                 return;
             }
             client->interfaces = list;
-            conmon_client_lookup_interface_names(client);
+            conmon_client_lookup_interface_names(client, kProcessFn);
             if (client->interfaces_changed) {
                 client->interfaces_changed(client);
             }
@@ -253,7 +258,8 @@ void handle_event(conmon_client_t* client, const conmon_ipc_head_t* head, const 
 
 }  // namespace
 
-void conmon_client_handle_datagram(conmon_client_t* client, const uint8_t* data, size_t size) {
+void conmon_client_process_local_message(conmon_client_t* client, const uint8_t* data,
+                                         size_t size) {
     conmon_ipc_head_t head;
     uint16_t failure = 0;
     if (!conmon_ipc_validate_from_server(data, size, &head, &failure)) {
@@ -282,7 +288,7 @@ void conmon_client_handle_datagram(conmon_client_t* client, const uint8_t* data,
     }
     switch (head.opcode) {
         case CONMON_IPC_OPCODE_CONNECT:
-            on_connect_response(client, &head, data, size);
+            conmon_client_local_on_connect_response(client, &head, data, size);
             return;
         case CONMON_IPC_OPCODE_SUBSCRIBE:
             if (code == CONMON_IPC_STATUS_RESPONSE && size > CONMON_IPC_HEAD_SIZE) {

@@ -2,7 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "dante/conmon/conmon_client_internal.h"
+#include "dante/conmon/internal/conmon_client_impl.h"
 
 namespace {
 

@@ -4,10 +4,15 @@
 // message carries (network byte order). Pure encode/decode on caller buffers: no
 // sockets and no client state, so the client, the channels and the lab's server
 // share it. Every decoder reads through a bounds-checked view and returns a status.
+#include <assert.h>  // static_assert in C11
 #include <stddef.h>
 #include <stdint.h>
 
 #include "dante/runtime/aud_error.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 // ---------------------------------------------------------------------------
 // Sizes and defaults
@@ -369,3 +374,7 @@ aud_error_t conmon_ipc_encode_message_event(const conmon_ipc_head_t* head,
                                             size_t cap, size_t* size);
 aud_error_t conmon_ipc_decode_message_event(const conmon_ipc_head_t* head, const uint8_t* data,
                                             size_t size, conmon_ipc_message_event_t* ev);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,5 +1,5 @@
 // The product backend: browses, resolves and record queries as Avahi browsers and
-// resolvers on the process' one Avahi client (dt_dnssd_avahi_client.h). Avahi answers
+// resolvers on the process' one Avahi client (internal/dt_dnssd_avahi_client.h). Avahi answers
 // on its poll thread; each reference queues its replies in its own mailbox, whose
 // socket the caller's loop watches, and hands them out on the caller's thread.
 #include <arpa/inet.h>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "dante/dnssd/dt_dnssd.h"
-#include "dante/dnssd/dt_dnssd_avahi_client.h"
-#include "dante/dnssd/dt_dnssd_avahi_mailbox.h"
+#include "dante/dnssd/internal/dt_dnssd_avahi_client.h"
+#include "dante/dnssd/internal/dt_dnssd_avahi_mailbox.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dante/dnssd/dt_dnssd_avahi_client.h"
+#include "dante/dnssd/internal/dt_dnssd_avahi_client.h"
 
 #include <avahi-common/error.h>
 #include <avahi-common/thread-watch.h>

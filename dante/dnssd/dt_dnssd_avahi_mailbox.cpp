@@ -1,4 +1,4 @@
-#include "dante/dnssd/dt_dnssd_avahi_mailbox.h"
+#include "dante/dnssd/internal/dt_dnssd_avahi_mailbox.h"
 
 #include <errno.h>
 #include <sys/socket.h>

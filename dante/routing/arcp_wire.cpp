@@ -1,4 +1,4 @@
-#include "dante/routing/arcp_wire.h"
+#include "dante/routing/internal/arcp_wire.h"
 
 #include <ctype.h>
 #include <string.h>

@@ -2,7 +2,7 @@
 // properties followed by the RX flow error query.
 #include <string.h>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 const uint16_t dr_property_ids[DR_PROPERTY_COUNT] = {
     0x0201, 0x8204, 0x8205, 0x0210, 0x0211, 0x8301, 0x8302, 0x8306,

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 
@@ -194,8 +194,9 @@ aud_error_t dr_device_config_new(const char* name, dr_device_config_t** out) {
     return AUD_SUCCESS;
 }
 
-void dr_device_config_delete(dr_device_config_t* config) {
+aud_error_t dr_device_config_delete(dr_device_config_t* config) {
     delete config;
+    return AUD_SUCCESS;
 }
 
 aud_error_t dr_device_config_add_address(dr_device_config_t* config, uint32_t ip, uint16_t port) {

@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <new>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 #include "dante/runtime/aud_interface.h"
+#include "dante/runtime/internal/dapi_component.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void dr_devices_process_socket_message(dr_devices* factory, const uint8_t* data,
 
 namespace {
 
-void dr_devices_read_dapi_socket(int, int sock, aud_socket_set_t, void* user) {
+void dr_devices_read_dapi_socket(int sock, aud_socket_set_t, int, void* user) {
     dr_devices* factory = static_cast<dr_devices*>(user);
     uint8_t buffer[ARCP_MAX_PACKET];
     sockaddr_in from{};
@@ -221,24 +222,20 @@ aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out) {
         return AUD_ERR_INVALIDPARAMETER;
     }
     *out = nullptr;
-    aud_env_t* env = dapi_get_env(api);
-    aud_event_loop_t* loop = env ? aud_env_get_event_loop(env) : nullptr;
-    dapi_domain_handler_t* handler = dapi_get_domain_handler(api);
-    dapi_domain_identity_t identity;
-    if (!loop || !handler || dapi_domain_handler_get_identity(handler, &identity) != AUD_SUCCESS ||
-        dapi_domain_identity_is_unknown(&identity)) {
-        return AUD_ERR_INVALIDDATA;
+    dapi_component_base_t base;
+    aud_error_t e = dapi_get_component_base(api, &base);
+    if (e != AUD_SUCCESS) {
+        return e;
     }
     dr_devices* factory = new (std::nothrow) dr_devices();
     if (!factory) {
         return AUD_ERR_NOMEMORY;
     }
     factory->api = api;
-    factory->env = env;
-    factory->log = aud_env_get_log(env);
-    factory->loop = loop;
+    factory->env = base.env;
+    factory->log = base.log;
+    factory->loop = base.loop;
     factory->sock = -1;
-    aud_error_t e = AUD_SUCCESS;
     try {
         factory->requests.resize(DR_DEFAULT_REQUEST_LIMIT);
         factory->handles.resize(DR_DEFAULT_HANDLE_COUNT);
@@ -252,17 +249,17 @@ aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out) {
         }
     }
     if (e == AUD_SUCCESS) {
-        e = aud_event_loop_watch_socket(loop, factory->sock, AUD_SOCKET_SET_READ,
+        e = aud_event_loop_watch_socket(base.loop, factory->sock, AUD_SOCKET_SET_READ,
                                         dr_devices_read_dapi_socket, factory, AUD_WATCH_ADD_ONLY);
     }
     if (e == AUD_SUCCESS) {
-        factory->loopback_index = find_loopback(env);
-        e = dapi_domain_handler_register(handler, on_domain, factory, &factory->registration);
+        factory->loopback_index = find_loopback(base.env);
+        e = dapi_domain_handler_register(base.handler, on_domain, factory, &factory->registration);
     }
     if (e != AUD_SUCCESS) {
         if (factory->sock >= 0) {
-            aud_event_loop_watch_socket(loop, factory->sock, AUD_SOCKET_SET_READ, nullptr, nullptr,
-                                        AUD_WATCH_ADD_OR_CHANGE);
+            aud_event_loop_watch_socket(base.loop, factory->sock, AUD_SOCKET_SET_READ, nullptr,
+                                        nullptr, AUD_WATCH_ADD_OR_CHANGE);
             close(factory->sock);
         }
         delete factory;
@@ -274,7 +271,7 @@ aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out) {
 
 aud_error_t dr_devices_delete(dr_devices_t* factory) {
     if (!factory) {
-        return AUD_ERR_INVALIDPARAMETER;
+        return AUD_SUCCESS;
     }
     if (!factory->open.empty()) {
         return AUD_ERR_INVALIDSTATE;

@@ -5,6 +5,7 @@
 // component tables, and can be pinged and renamed. All work runs in the
 // environment's event loop; nothing here takes a lock, so callers on other threads
 // must serialise with the loop.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -93,7 +94,7 @@ typedef void dr_device_changed_fn(dr_device_t* device, dr_device_change_flags_t 
 // INVALIDPARAMETER without a handle; INVALIDDATA when it has no environment or event
 // loop or its domain is not known; NOMEMORY; or the socket's error.
 aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out);
-// INVALIDSTATE while devices are open. Closes the socket.
+// INVALIDSTATE while devices are open. Closes the socket. Null is harmless.
 aud_error_t dr_devices_delete(dr_devices_t* devices);
 // INVALIDSTATE while a handle is in use; INVALIDPARAMETER when smaller than now.
 aud_error_t dr_devices_set_handle_count(dr_devices_t* devices, unsigned count);
@@ -114,7 +115,7 @@ void* dr_devices_get_context(const dr_devices_t* devices);
 // NOMEMORY.
 aud_error_t dr_device_config_new(const char* name, dr_device_config_t** out);
 // Null is harmless.
-void dr_device_config_delete(dr_device_config_t* config);
+aud_error_t dr_device_config_delete(dr_device_config_t* config);
 // An explicit address; port 0 means 4440. INVALIDPARAMETER for ip 0.
 aud_error_t dr_device_config_add_address(dr_device_config_t* config, uint32_t ip, uint16_t port);
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "dante/dnssd/dt_txt_record.h"
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ void device_address_query_callback(dt_dnssd_ref, uint32_t, uint32_t interface_in
     address_found(slot, ip);
 }
 
-void dr_device_address_process_socket(int, int sock, aud_socket_set_t, void* user) {
+void dr_device_address_process_socket(int sock, aud_socket_set_t, int, void* user) {
     dr_address_slot* slot = static_cast<dr_address_slot*>(user);
     dr_device* d = slot->device;
     const bool resolving = sock == slot->resolve_sock;

@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "dante/routing/dr_internal.h"
+#include "dante/routing/internal/dr_impl.h"
 
 namespace {
 

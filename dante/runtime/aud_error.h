@@ -5,6 +5,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // XX(code, NAME, "message")
 #define AUD_ERROR_MAP(XX)                               \
     XX(0, SUCCESS, "success")                           \
@@ -57,15 +61,20 @@
     XX(47, TRYAGAIN, "try again")                       \
     XX(48, NOTRUNNING, "not running")
 
+#define AUD_ERROR_ENUM_(code, name, msg) AUD_ERR_##name = code,
+#define AUD_ERROR_ENUMERATORS_ \
+    AUD_ERROR_MAP(AUD_ERROR_ENUM_) AUD_SUCCESS = AUD_ERR_SUCCESS, AUD_ERROR_COUNT = 49,
+#ifdef __cplusplus
 // A fixed underlying type lets other layers carry their own codes (0x100 and up)
 // in the same type.
-typedef enum aud_error : int32_t {
-#define AUD_ERROR_ENUM_(code, name, msg) AUD_ERR_##name = code,
-    AUD_ERROR_MAP(AUD_ERROR_ENUM_)
+typedef enum aud_error : int32_t { AUD_ERROR_ENUMERATORS_ } aud_error_t;
+#else
+// C fixes an enum's type only from C23 on; the same codes travel in an int32_t.
+enum aud_error { AUD_ERROR_ENUMERATORS_ };
+typedef int32_t aud_error_t;
+#endif
+#undef AUD_ERROR_ENUMERATORS_
 #undef AUD_ERROR_ENUM_
-        AUD_SUCCESS = AUD_ERR_SUCCESS,
-    AUD_ERROR_COUNT = 49,
-} aud_error_t;
 
 // Size of the buffer aud_error_format is meant to be called with.
 #define AUD_ERROR_STR_SIZE 513
@@ -95,3 +104,7 @@ aud_error_t aud_error_from_errno(int err);
 
 // The IPv4 UDP address lookup maps getaddrinfo's EAI_* results with this.
 aud_error_t aud_error_from_gai(int gai_result);
+
+#ifdef __cplusplus
+}
+#endif

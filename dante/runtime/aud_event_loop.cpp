@@ -165,7 +165,7 @@ void run_timers(aud_event_loop_t* loop) {
         } else {
             arm(t, aud_utime_add(now, t->period));
         }
-        t->callback(AUD_TIMER_CAUSE_FIRED, t, t->user);
+        t->callback(t, AUD_TIMER_CAUSE_FIRED, t->user);
     }
 }
 
@@ -205,7 +205,7 @@ aud_error_t aud_event_loop_new(aud_log_t* log, aud_event_loop_t** out) {
 
 aud_error_t aud_event_loop_delete(aud_event_loop_t* loop) {
     if (!loop) {
-        return AUD_ERR_INVALIDPARAMETER;
+        return AUD_SUCCESS;
     }
     if (loop->current != phase::idle) {
         return AUD_ERR_INVALIDSTATE;
@@ -382,7 +382,7 @@ aud_error_t aud_event_loop_process(aud_event_loop_t* loop, fd_set* read_set, fd_
                 continue;
             }
             FD_CLR(w->sock, sets[s]);
-            w->callback(AUD_EVENT_CAUSE_READY, w->sock, static_cast<aud_socket_set_t>(s), w->user);
+            w->callback(w->sock, static_cast<aud_socket_set_t>(s), AUD_EVENT_CAUSE_READY, w->user);
         }
     }
     run_deferred(loop, phase::deferred_first, false);
@@ -415,9 +415,9 @@ aud_error_t aud_timer_new(aud_event_loop_t* loop, aud_timer_fn* callback, void* 
     return AUD_SUCCESS;
 }
 
-void aud_timer_delete(aud_timer_t* timer) {
+aud_error_t aud_timer_delete(aud_timer_t* timer) {
     if (!timer || timer->deleted) {
-        return;
+        return AUD_SUCCESS;
     }
     aud_event_loop_t* loop = timer->loop;
     disarm(timer);
@@ -429,6 +429,7 @@ void aud_timer_delete(aud_timer_t* timer) {
     } else {
         delete timer;
     }
+    return AUD_SUCCESS;
 }
 
 aud_error_t aud_timer_start_at(aud_timer_t* timer, const aud_utime_t* when,

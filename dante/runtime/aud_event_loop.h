@@ -12,6 +12,7 @@
 //      cannot spin
 // Any callback may remove its own or another watch or timer; removed entries are
 // only marked during the pass and freed after it, and a removed watch is not called.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <sys/select.h>
@@ -19,6 +20,10 @@
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/aud_log.h"
 #include "dante/runtime/aud_time.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct aud_event_loop aud_event_loop_t;
 typedef struct aud_timer aud_timer_t;
@@ -45,15 +50,16 @@ typedef enum aud_watch_mode {
 // The computed wait never exceeds this, so timers are looked at once a minute.
 #define AUD_EVENT_LOOP_MAX_WAIT_SEC 60
 
-typedef void aud_socket_fn(int cause, int sock, aud_socket_set_t set, void* user);
-typedef void aud_timer_fn(int cause, aud_timer_t* timer, void* user);
+// Like every callback of the library: the object first, then the event, user data last.
+typedef void aud_socket_fn(int sock, aud_socket_set_t set, int cause, void* user);
+typedef void aud_timer_fn(aud_timer_t* timer, int cause, void* user);
 typedef void aud_defer_fn(void* user);
 typedef uint64_t aud_defer_token_t;
 
 // Loops are normally made by dapi_new (see dapi.h); standalone ones serve tests.
 // log may be null.
 aud_error_t aud_event_loop_new(aud_log_t* log, aud_event_loop_t** out);
-// Refused (INVALIDSTATE) while the loop is processing.
+// Refused (INVALIDSTATE) while the loop is processing. Null is harmless.
 aud_error_t aud_event_loop_delete(aud_event_loop_t* loop);
 
 // Installs the clock (null restores the system monotonic clock).
@@ -88,8 +94,8 @@ bool aud_event_loop_is_processing(const aud_event_loop_t* loop);
 // Timers. A timer belongs to its loop; deleting the loop deletes its timers.
 aud_error_t aud_timer_new(aud_event_loop_t* loop, aud_timer_fn* callback, void* user,
                           aud_timer_t** out);
-// Safe from inside any callback, including the timer's own.
-void aud_timer_delete(aud_timer_t* timer);
+// Safe from inside any callback, including the timer's own. Null is harmless.
+aud_error_t aud_timer_delete(aud_timer_t* timer);
 // Arms at an absolute time of the loop's clock. period null or zero: one-shot.
 // A periodic timer re-arms at the processing time plus its period. Restarting an
 // armed timer moves it.
@@ -105,3 +111,7 @@ bool aud_timer_is_armed(const aud_timer_t* timer);
 // Deadline of an armed timer.
 aud_error_t aud_timer_get_deadline(const aud_timer_t* timer, aud_utime_t* out);
 void* aud_timer_get_user(const aud_timer_t* timer);
+
+#ifdef __cplusplus
+}
+#endif

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "dante/runtime/aud_interface_linux.h"
 #include "dante/runtime/dapi.h"
+#include "dante/runtime/internal/aud_interface_linux.h"
 
 namespace {
 

@@ -2,10 +2,15 @@
 // The list of network interfaces, one entry per adapter, sorted by category and
 // then interface index so wired adapters come first.
 #include <netinet/in.h>
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 
 #include "dante/runtime/aud_error.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct aud_env aud_env_t;
 
@@ -55,3 +60,7 @@ const aud_interface_t* aud_interface_find_by_index(const aud_interface_t* list, 
 const aud_interface_t* aud_interface_find_by_name(const aud_interface_t* list, size_t count,
                                                   const char* name);
 const aud_interface_t* aud_interface_find_loopback(const aud_interface_t* list, size_t count);
+
+#ifdef __cplusplus
+}
+#endif

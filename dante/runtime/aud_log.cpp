@@ -163,9 +163,9 @@ aud_error_t aud_log_new(const char* name, aud_log_t** out) {
     return AUD_SUCCESS;
 }
 
-void aud_log_delete(aud_log_t* log) {
+aud_error_t aud_log_delete(aud_log_t* log) {
     if (!log) {
-        return;
+        return AUD_SUCCESS;
     }
     if (log->file) {
         fclose(log->file);
@@ -174,6 +174,7 @@ void aud_log_delete(aud_log_t* log) {
         close(log->net_fd);
     }
     delete log;
+    return AUD_SUCCESS;
 }
 
 const char* aud_log_get_name(const aud_log_t* log) {

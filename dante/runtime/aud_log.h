@@ -6,10 +6,15 @@
 // operation's name and a colon.
 #include <netinet/in.h>
 #include <stdarg.h>
+#include <stdbool.h>
 #include <stddef.h>
 #include <time.h>
 
 #include "dante/runtime/aud_error.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef enum aud_log_level {
     AUD_LOG_NONE = 0,
@@ -48,7 +53,8 @@ typedef void aud_log_fn(aud_log_t* log, const char* timestamp, aud_log_level_t l
 
 // name may be null (a log without a name).
 aud_error_t aud_log_new(const char* name, aud_log_t** out);
-void aud_log_delete(aud_log_t* log);
+// Null is harmless.
+aud_error_t aud_log_delete(aud_log_t* log);
 
 const char* aud_log_get_name(const aud_log_t* log);
 // "None" .. "Verbose"; "Undef" above Verbose.
@@ -78,3 +84,7 @@ void aud_log_vprintf(aud_log_t* log, aud_log_level_t level, const char* fmt, va_
 
 // The 15-character timestamp of t ("Jun  3 21:49:08"), into out[16].
 void aud_log_format_timestamp(time_t t, char out[AUD_LOG_TIMESTAMP_SIZE]);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,4 +1,4 @@
-#include "dante/runtime/aud_platform.h"
+#include "dante/runtime/internal/aud_platform.h"
 
 #include <stdlib.h>
 #include <time.h>

@@ -3,6 +3,10 @@
 // 999 999 into seconds.
 #include <stdint.h>
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef struct aud_utime {
     int64_t tv_sec;
     int32_t tv_usec;  // 0 .. 999 999
@@ -23,3 +27,7 @@ aud_utime_t aud_utime_sub(aud_utime_t a, aud_utime_t b);
 // <0, 0, >0 like strcmp.
 int aud_utime_compare(aud_utime_t a, aud_utime_t b);
 int64_t aud_utime_to_ms(aud_utime_t t);
+
+#ifdef __cplusplus
+}
+#endif

@@ -3,9 +3,14 @@
 // bytes goes through these: each operation returns false and leaves the position
 // unchanged when the span is too short, so a short message is an error and never
 // an over-read.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct aud_byte_reader {
     const uint8_t* data;
@@ -19,21 +24,21 @@ typedef struct aud_byte_writer {
     size_t pos;
 } aud_byte_writer;
 
-inline aud_byte_reader aud_reader_make(const void* data, size_t size) {
-    aud_byte_reader r = {static_cast<const uint8_t*>(data), data ? size : 0, 0};
+static inline aud_byte_reader aud_reader_make(const void* data, size_t size) {
+    aud_byte_reader r = {(const uint8_t*)data, data ? size : 0, 0};
     return r;
 }
 
-inline size_t aud_reader_remaining(const aud_byte_reader* r) {
+static inline size_t aud_reader_remaining(const aud_byte_reader* r) {
     return r->size - r->pos;
 }
 
-inline bool aud_reader_has(const aud_byte_reader* r, size_t n) {
+static inline bool aud_reader_has(const aud_byte_reader* r, size_t n) {
     return n <= r->size - r->pos;
 }
 
 // Absolute positioning; offsets inside messages are counted from their start.
-inline bool aud_reader_seek(aud_byte_reader* r, size_t pos) {
+static inline bool aud_reader_seek(aud_byte_reader* r, size_t pos) {
     if (pos > r->size) {
         return false;
     }
@@ -41,7 +46,7 @@ inline bool aud_reader_seek(aud_byte_reader* r, size_t pos) {
     return true;
 }
 
-inline bool aud_reader_skip(aud_byte_reader* r, size_t n) {
+static inline bool aud_reader_skip(aud_byte_reader* r, size_t n) {
     if (!aud_reader_has(r, n)) {
         return false;
     }
@@ -49,7 +54,7 @@ inline bool aud_reader_skip(aud_byte_reader* r, size_t n) {
     return true;
 }
 
-inline bool aud_read_u8(aud_byte_reader* r, uint8_t* out) {
+static inline bool aud_read_u8(aud_byte_reader* r, uint8_t* out) {
     if (!aud_reader_has(r, 1)) {
         return false;
     }
@@ -58,28 +63,27 @@ inline bool aud_read_u8(aud_byte_reader* r, uint8_t* out) {
 }
 
 // Big-endian (network order).
-inline bool aud_read_be16(aud_byte_reader* r, uint16_t* out) {
+static inline bool aud_read_be16(aud_byte_reader* r, uint16_t* out) {
     if (!aud_reader_has(r, 2)) {
         return false;
     }
     const uint8_t* p = r->data + r->pos;
-    *out = static_cast<uint16_t>((p[0] << 8) | p[1]);
+    *out = (uint16_t)((p[0] << 8) | p[1]);
     r->pos += 2;
     return true;
 }
 
-inline bool aud_read_be32(aud_byte_reader* r, uint32_t* out) {
+static inline bool aud_read_be32(aud_byte_reader* r, uint32_t* out) {
     if (!aud_reader_has(r, 4)) {
         return false;
     }
     const uint8_t* p = r->data + r->pos;
-    *out = (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | p[3];
+    *out = ((uint32_t)(p[0]) << 24) | ((uint32_t)(p[1]) << 16) | ((uint32_t)(p[2]) << 8) | p[3];
     r->pos += 4;
     return true;
 }
 
-inline bool aud_read_be64(aud_byte_reader* r, uint64_t* out) {
+static inline bool aud_read_be64(aud_byte_reader* r, uint64_t* out) {
     uint32_t hi = 0;
     uint32_t lo = 0;
     if (!aud_reader_has(r, 8)) {
@@ -87,12 +91,12 @@ inline bool aud_read_be64(aud_byte_reader* r, uint64_t* out) {
     }
     aud_read_be32(r, &hi);
     aud_read_be32(r, &lo);
-    *out = (static_cast<uint64_t>(hi) << 32) | lo;
+    *out = ((uint64_t)(hi) << 32) | lo;
     return true;
 }
 
 // Host order, for structures that never leave this machine.
-inline bool aud_read_h16(aud_byte_reader* r, uint16_t* out) {
+static inline bool aud_read_h16(aud_byte_reader* r, uint16_t* out) {
     if (!aud_reader_has(r, 2)) {
         return false;
     }
@@ -101,7 +105,7 @@ inline bool aud_read_h16(aud_byte_reader* r, uint16_t* out) {
     return true;
 }
 
-inline bool aud_read_h32(aud_byte_reader* r, uint32_t* out) {
+static inline bool aud_read_h32(aud_byte_reader* r, uint32_t* out) {
     if (!aud_reader_has(r, 4)) {
         return false;
     }
@@ -110,7 +114,7 @@ inline bool aud_read_h32(aud_byte_reader* r, uint32_t* out) {
     return true;
 }
 
-inline bool aud_read_bytes(aud_byte_reader* r, void* out, size_t n) {
+static inline bool aud_read_bytes(aud_byte_reader* r, void* out, size_t n) {
     if (!aud_reader_has(r, n)) {
         return false;
     }
@@ -122,7 +126,7 @@ inline bool aud_read_bytes(aud_byte_reader* r, void* out, size_t n) {
 }
 
 // A view of the next n bytes without copying them.
-inline bool aud_read_view(aud_byte_reader* r, size_t n, aud_byte_reader* out) {
+static inline bool aud_read_view(aud_byte_reader* r, size_t n, aud_byte_reader* out) {
     if (!aud_reader_has(r, n)) {
         return false;
     }
@@ -132,7 +136,7 @@ inline bool aud_read_view(aud_byte_reader* r, size_t n, aud_byte_reader* out) {
 }
 
 // Random access by absolute offset; the position does not move.
-inline bool aud_peek_u8_at(const aud_byte_reader* r, size_t offset, uint8_t* out) {
+static inline bool aud_peek_u8_at(const aud_byte_reader* r, size_t offset, uint8_t* out) {
     if (offset >= r->size) {
         return false;
     }
@@ -140,23 +144,23 @@ inline bool aud_peek_u8_at(const aud_byte_reader* r, size_t offset, uint8_t* out
     return true;
 }
 
-inline bool aud_peek_be16_at(const aud_byte_reader* r, size_t offset, uint16_t* out) {
+static inline bool aud_peek_be16_at(const aud_byte_reader* r, size_t offset, uint16_t* out) {
     if (offset > r->size || r->size - offset < 2) {
         return false;
     }
-    *out = static_cast<uint16_t>((r->data[offset] << 8) | r->data[offset + 1]);
+    *out = (uint16_t)((r->data[offset] << 8) | r->data[offset + 1]);
     return true;
 }
 
-inline bool aud_peek_be32_at(const aud_byte_reader* r, size_t offset, uint32_t* out) {
+static inline bool aud_peek_be32_at(const aud_byte_reader* r, size_t offset, uint32_t* out) {
     aud_byte_reader tmp = *r;
     return aud_reader_seek(&tmp, offset) && aud_read_be32(&tmp, out);
 }
 
 // A NUL-terminated string starting at offset that ends inside the span. *out points
 // into the span; *len (optional) excludes the terminator.
-inline bool aud_peek_string_at(const aud_byte_reader* r, size_t offset, const char** out,
-                               size_t* len) {
+static inline bool aud_peek_string_at(const aud_byte_reader* r, size_t offset, const char** out,
+                                      size_t* len) {
     if (offset >= r->size) {
         return false;
     }
@@ -164,23 +168,23 @@ inline bool aud_peek_string_at(const aud_byte_reader* r, size_t offset, const ch
     if (!nul) {
         return false;
     }
-    *out = reinterpret_cast<const char*>(r->data + offset);
+    *out = (const char*)(r->data + offset);
     if (len) {
-        *len = static_cast<size_t>(static_cast<const uint8_t*>(nul) - (r->data + offset));
+        *len = (size_t)((const uint8_t*)(nul) - (r->data + offset));
     }
     return true;
 }
 
-inline aud_byte_writer aud_writer_make(void* data, size_t size) {
-    aud_byte_writer w = {static_cast<uint8_t*>(data), data ? size : 0, 0};
+static inline aud_byte_writer aud_writer_make(void* data, size_t size) {
+    aud_byte_writer w = {(uint8_t*)data, data ? size : 0, 0};
     return w;
 }
 
-inline size_t aud_writer_remaining(const aud_byte_writer* w) {
+static inline size_t aud_writer_remaining(const aud_byte_writer* w) {
     return w->size - w->pos;
 }
 
-inline bool aud_writer_seek(aud_byte_writer* w, size_t pos) {
+static inline bool aud_writer_seek(aud_byte_writer* w, size_t pos) {
     if (pos > w->size) {
         return false;
     }
@@ -188,7 +192,7 @@ inline bool aud_writer_seek(aud_byte_writer* w, size_t pos) {
     return true;
 }
 
-inline bool aud_write_u8(aud_byte_writer* w, uint8_t v) {
+static inline bool aud_write_u8(aud_byte_writer* w, uint8_t v) {
     if (w->size - w->pos < 1) {
         return false;
     }
@@ -196,37 +200,37 @@ inline bool aud_write_u8(aud_byte_writer* w, uint8_t v) {
     return true;
 }
 
-inline bool aud_write_be16(aud_byte_writer* w, uint16_t v) {
+static inline bool aud_write_be16(aud_byte_writer* w, uint16_t v) {
     if (w->size - w->pos < 2) {
         return false;
     }
-    w->data[w->pos] = static_cast<uint8_t>(v >> 8);
-    w->data[w->pos + 1] = static_cast<uint8_t>(v);
+    w->data[w->pos] = (uint8_t)(v >> 8);
+    w->data[w->pos + 1] = (uint8_t)(v);
     w->pos += 2;
     return true;
 }
 
-inline bool aud_write_be32(aud_byte_writer* w, uint32_t v) {
+static inline bool aud_write_be32(aud_byte_writer* w, uint32_t v) {
     if (w->size - w->pos < 4) {
         return false;
     }
     for (int i = 0; i < 4; ++i) {
-        w->data[w->pos + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+        w->data[w->pos + i] = (uint8_t)(v >> (24 - 8 * i));
     }
     w->pos += 4;
     return true;
 }
 
-inline bool aud_write_be64(aud_byte_writer* w, uint64_t v) {
+static inline bool aud_write_be64(aud_byte_writer* w, uint64_t v) {
     if (w->size - w->pos < 8) {
         return false;
     }
-    aud_write_be32(w, static_cast<uint32_t>(v >> 32));
-    aud_write_be32(w, static_cast<uint32_t>(v));
+    aud_write_be32(w, (uint32_t)(v >> 32));
+    aud_write_be32(w, (uint32_t)(v));
     return true;
 }
 
-inline bool aud_write_h16(aud_byte_writer* w, uint16_t v) {
+static inline bool aud_write_h16(aud_byte_writer* w, uint16_t v) {
     if (w->size - w->pos < 2) {
         return false;
     }
@@ -235,7 +239,7 @@ inline bool aud_write_h16(aud_byte_writer* w, uint16_t v) {
     return true;
 }
 
-inline bool aud_write_h32(aud_byte_writer* w, uint32_t v) {
+static inline bool aud_write_h32(aud_byte_writer* w, uint32_t v) {
     if (w->size - w->pos < 4) {
         return false;
     }
@@ -244,7 +248,7 @@ inline bool aud_write_h32(aud_byte_writer* w, uint32_t v) {
     return true;
 }
 
-inline bool aud_write_bytes(aud_byte_writer* w, const void* src, size_t n) {
+static inline bool aud_write_bytes(aud_byte_writer* w, const void* src, size_t n) {
     if (w->size - w->pos < n) {
         return false;
     }
@@ -255,7 +259,7 @@ inline bool aud_write_bytes(aud_byte_writer* w, const void* src, size_t n) {
     return true;
 }
 
-inline bool aud_write_zeros(aud_byte_writer* w, size_t n) {
+static inline bool aud_write_zeros(aud_byte_writer* w, size_t n) {
     if (w->size - w->pos < n) {
         return false;
     }
@@ -267,11 +271,15 @@ inline bool aud_write_zeros(aud_byte_writer* w, size_t n) {
 }
 
 // Patches a big-endian 16-bit value at an earlier offset (lengths known only at the end).
-inline bool aud_write_be16_at(aud_byte_writer* w, size_t offset, uint16_t v) {
+static inline bool aud_write_be16_at(aud_byte_writer* w, size_t offset, uint16_t v) {
     if (offset > w->size || w->size - offset < 2) {
         return false;
     }
-    w->data[offset] = static_cast<uint8_t>(v >> 8);
-    w->data[offset + 1] = static_cast<uint8_t>(v);
+    w->data[offset] = (uint8_t)(v >> 8);
+    w->data[offset + 1] = (uint8_t)(v);
     return true;
 }
+
+#ifdef __cplusplus
+}
+#endif

@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "dante/runtime/aud_platform.h"
+#include "dante/runtime/internal/aud_platform.h"
 
 struct aud_env {
     bool owned_by_api;

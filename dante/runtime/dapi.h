@@ -2,6 +2,7 @@
 // The API handle: made first by the application, it owns the environment (log object
 // and event loop), the runtime that exports the loop's sockets, and the domain
 // handler. Everything else in the library hangs off these.
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <sys/select.h>
@@ -9,6 +10,10 @@
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/aud_event_loop.h"
 #include "dante/runtime/aud_log.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct dapi dapi_t;
 typedef struct aud_env aud_env_t;
@@ -19,7 +24,8 @@ typedef struct dapi_domain_registration dapi_domain_registration_t;
 // Platform start-up (shared, counted), environment with a new log and event loop,
 // runtime, domain handler. Any failure frees what was made and returns the error.
 aud_error_t dapi_new(dapi_t** out);
-// Frees in reverse order. Null is harmless.
+// Frees in reverse order. INVALIDSTATE while the event loop is processing. Null is
+// harmless.
 aud_error_t dapi_delete(dapi_t* api);
 
 aud_env_t* dapi_get_env(dapi_t* api);
@@ -99,3 +105,7 @@ aud_error_t dapi_domain_handler_register(dapi_domain_handler_t* handler, dapi_do
 aud_error_t dapi_domain_handler_unregister(dapi_domain_handler_t* handler,
                                            dapi_domain_registration_t* registration);
 size_t dapi_domain_handler_registration_count(const dapi_domain_handler_t* handler);
+
+#ifdef __cplusplus
+}
+#endif

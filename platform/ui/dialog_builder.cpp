@@ -45,10 +45,19 @@ QWidget* make_list(const dialog_control& c, QWidget* parent) {
 
 QWidget* make_control(const dialog_control& c, QWidget* parent) {
     switch (c.kind) {
-        case control_kind::group_box:
-            return new QGroupBox(text_of(c), parent);
-        case control_kind::static_text:
-            return make_label(c, parent);
+        case control_kind::group_box: {
+            // Frames and plain texts take no clicks: whatever lies under them does,
+            // whichever was made first.
+            auto* group = new QGroupBox(text_of(c), parent);
+            group->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return group;
+        }
+        case control_kind::static_text: {
+            QWidget* label = make_label(c, parent);
+            if ((c.style & style_notify) == 0)
+                label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return label;
+        }
         case control_kind::button:
             return new QPushButton(text_of(c), parent);
         case control_kind::check_box:

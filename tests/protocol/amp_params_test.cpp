@@ -133,7 +133,7 @@ TEST(AmpParams, ListingNamesEveryFieldWithItsValue) {
     EXPECT_EQ(find("match_gain_ch1")->values, std::vector<int>{-5});
     EXPECT_EQ(find("peq_ch2_gain")->values.size(), 5u);
     // 53 plain fields plus 4 limiter blocks of 6 items.
-    EXPECT_EQ(fields.size(), param_field_table.size() - 4 + 4 * limiter_item_table.size());
+    EXPECT_EQ(fields.size(), param_field_count - 4 + 4 * limiter_item_table.size());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include "dante/routing/arcp_wire.h"
+#include "dante/routing/internal/arcp_wire.h"
 #include "platform/time_source.h"
 #include "sim/lab_device.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dante/routing/arcp_wire.h"
+#include "dante/routing/internal/arcp_wire.h"
 
 namespace tavrin::sim {
 namespace {

@@ -78,6 +78,20 @@ TEST(StartupArgs, ToolOptions) {
     EXPECT_EQ(*tour.tour_dir, "out");
     EXPECT_EQ(tour.args.device_name, "Amp-2");
     EXPECT_FALSE(parse({"--tour"}).error.empty());
+
+    const command_line play = parse({"Amp-1", "--play", "s.play", "--shots", "pics", "2"});
+    ASSERT_TRUE(play.play_file);
+    EXPECT_EQ(*play.play_file, "s.play");
+    ASSERT_TRUE(play.shots_dir);
+    EXPECT_EQ(*play.shots_dir, "pics");
+    EXPECT_EQ(play.args.device_name, "Amp-1");
+    EXPECT_EQ(play.args.primary, 2u);
+    EXPECT_TRUE(play.error.empty());
+    EXPECT_FALSE(parse({"--play"}).error.empty());
+    EXPECT_FALSE(parse({"--play", "s.play", "--shots"}).error.empty());
+    // Pictures need a script, and a session runs one script.
+    EXPECT_FALSE(parse({"--shots", "pics"}).error.empty());
+    EXPECT_FALSE(parse({"--play", "s.play", "--tour", "out"}).error.empty());
 }
 
 TEST(LogLine, StampThreeBlanksAndText) {

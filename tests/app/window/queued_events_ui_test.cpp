@@ -69,5 +69,35 @@ TEST(QueuedEvents, CallsAfterTheWindowWentAreDropped) {
     EXPECT_TRUE(direct.logs().empty());
 }
 
+TEST(QueuedEvents, ClosingAnswersQuestionsStillWaitingSoNoThreadHangs) {
+    qt_app();
+    QObject context;
+    testing::recording_events direct;
+    direct.set_next_answer(box_answer::yes);
+    queued_events port(&context, direct);
+    std::atomic<int> answer{-1};
+    // The UI thread never runs its event loop here, as when the window has gone
+    // and the program is stopping the worker.
+    std::thread worker([&] {
+        answer = static_cast<int>(
+            port.ask({"Update Finished.", "", box_icon::none, box_buttons::yes_no}));
+    });
+    while (answer.load() < 0) {
+        port.close();
+        std::this_thread::yield();
+    }
+    worker.join();
+    EXPECT_EQ(answer.load(), static_cast<int>(box_answer::no));
+    // Later questions get their default at once, and the queued one is never shown.
+    box_answer later = box_answer::ok;
+    std::thread again([&] {
+        later = port.ask({"t", "c", box_icon::error, box_buttons::ok_cancel});
+    });
+    again.join();
+    EXPECT_EQ(later, box_answer::cancel);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(direct.boxes().empty());
+}
+
 }  // namespace
 }  // namespace tavrin

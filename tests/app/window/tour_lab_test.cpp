@@ -18,7 +18,7 @@ namespace {
 constexpr char inside_flag[] = "TAVRIN_TOUR_LAB_INNER";
 
 std::string tool_path() {
-    return testing::lab_env_or("TAVRIN_BUILD_DIR", ".") + "/app/tavrin-config";
+    return testing::lab_env_or("TAVRIN_BUILD_DIR", ".") + "/app/window/tavrin-config";
 }
 
 TEST(TourLab, PicturesOfEveryStepAndAGreenLampAtTheEnd) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 namespace channel_test {
 
@@ -19,9 +19,9 @@ struct delivery {
 
 struct recorder {
     std::vector<delivery> seen;
-    static void deliver(void* user, conmon_channel_type_t channel,
+    static void deliver(conmon_channels_t*, conmon_channel_type_t channel,
                         conmon_channel_direction_t direction, const conmon_message_head_t* head,
-                        const uint8_t* body, uint16_t body_size) {
+                        const uint8_t* body, uint16_t body_size, void* user) {
         auto* self = static_cast<recorder*>(user);
         self->seen.push_back({channel, direction, conmon_message_head_get_seqnum(head),
                               std::vector<uint8_t>(body, body + body_size)});

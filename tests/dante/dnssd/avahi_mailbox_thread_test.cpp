@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "dante/dnssd/dt_dnssd_avahi_mailbox.h"
+#include "dante/dnssd/internal/dt_dnssd_avahi_mailbox.h"
 
 namespace {
 

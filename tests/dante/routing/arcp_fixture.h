@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "dante/routing/arcp_wire.h"
 #include "dante/routing/dr_devices.h"
+#include "dante/routing/internal/arcp_wire.h"
 
 // One request as the device received it.
 struct arcp_request {

@@ -1,5 +1,5 @@
 // ARCP codec edges that a device on the wire could get wrong.
-#include "dante/routing/arcp_wire.h"
+#include "dante/routing/internal/arcp_wire.h"
 
 #include <gtest/gtest.h>
 #include <string.h>

@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "dante/runtime/aud_platform.h"
+#include "dante/browse/db_browse.h"
+#include "dante/conmon/conmon_client.h"
+#include "dante/routing/dr_devices.h"
+#include "dante/runtime/internal/aud_platform.h"
+#include "dante/runtime/internal/dapi_component.h"
 
 namespace {
 
@@ -36,6 +40,18 @@ TEST(Dapi, LifecycleSharesThePlatformAndFreesInReverse) {
     EXPECT_EQ(aud_platform_users(), before);
     EXPECT_EQ(dapi_delete(nullptr), AUD_SUCCESS);
     EXPECT_EQ(dapi_new(nullptr), AUD_ERR_INVALIDPARAMETER);
+}
+
+// Every delete of the library has one shape: null is harmless and reports success.
+TEST(Dapi, EveryDeleteAcceptsNull) {
+    EXPECT_EQ(aud_log_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(aud_event_loop_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(aud_timer_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(conmon_client_config_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(conmon_client_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(db_browse_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(dr_devices_delete(nullptr), AUD_SUCCESS);
+    EXPECT_EQ(dr_device_config_delete(nullptr), AUD_SUCCESS);
 }
 
 TEST(Dapi, EnvReleaseRefusesAnApiEnvironment) {
@@ -100,7 +116,7 @@ TEST(Dapi, RunOnceDeliversASocketEvent) {
     int got = -1;
     aud_event_loop_watch_socket(
         aud_env_get_event_loop(dapi_get_env(api)), sv[0], AUD_SOCKET_SET_READ,
-        [](int, int sock, aud_socket_set_t, void* user) {
+        [](int sock, aud_socket_set_t, int, void* user) {
             char c;
             (void)!read(sock, &c, 1);
             *static_cast<int*>(user) = c;
@@ -183,6 +199,41 @@ TEST(Dapi, DomainHandlerStartsAdhocAndNotifiesChanges) {
 
     EXPECT_EQ(dapi_domain_handler_unregister(h, b.self), AUD_SUCCESS);
     EXPECT_EQ(dapi_domain_handler_registration_count(h), 0u);
+    EXPECT_EQ(dapi_delete(api), AUD_SUCCESS);
+}
+
+// Browse and routing devices are made only on a handle whose domain is known; both
+// take their environment, loop and handler from the same place.
+TEST(Dapi, ComponentsNeedALoopAndAKnownDomain) {
+    dapi_t* api = nullptr;
+    ASSERT_EQ(dapi_new(&api), AUD_SUCCESS);
+    dapi_component_base_t base;
+    ASSERT_EQ(dapi_get_component_base(api, &base), AUD_SUCCESS);
+    EXPECT_EQ(base.env, dapi_get_env(api));
+    EXPECT_EQ(base.loop, aud_env_get_event_loop(base.env));
+    EXPECT_EQ(base.log, aud_env_get_log(base.env));
+    EXPECT_EQ(base.handler, dapi_get_domain_handler(api));
+    EXPECT_TRUE(dapi_domain_identity_is_adhoc(&base.identity));
+    EXPECT_EQ(dapi_get_component_base(nullptr, &base), AUD_ERR_INVALIDPARAMETER);
+    EXPECT_EQ(dapi_get_component_base(api, nullptr), AUD_ERR_INVALIDPARAMETER);
+
+    dapi_domain_identity_t unknown{};
+    ASSERT_EQ(dapi_domain_handler_set_identity(base.handler, &unknown), AUD_SUCCESS);
+    EXPECT_EQ(dapi_get_component_base(api, &base), AUD_ERR_INVALIDDATA);
+    db_browse_t* browse = nullptr;
+    dr_devices_t* devices = nullptr;
+    EXPECT_EQ(db_browse_new(api, DB_TYPE_CONMON_DEVICE, &browse), AUD_ERR_INVALIDDATA);
+    EXPECT_EQ(dr_devices_new(api, &devices), AUD_ERR_INVALIDDATA);
+    EXPECT_EQ(browse, nullptr);
+    EXPECT_EQ(devices, nullptr);
+
+    dapi_domain_identity_t managed{};
+    memset(managed.id, 0x22, sizeof managed.id);
+    ASSERT_EQ(dapi_domain_handler_set_identity(dapi_get_domain_handler(api), &managed),
+              AUD_SUCCESS);
+    ASSERT_EQ(dapi_get_component_base(api, &base), AUD_SUCCESS);
+    EXPECT_FALSE(dapi_domain_identity_is_adhoc(&base.identity));
+    EXPECT_EQ(base.identity.id[0], 0x22);
     EXPECT_EQ(dapi_delete(api), AUD_SUCCESS);
 }
 

@@ -19,7 +19,7 @@ struct sock_ctx {
     bool remove_self = false;
 };
 
-void on_socket(int cause, int sock, aud_socket_set_t set, void* user) {
+void on_socket(int sock, aud_socket_set_t set, int cause, void* user) {
     auto* ctx = static_cast<sock_ctx*>(user);
     EXPECT_EQ(cause, AUD_EVENT_CAUSE_READY);
     EXPECT_EQ(set, AUD_SOCKET_SET_READ);
@@ -37,7 +37,7 @@ void on_socket(int cause, int sock, aud_socket_set_t set, void* user) {
     }
 }
 
-void noop_socket(int, int, aud_socket_set_t, void*) {}
+void noop_socket(int, aud_socket_set_t, int, void*) {}
 
 TEST_F(LoopTest, WatchModesAndParameters) {
     int s = readable_socket();
@@ -151,7 +151,7 @@ struct timer_log {
     aud_timer_t* to_delete = nullptr;
 };
 
-void on_timer(int cause, aud_timer_t* timer, void*) {
+void on_timer(aud_timer_t* timer, int cause, void*) {
     EXPECT_EQ(cause, AUD_TIMER_CAUSE_FIRED);
     auto* pair = static_cast<std::pair<timer_log*, std::string>*>(aud_timer_get_user(timer));
     pair->first->fired.push_back(pair->second);
@@ -298,13 +298,13 @@ void phase_defer(void* user) {
     static_cast<phase_state*>(user)->events.push_back("deferred");
 }
 
-void phase_timer(int, aud_timer_t* t, void*) {
+void phase_timer(aud_timer_t* t, int, void*) {
     auto* st = static_cast<phase_state*>(aud_timer_get_user(t));
     st->events.push_back("timer");
     aud_event_loop_defer(st->loop, phase_defer, st, nullptr);
 }
 
-void phase_socket(int, int sock, aud_socket_set_t, void* user) {
+void phase_socket(int sock, aud_socket_set_t, int, void* user) {
     auto* st = static_cast<phase_state*>(user);
     char c;
     (void)!read(sock, &c, 1);

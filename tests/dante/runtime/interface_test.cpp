@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dante/runtime/aud_interface.h"
-#include "dante/runtime/aud_interface_linux.h"
+#include "dante/runtime/internal/aud_interface_linux.h"
 
 namespace {
 

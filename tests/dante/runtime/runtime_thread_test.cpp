@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "dante/runtime/aud_log.h"
-#include "dante/runtime/aud_platform.h"
 #include "dante/runtime/dapi.h"
+#include "dante/runtime/internal/aud_platform.h"
 
 namespace {
 

@@ -220,6 +220,74 @@ TEST(Trackbar, VerticalPositionCountsFromTheTop) {
     EXPECT_FALSE(flat.invertedAppearance());
 }
 
+TEST(Trackbar, ScrollCodesFollowTheKeysAndThePointer) {
+    qt_app();
+    QWidget window;
+    auto* bar = new trackbar(Qt::Vertical, &window);
+    bar->setGeometry(0, 0, 24, 260);
+    bar->set_range(0, 250);
+    window.show();
+    std::vector<std::pair<scroll_code, int>> seen;  // each code with the position it saw
+    QObject::connect(bar, &trackbar::scrolled, bar, [&](scroll_code c) {
+        seen.push_back({c, bar->position()});
+    });
+    using c = scroll_code;
+    using seen_list = std::vector<std::pair<scroll_code, int>>;
+
+    bar->set_position(100);  // the program moving the bar reports nothing
+    QTest::keyClick(bar, Qt::Key_Down);
+    QTest::keyClick(bar, Qt::Key_PageUp);
+    QTest::keyClick(bar, Qt::Key_Home);
+    EXPECT_EQ(seen, (seen_list{{c::line_down, 101},
+                               {c::end_scroll, 101},
+                               {c::page_up, 91},
+                               {c::end_scroll, 91},
+                               {c::top, 0},
+                               {c::end_scroll, 0}}));
+
+    // Dragging the thumb: track at every new position, then position and end.
+    seen.clear();
+    const QPoint grip = bar->thumb_rect().center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(bar, bar->thumb_centre_at(100));
+    QTest::mouseMove(bar, bar->thumb_centre_at(200));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->thumb_centre_at(200));
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].first, c::thumb_track);
+    EXPECT_EQ(seen[1].first, c::thumb_track);
+    EXPECT_EQ(seen[2].first, c::thumb_position);
+    EXPECT_EQ(seen[3].first, c::end_scroll);
+    // Where the thumb's centre is drawn for a position is where a drag lands on it.
+    EXPECT_EQ(seen[0].second, 100);
+    EXPECT_EQ(seen[3].second, 200);
+
+    // A click on the channel below the thumb pages down and ends.
+    seen.clear();
+    bar->set_position(0);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(12, 250));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::make_pair(c::page_down, 10));
+    EXPECT_EQ(seen[1].first, c::end_scroll);
+}
+
+TEST(DialogBuilder, FramesAndPlainTextsLetClicksThrough) {
+    qt_app();
+    using k = control_kind;
+    // The frame and the text come after the controls they lie over.
+    const std::array<dialog_control, 4> controls{{
+        {10, k::button, "Under", 10, 10, 40, 14},
+        {no_control_id, k::group_box, "Frame", 5, 2, 100, 40},
+        {11, k::static_text, "Text", 5, 5, 60, 30},
+        {12, k::static_text, "Notify", 70, 5, 20, 20, style_notify},
+    }};
+    const dialog_template tmpl{999, template_kind::page, "", 120, 50, controls};
+    QWidget host;
+    const built_dialog built = build_dialog(tmpl, &host);
+    QWidget* button = built.control(10);
+    EXPECT_EQ(host.childAt(button->geometry().center()), button);
+    EXPECT_EQ(host.childAt(built.control(12)->geometry().center()), built.control(12));
+}
+
 TEST(DropDown, ReportsOpeningAndClosingWithOrWithoutAChoice) {
     qt_app();
     QWidget window;

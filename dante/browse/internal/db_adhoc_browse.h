@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "dante/browse/db_browse_internal.h"
+#include "dante/browse/internal/db_browse_impl.h"
 
 struct db_adhoc_browse {
     db_browse* browse;

@@ -1,6 +1,6 @@
 #pragma once
 // Internal layout of the channel set and its channel objects.
-#include "dante/conmon/conmon_channel.h"
+#include "dante/conmon/internal/conmon_channel.h"
 
 struct conmon_channel {
     conmon_channels_t* set;
@@ -40,7 +40,8 @@ const char* channel_name(const conmon_channel_t* channel);
 aud_utime_t now(const conmon_channels_t* set);
 // "a.b.c.d" of a network-order address into buf[16].
 const char* ip_text(uint32_t address, char buf[16]);
-// Rebuilds the unicast address list from the set's networks and logs it.
-void rebuild_address_list(conmon_channel_t* channel);
+// Rebuilds the unicast address list from the set's networks and logs it under fn,
+// the operation that asked.
+void rebuild_address_list(conmon_channel_t* channel, const char* fn);
 
 }  // namespace conmon_channel_detail

@@ -90,5 +90,5 @@ void db_tree_notify(db_browse* browse, db_node* node, db_node_change_t change);
 aud_error_t db_adhoc_browse_new(db_browse* browse, db_adhoc_browse** out);
 aud_error_t db_adhoc_browse_start_config(db_adhoc_browse* adhoc, const db_browse_config_t* config);
 // Deallocates every browse and resolve and removes their sockets from the loop.
-void db_adhoc_browse_delete(db_adhoc_browse* adhoc);
+aud_error_t db_adhoc_browse_delete(db_adhoc_browse* adhoc);
 uint32_t db_adhoc_browse_network_interface(const db_adhoc_browse* adhoc, unsigned network);

@@ -9,8 +9,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "dante/conmon/conmon_channel_dedup.h"
 #include "dante/conmon/conmon_wire.h"
+#include "dante/conmon/internal/conmon_channel_dedup.h"
 #include "dante/runtime/aud_error.h"
 #include "dante/runtime/aud_event_loop.h"
 #include "dante/runtime/aud_interface.h"
@@ -44,10 +44,10 @@ typedef struct conmon_channel_network {
 
 // Delivery of a new message: the client calls handler[channel][direction].
 // head and body point into the receive buffer and live for the call only.
-typedef void conmon_channel_deliver_fn(void* user, conmon_channel_type_t channel,
+typedef void conmon_channel_deliver_fn(conmon_channels_t* set, conmon_channel_type_t channel,
                                        conmon_channel_direction_t direction,
                                        const conmon_message_head_t* head, const uint8_t* body,
-                                       uint16_t body_size);
+                                       uint16_t body_size, void* user);
 
 typedef struct conmon_channels_config {
     uint32_t channel_mask;       // the client's mask; only METERING, SERIAL, VBROADCAST matter
@@ -101,7 +101,8 @@ aud_error_t conmon_channels_new(aud_log_t* log, aud_event_loop_t* loop,
                                 const conmon_channels_config_t* config,
                                 conmon_channel_deliver_fn* deliver, void* user,
                                 conmon_channels_t** out);
-void conmon_channels_delete(conmon_channels_t* set);
+// Null is harmless.
+aud_error_t conmon_channels_delete(conmon_channels_t* set);
 
 // The channel object for METERING, SERIAL or VBROADCAST, or null when there is none.
 conmon_channel_t* conmon_channels_get_channel(conmon_channels_t* set, conmon_channel_type_t type);

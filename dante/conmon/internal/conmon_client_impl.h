@@ -3,8 +3,8 @@
 // feed server datagrams straight into the dispatch.
 #include <netinet/in.h>
 
-#include "dante/conmon/conmon_channel.h"
 #include "dante/conmon/conmon_client.h"
+#include "dante/conmon/internal/conmon_channel.h"
 #include "dante/runtime/aud_interface.h"
 
 struct conmon_client_config {
@@ -98,7 +98,7 @@ struct conmon_client {
 };
 
 // Validation and dispatch of one datagram from the server.
-void conmon_client_handle_datagram(conmon_client_t* client, const uint8_t* data, size_t size);
+void conmon_client_process_local_message(conmon_client_t* client, const uint8_t* data, size_t size);
 
 // Internal steps shared between the client's files.
 uint16_t conmon_client_next_seqnum(conmon_client_t* client);
@@ -108,12 +108,14 @@ void conmon_client_free_slot(conmon_client_request* slot);
 aud_error_t conmon_client_send_buffer(conmon_client_t* client, size_t size);
 void conmon_client_complete(conmon_client_t* client, conmon_client_request* slot,
                             aud_error_t result);
-void conmon_client_to_state(conmon_client_t* client, const char* cause, conmon_client_state_t state,
-                            const char* reason);
+void conmon_client_local_to_state_inner(conmon_client_t* client, const char* cause,
+                                        conmon_client_state_t state, const char* reason);
 // Recomputes domain mode, connected, remote-ready and maximum body size, and calls
 // the event callback when extra_flags or a changed flag says so.
 void conmon_client_update_derived(conmon_client_t* client, uint32_t extra_flags);
 aud_error_t conmon_client_send_connect(conmon_client_t* client);
-void conmon_client_lookup_interface_names(conmon_client_t* client);
+// Names the client's interfaces from the system list and brings the channel sockets
+// in step; failures are logged under fn, the operation that asked.
+void conmon_client_lookup_interface_names(conmon_client_t* client, const char* fn);
 void conmon_client_close_socket(conmon_client_t* client);
 const char* conmon_client_state_name(conmon_client_state_t state);

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "dante/dnssd/dt_dnssd.h"
-#include "dante/routing/arcp_wire.h"
 #include "dante/routing/dr_devices.h"
+#include "dante/routing/internal/arcp_wire.h"
 #include "dante/runtime/aud_event_loop.h"
 
 #define DR_LOG(device_or_factory_log, level, ...) \
