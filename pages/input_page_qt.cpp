@@ -10,17 +10,9 @@ namespace tavrin {
 namespace {
 
 // A line, a page or the thumb; top, bottom and end of scroll are ignored.
-bool line_page_or_thumb(int action) {
-    switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd:
-        case QAbstractSlider::SliderSingleStepSub:
-        case QAbstractSlider::SliderPageStepAdd:
-        case QAbstractSlider::SliderPageStepSub:
-        case QAbstractSlider::SliderMove:
-            return true;
-        default:
-            return false;
-    }
+bool line_page_or_thumb(scroll_code code) {
+    return code != scroll_code::top && code != scroll_code::bottom &&
+           code != scroll_code::end_scroll;
 }
 
 constexpr limiter_item all_items[] = {limiter_item::threshold, limiter_item::ratio,
@@ -70,12 +62,10 @@ void input_page::wire_controls() {
     for (amp_channel ch : {amp_channel::ch1, amp_channel::ch2}) {
         const int id = ch == amp_channel::ch1 ? input_item::ch1_trim : input_item::ch2_trim;
         if (auto* bar = built_.get<trackbar>(id)) {
-            connect(bar, &QAbstractSlider::actionTriggered, this, [this, ch, bar](int action) {
-                if (line_page_or_thumb(action))
-                    logic_.trim_scrolled(ch, bar->sliderPosition());
+            connect(bar, &trackbar::scrolled, this, [this, ch, bar](scroll_code code) {
+                if (line_page_or_thumb(code))
+                    logic_.trim_scrolled(ch, bar->position());
             });
-            connect(bar, &QAbstractSlider::sliderReleased, this,
-                    [this, ch, bar] { logic_.trim_scrolled(ch, bar->sliderPosition()); });
         }
         for (limiter_item item : all_items) {
             auto* edit = built_.get<QLineEdit>(limiter_edit(ch, item));

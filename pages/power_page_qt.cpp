@@ -11,17 +11,9 @@ namespace tavrin {
 namespace {
 
 // A line, a page or the thumb; top, bottom and end of scroll are ignored.
-bool line_page_or_thumb(int action) {
-    switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd:
-        case QAbstractSlider::SliderSingleStepSub:
-        case QAbstractSlider::SliderPageStepAdd:
-        case QAbstractSlider::SliderPageStepSub:
-        case QAbstractSlider::SliderMove:
-            return true;
-        default:
-            return false;
-    }
+bool line_page_or_thumb(scroll_code code) {
+    return code != scroll_code::top && code != scroll_code::bottom &&
+           code != scroll_code::end_scroll;
 }
 
 }  // namespace
@@ -102,24 +94,20 @@ void power_page::wire_controls() {
 
     for (limit_slot slot : {limit_slot::ch1, limit_slot::ch2, limit_slot::pbtl}) {
         if (auto* bar = built_.get<trackbar>(power_limit_slider(slot))) {
-            connect(bar, &QAbstractSlider::actionTriggered, this, [this, slot, bar](int action) {
-                if (line_page_or_thumb(action))
-                    logic_.limit_scrolled(slot, bar->sliderPosition());
+            connect(bar, &trackbar::scrolled, this, [this, slot, bar](scroll_code code) {
+                if (line_page_or_thumb(code))
+                    logic_.limit_scrolled(slot, bar->position());
             });
-            connect(bar, &QAbstractSlider::sliderReleased, this,
-                    [this, slot, bar] { logic_.limit_scrolled(slot, bar->sliderPosition()); });
         }
     }
     const auto on_scroll = [this](int id, bool (power_page_logic::*scrolled)(int)) {
         auto* bar = built_.get<trackbar>(id);
         if (bar == nullptr)
             return;
-        connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, scrolled](int action) {
-            if (line_page_or_thumb(action))
-                (logic_.*scrolled)(bar->sliderPosition());
+        connect(bar, &trackbar::scrolled, this, [this, bar, scrolled](scroll_code code) {
+            if (line_page_or_thumb(code))
+                (logic_.*scrolled)(bar->position());
         });
-        connect(bar, &QAbstractSlider::sliderReleased, this,
-                [this, bar, scrolled] { (logic_.*scrolled)(bar->sliderPosition()); });
     };
     on_scroll(power_item::threshold, &power_page_logic::threshold_scrolled);
     on_scroll(power_item::release, &power_page_logic::release_scrolled);

@@ -12,17 +12,9 @@ namespace tavrin {
 namespace {
 
 // A line, a page or the thumb: the master fader ignores top, bottom and end of scroll.
-bool line_page_or_thumb(int action) {
-    switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd:
-        case QAbstractSlider::SliderSingleStepSub:
-        case QAbstractSlider::SliderPageStepAdd:
-        case QAbstractSlider::SliderPageStepSub:
-        case QAbstractSlider::SliderMove:
-            return true;
-        default:
-            return false;
-    }
+bool line_page_or_thumb(scroll_code code) {
+    return code != scroll_code::top && code != scroll_code::bottom &&
+           code != scroll_code::end_scroll;
 }
 
 }  // namespace
@@ -53,22 +45,19 @@ volume_page::~volume_page() {
 
 void volume_page::wire_controls() {
     if (auto* master = built_.get<trackbar>(volume_item::master_fader)) {
-        connect(master, &QAbstractSlider::actionTriggered, this, [this, master](int action) {
-            if (line_page_or_thumb(action))
-                logic_.master_scrolled(master->sliderPosition());
+        connect(master, &trackbar::scrolled, this, [this, master](scroll_code code) {
+            if (line_page_or_thumb(code))
+                logic_.master_scrolled(master->position());
         });
-        connect(master, &QAbstractSlider::sliderReleased, this,
-                [this, master] { logic_.master_scrolled(master->sliderPosition()); });
     }
     for (amp_channel ch : {amp_channel::ch1, amp_channel::ch2}) {
         const bool one = ch == amp_channel::ch1;
         // Every notification of a channel fader counts, top and bottom too.
         if (auto* fader =
                 built_.get<trackbar>(one ? volume_item::ch1_fader : volume_item::ch2_fader)) {
-            connect(fader, &QAbstractSlider::actionTriggered, this,
-                    [this, ch, fader](int) { logic_.fader_scrolled(ch, fader->sliderPosition()); });
-            connect(fader, &QAbstractSlider::sliderReleased, this,
-                    [this, ch, fader] { logic_.fader_scrolled(ch, fader->sliderPosition()); });
+            connect(fader, &trackbar::scrolled, this, [this, ch, fader](scroll_code) {
+                logic_.fader_scrolled(ch, fader->position());
+            });
         }
         if (auto* edit =
                 built_.get<QLineEdit>(one ? volume_item::ch1_level : volume_item::ch2_level)) {

@@ -1,7 +1,8 @@
 // The Volume, Input and Power pages end to end: tavrin-config --play performs a
-// user's clicks, typing and slides on the real window in the lab, and the virtual
-// amplifier's wire log shows the frames that left. tavrin-cli set puts the amplifier
-// in a known state first and back as it was afterwards.
+// user's clicks, typing and slides on the real window in the lab (scripts in
+// tests/pages/play/), and the virtual amplifier's wire log shows the frames that
+// left. tavrin-cli set puts the amplifier in a known state first and back as it was
+// afterwards.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/lab_exec.h"
+#include "tests/support/play_lab.h"
 
 namespace tavrin {
 namespace {
@@ -19,25 +21,21 @@ namespace {
 constexpr char inside_flag[] = "TAVRIN_SETTING_PAGES_LAB_INNER";
 constexpr char device[] = "Amp-1";
 
-std::string build_dir() {
-    return testing::lab_env_or("TAVRIN_BUILD_DIR", ".");
-}
-std::string source_dir() {
-    return testing::lab_env_or("TAVRIN_SOURCE_DIR",
-                               testing::lab_parent(testing::lab_parent(build_dir())));
-}
+using testing::build_dir;
+using testing::source_dir;
+
 std::string lab_dir() {
     return testing::lab_env_or("LAB_DIR", build_dir() + "/lab");
 }
 
-struct run_result {
+struct cli_result {
     int status = -1;
     std::string out;
 };
 
-// `command` with its standard output (and whatever it redirects there).
-run_result run(const std::string& command) {
-    run_result r;
+cli_result cli(const std::string& args) {
+    cli_result r;
+    const std::string command = "'" + build_dir() + "/cli/tavrin-cli' " + args + " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr)
         return r;
@@ -46,10 +44,6 @@ run_result run(const std::string& command) {
         r.out += line;
     r.status = ::pclose(pipe);
     return r;
-}
-
-run_result cli(const std::string& args) {
-    return run("'" + build_dir() + "/cli/tavrin-cli' " + args + " 2>/dev/null");
 }
 
 std::vector<std::string> wire_lines() {
@@ -84,6 +78,10 @@ bool in_order(const std::vector<std::string>& got, const std::vector<std::string
     return k == want.size();
 }
 
+long count_of(const std::vector<std::string>& got, const std::string& frame) {
+    return std::count(got.begin(), got.end(), frame);
+}
+
 std::string joined(const std::vector<std::string>& lines) {
     std::string out;
     for (const std::string& l : lines)
@@ -95,7 +93,7 @@ std::string joined(const std::vector<std::string>& lines) {
 class page_run {
   public:
     explicit page_run(const std::vector<std::string>& start) {
-        const run_result shown = cli(std::string("show ") + device);
+        const cli_result shown = cli(std::string("show ") + device);
         std::istringstream in(shown.status == 0 ? shown.out : std::string());
         for (std::string line; std::getline(in, line);)
             saved_ += " " + line;
@@ -103,20 +101,20 @@ class page_run {
             ok_ = ok_ && cli(std::string("set ") + device + " " + words).status == 0;
     }
     ~page_run() {
+        // "auto" keeps the class in force: the lab's amplifiers start on PoE++.
         cli(std::string("set ") + device + " power.class=poe++");
         if (!saved_.empty())
             cli(std::string("set ") + device + saved_);
     }
     bool ready() const { return ok_ && !saved_.empty(); }
 
-    // Runs the script; the frames received meanwhile.
-    std::vector<std::string> play(const std::string& script, int& status, std::string& out) {
+    // Plays the script; the frames received meanwhile.
+    std::vector<std::string> play(const std::string& script, int& code, std::string& err) {
         const size_t before = wire_lines().size();
-        const run_result r =
-            run("QT_QPA_PLATFORM=offscreen '" + build_dir() + "/app/tavrin-config' --play '" +
-                source_dir() + "/tests/pages/play/" + script + "' 2>&1");
-        status = r.status;
-        out = r.out;
+        const testing::play_result r =
+            testing::play_file_in_lab(source_dir() + "/tests/pages/play/" + script);
+        code = r.code;
+        err = r.err;
         return settings_since(before);
     }
 
@@ -127,16 +125,10 @@ class page_run {
 
 enum class place { inside, done, skipped };
 
-// Runs the test again inside the lab; skipped until the window can be driven by a
-// script (the --play driver documents itself in docs/play.md).
+// Runs the test again inside the lab.
 place run_in_lab(const char* test, std::string& why) {
     if (testing::inside_lab(inside_flag))
         return place::inside;
-    std::ifstream play_docs(source_dir() + "/docs/play.md");
-    if (!play_docs) {
-        why = "tavrin-config --play has not landed yet";
-        return place::skipped;
-    }
     const testing::lab_exec_result r =
         testing::run_self_in_lab(inside_flag, std::string("SettingPagesLab.") + test);
     if (r.skipped) {
@@ -164,10 +156,10 @@ TEST(SettingPagesLab, VolumePage) {
     RUN_IN_LAB("VolumePage");
     page_run page({"master=60 mute=off ch1.level=0 ch2.level=0 route=bypass invert=off"});
     ASSERT_TRUE(page.ready());
-    int status = -1;
-    std::string out;
-    const std::vector<std::string> sent = page.play("volume_page.play", status, out);
-    EXPECT_EQ(status, 0) << out;
+    int code = -1;
+    std::string err;
+    const std::vector<std::string> sent = page.play("volume_page.play", code, err);
+    EXPECT_EQ(code, 0) << err;
     EXPECT_TRUE(in_order(
         sent, {"08 32 ff", "08 ff ff", "08 9e ff", "08 7f ff", "0a 01 01 fa ff", "0a 01 01 00 ff",
                "0a 01 01 ff d4", "0a 01 01 ff 00", "07 06 04", "29 01 01 02 01"}))
@@ -180,17 +172,18 @@ TEST(SettingPagesLab, InputPage) {
         {"speaker=8 ch1.trim=0 ch2.trim=0 ch1.limiter.ratio=10 ch1.limiter.attack=5 "
          "ch1.limiter.hold=10 ch2.limiter.threshold=0 ch2.limiter.release=200"});
     ASSERT_TRUE(page.ready());
-    int status = -1;
-    std::string out;
-    const std::vector<std::string> sent = page.play("input_page.play", status, out);
-    EXPECT_EQ(status, 0) << out;
-    // Three moves of the trim, one command.
-    EXPECT_EQ(std::count(sent.begin(), sent.end(), "10 01 01 dd"), 1) << joined(sent);
+    int code = -1;
+    std::string err;
+    const std::vector<std::string> sent = page.play("input_page.play", code, err);
+    EXPECT_EQ(code, 0) << err;
+    // Three moves of the trim, one command after the pause.
+    EXPECT_EQ(count_of(sent, "10 01 01 dd"), 1) << joined(sent);
+    EXPECT_EQ(count_of(sent, "10 01 01 f6") + count_of(sent, "10 01 01 ec"), 0) << joined(sent);
     EXPECT_TRUE(in_order(sent, {"10 01 01 dd", "2c 03 01 02 00 00", "2c 03 02 01 27 10",
                                 "2c 03 04 01 00 32", "2c 03 08 02 07 d0"}))
         << joined(sent);
     for (const std::string& s : sent)
-        EXPECT_NE(s.rfind("2c 03 10 ", 0), 0u) << "no hold command: " << s;
+        EXPECT_NE(s.rfind("2c 03 10 ", 0), 0u) << "a hold command: " << s;
 }
 
 TEST(SettingPagesLab, PowerPage) {
@@ -200,16 +193,20 @@ TEST(SettingPagesLab, PowerPage) {
                    "pbtl=off speaker=8",
                    "power.class=auto"});
     ASSERT_TRUE(page.ready());
-    int status = -1;
-    std::string out;
-    const std::vector<std::string> sent = page.play("power_page.play", status, out);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(sent, (std::vector<std::string>{
-                        "07 a1 01 02 00 00", "07 a1 01 00 00 00", "2c 01 01 02 00 28",
-                        "07 a1 01 02 00 00", "2c 05 02 01 00 28", "2c 04 01 01 00 04",
-                        "07 a0 00 00 00 01", "07 a0 00 00 00 00", "2c 04 01 01 00 08",
-                        "07 a1 00 02 00 00", "2c 05 01 03 80 00", "2c 05 01 01 00 32"}))
+    int code = -1;
+    std::string err;
+    const std::vector<std::string> sent = page.play("power_page.play", code, err);
+    EXPECT_EQ(code, 0) << err;
+    EXPECT_TRUE(in_order(
+        sent, {"07 a1 01 02 00 00", "07 a1 01 00 00 00", "2c 01 01 02 00 28", "07 a1 01 02 00 00",
+               "2c 05 02 01 00 28", "2c 04 01 01 00 04", "07 a0 00 00 00 01", "07 a0 00 00 00 00",
+               "2c 04 01 01 00 08", "07 a1 00 02 00 00", "2c 05 01 03 80 00", "2c 05 01 01 00 32"}))
         << joined(sent);
+    // The cut limit went out once, after its pause; the click on 8 ohm sent nothing.
+    EXPECT_EQ(count_of(sent, "2c 01 01 02 00 28"), 1) << joined(sent);
+    EXPECT_EQ(count_of(sent, "2c 04 01 01 00 08"), 1) << joined(sent);
+    for (const std::string& s : sent)
+        EXPECT_NE(s.rfind("2c 01 01 02 00 46", 0), 0u) << "an uncut limit: " << s;
 }
 
 }  // namespace

@@ -63,9 +63,9 @@ TEST(VolumePage, ControlsSendThroughTheLogic) {
     // Top and bottom are not passed on by the master fader...
     QTest::keyClick(master, Qt::Key_End);
     EXPECT_TRUE(f.sent().empty());
-    // ...but a channel fader takes every notification.
+    // ...but a channel fader takes every notification: bottom, then end of scroll.
     QTest::keyClick(find<trackbar>(page, item::ch2_fader), Qt::Key_End);
-    EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 ff 00"}));
+    EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 ff 00", "0a 01 01 ff 00"}));
 
     auto* edit = find<QLineEdit>(page, item::ch1_level);
     edit->clear();
