@@ -188,7 +188,7 @@ TEST(SettingPagesLab, InputPage) {
 
 TEST(SettingPagesLab, PowerPage) {
     RUN_IN_LAB("PowerPage");
-    page_run page({"power.class=poe ch1.power=6 ch2.power=3 power.limit=on",
+    page_run page({"power.class=poe ch1.power=6 ch2.power=3.5 power.limit=on",
                    "power.class=poe++ current.limit=on current.threshold=1800 power.limit=off "
                    "pbtl=off speaker=8",
                    "power.class=auto"});
