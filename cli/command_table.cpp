@@ -12,6 +12,7 @@ std::span<const cli_command> cli_commands() {
         set_command,
         show_command,
         watch_command,
+        response_command,
     };
     return all;
 }

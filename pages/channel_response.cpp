@@ -34,12 +34,14 @@ channel_data load_channel_data(const param_block& block, amp_channel ch) {
         b.enabled = at(f.enable, k) != 0;
     }
     filter_params& fl = out.filters;
+    // As on the Filter page: 15 bits of frequency, and a stored slope outside 1-4 is
+    // the amplifier's 12 dB/oct.
     fl.hp_on = at(f.hp_enable) != 0;
-    fl.hp_freq = at(f.hp_freq);
-    fl.hp_slope = at(f.hp_slope);
+    fl.hp_freq = at(f.hp_freq) & 0x7FFF;
+    fl.hp_slope = slope_code_of(static_cast<uint8_t>(at(f.hp_slope)));
     fl.lp_on = at(f.lp_enable) != 0;
-    fl.lp_freq = at(f.lp_freq);
-    fl.lp_slope = at(f.lp_slope);
+    fl.lp_freq = at(f.lp_freq) & 0x7FFF;
+    fl.lp_slope = slope_code_of(static_cast<uint8_t>(at(f.lp_slope)));
     fl.level = 0;
     return out;
 }

@@ -23,7 +23,7 @@ struct channel_show {
 
 // Decodes one channel from a copy of the block, as stored and without range checks:
 // band frequency = 256 x (high & 0x7F) + low, gain = (code - 40) x 0.5, Q = raw / 100;
-// filter frequencies and slope codes as stored, level 0.
+// filter frequencies in 15 bits, slope codes through slope_code_of, level 0.
 channel_data load_channel_data(const param_block& block, amp_channel ch);
 channel_data load_channel_data(const amp_params& params, amp_channel ch);
 

@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "platform/utf8.h"
+
 namespace tavrin {
 
 void selected_device::set_name(const std::string& name) {
     std::lock_guard lock(mutex_);
-    name_ = name.substr(0, max_name);
+    name_ = first_chars(name, max_name);
 }
 
 std::string selected_device::name() const {
@@ -22,7 +24,10 @@ bool selected_device::empty() const {
 void selected_device::renew_copy() {
     std::lock_guard lock(mutex_);
     copy_.fill(0);
-    std::memcpy(copy_.data(), name_.data(), std::min(name_.size(), copy_.size() - 1));
+    // Answers carry the name as the device reports it; a name of 31 characters may
+    // need more bytes than the copy holds, so it ends on a whole character.
+    const std::string fitted = first_bytes(name_, copy_.size() - 1);
+    std::memcpy(copy_.data(), fitted.data(), fitted.size());
 }
 
 std::string selected_device::copy() const {

@@ -21,7 +21,8 @@ struct link_flags {
     std::atomic<uint32_t> missed_polls{0};
 };
 
-// The selected amplifier's Dante name (UTF-8, at most 31 characters) and the 32-byte
+// The selected amplifier's Dante name (UTF-8, cut at 31 characters on every path into
+// it, never inside a character) and the 32-byte
 // copy of it that received messages are matched against. The copy is renewed by the
 // connect transition, at start-up and after a rename.
 class selected_device {

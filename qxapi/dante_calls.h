@@ -1,8 +1,8 @@
 #pragma once
-// The calls the wrapper makes into the control library, behind one interface so that
-// tests can put a scripted library underneath the node list and the ConMon glue.
-// library_calls (library_calls.h) forwards each one to the real library and routes
-// the library's callbacks back into the wrapper.
+// The calls the wrapper's parts make into the control library, behind one interface
+// so that tests can put a scripted library underneath them. library_calls
+// (library_calls.h) forwards each one to the real library and routes the library's
+// callbacks to a library_events (library_events.h).
 #include <sys/select.h>
 #include <sys/time.h>
 
@@ -15,10 +15,9 @@
 #include "dante/conmon/conmon_client.h"
 #include "dante/routing/dr_devices.h"
 #include "dante/runtime/dapi.h"
+#include "qxapi/library_events.h"
 
 namespace tavrin {
-
-class dante_wrapper;
 
 // What the wrapper sets on a new ConMon client.
 struct client_settings {
@@ -52,11 +51,11 @@ class dante_calls {
     virtual aud_error_t runtime_process_sockets(dante_runtime_t* runtime, fd_set* read_set,
                                                 fd_set* write_set) = 0;
 
-    // Browse. The callbacks reach `wrapper`.
+    // Browse. The node callback reaches events->nodes.
     virtual aud_error_t browse_new(dapi_t* api, uint32_t types, db_browse_t** out) = 0;
     virtual aud_error_t browse_set_max_sockets(db_browse_t* browse, unsigned count) = 0;
     virtual aud_error_t browse_install_node_callback(db_browse_t* browse,
-                                                     dante_wrapper* wrapper) = 0;
+                                                     library_events* events) = 0;
     // Network changed, event and sockets changed: they only log.
     virtual void browse_install_other_callbacks(db_browse_t* browse) = 0;
     virtual aud_error_t browse_start(db_browse_t* browse, const db_browse_config_t* config) = 0;
@@ -65,7 +64,7 @@ class dante_calls {
     virtual db_node_t* node_parent(const db_node_t* node) = 0;
     virtual uint16_t channel_id(const db_node_t* node) = 0;
 
-    // Routing device factory and devices. Completions reach wrapper->on_request_done.
+    // Routing device factory and devices. Changes and completions reach events->nodes.
     virtual aud_error_t devices_new(dapi_t* api, dr_devices_t** out) = 0;
     virtual aud_error_t devices_delete(dr_devices_t* devices) = 0;
     virtual aud_error_t devices_set_handle_count(dr_devices_t* devices, unsigned count) = 0;
@@ -77,7 +76,7 @@ class dante_calls {
     virtual aud_error_t device_open(dr_devices_t* devices, const dr_device_config_t* config,
                                     dr_device_t** out) = 0;
     virtual aud_error_t device_install_changed_callback(dr_device_t* device,
-                                                        dante_wrapper* wrapper) = 0;
+                                                        library_events* events) = 0;
     virtual aud_error_t device_close(dr_device_t* device) = 0;
     virtual dr_device_state_t device_state(const dr_device_t* device) = 0;
     virtual uint16_t device_num_txchannels(const dr_device_t* device) = 0;
@@ -95,12 +94,11 @@ class dante_calls {
     virtual std::vector<channel_entry> device_rxchannels(const dr_device_t* device) = 0;
     virtual std::vector<channel_entry> device_txlabels(const dr_device_t* device) = 0;
 
-    // ConMon client. Callbacks reach the wrapper's on_client_event, on_connect_response,
-    // on_request_response, on_subscribe_response and on_monitor_message.
+    // ConMon client. Its callbacks reach events->client.
     virtual aud_error_t client_new(dapi_t* api, const client_settings& settings,
                                    conmon_client_t** out) = 0;
     virtual void client_delete(conmon_client_t* client) = 0;
-    virtual void client_install_event_callback(conmon_client_t* client, dante_wrapper* wrapper) = 0;
+    virtual void client_install_event_callback(conmon_client_t* client, library_events* events) = 0;
     virtual aud_error_t client_connect(conmon_client_t* client,
                                        conmon_client_request_id_t* request_id) = 0;
     virtual aud_error_t client_process(conmon_client_t* client) = 0;

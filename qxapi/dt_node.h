@@ -9,24 +9,13 @@
 
 #include "dante/browse/db_browse.h"
 #include "dante/routing/dr_devices.h"
+#include "qxapi/audinate_facts.h"
 #include "qxapi/dante_calls.h"
 
 namespace tavrin {
 
 // 32 characters and a terminator, as the device list compares them.
 constexpr size_t node_text_size = 33;
-
-struct port_record {
-    uint16_t index = 0;
-    bool link_up = false;
-    uint16_t flags = 0;
-    std::array<uint8_t, 6> mac{};
-    uint32_t speed = 0;
-    uint32_t ip = 0;  // network order
-    uint32_t netmask = 0;
-    uint32_t dns_server = 0;
-    uint32_t gateway = 0;
-};
 
 struct dt_node {
     std::atomic<uint8_t> active{0};

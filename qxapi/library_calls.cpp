@@ -1,80 +1,84 @@
 #include "qxapi/library_calls.h"
 
 #include "dante/routing/dr_error.h"
-#include "qxapi/dante_wrapper.h"
 
 namespace tavrin {
 namespace {
 
-// Every library object the wrapper creates carries the wrapper as its context.
+// Every library object the wrapper creates carries its library_events as context.
+
+node_events* nodes_of(void* context) {
+    auto* events = static_cast<library_events*>(context);
+    return events ? events->nodes : nullptr;
+}
+
+client_events* client_of(conmon_client_t* client) {
+    auto* events = static_cast<library_events*>(conmon_client_get_context(client));
+    return events ? events->client : nullptr;
+}
 
 void browse_node_cb(db_browse_t* browse, const db_node_ref_t* node, db_node_change_t change) {
-    if (auto* w = static_cast<dante_wrapper*>(db_browse_get_context(browse)))
-        w->on_browse_node(browse, node, change);
+    if (node_events* n = nodes_of(db_browse_get_context(browse)))
+        n->on_browse_node(browse, node, change);
 }
 
 void browse_network_cb(db_browse_t* browse) {
-    if (auto* w = static_cast<dante_wrapper*>(db_browse_get_context(browse)))
-        w->wrapper_log(4, "CALL: network changed");
+    if (node_events* n = nodes_of(db_browse_get_context(browse)))
+        n->on_network_changed();
 }
 
 void browse_event_cb(const db_browse_event_t* event) {
     if (event == nullptr)
         return;
-    if (auto* w = static_cast<dante_wrapper*>(db_browse_get_context(event->browse)))
-        w->wrapper_log(
-            4, event->phase == 0 ? "CALL: browse event (before)" : "CALL: browse event (after)");
+    if (node_events* n = nodes_of(db_browse_get_context(event->browse)))
+        n->on_browse_event(event->phase != 0);
 }
 
 void browse_sockets_cb(db_browse_t* browse) {
-    if (auto* w = static_cast<dante_wrapper*>(db_browse_get_context(browse)))
-        w->wrapper_log(4, "CALL: sockets changed");
+    if (node_events* n = nodes_of(db_browse_get_context(browse)))
+        n->on_sockets_changed();
 }
 
 void device_changed_cb(dr_device_t* device, dr_device_change_flags_t changes) {
-    if (auto* w = static_cast<dante_wrapper*>(dr_device_get_context(device)))
-        w->on_device_changed(device, changes);
+    if (node_events* n = nodes_of(dr_device_get_context(device)))
+        n->on_device_changed(device, changes);
 }
 
 void device_response_cb(dr_device_t* device, dr_request_id_t id, aud_error_t result) {
-    if (auto* w = static_cast<dante_wrapper*>(dr_device_get_context(device)))
-        w->on_request_done(device, id, result);
-}
-
-dante_wrapper* wrapper_of(conmon_client_t* client) {
-    return static_cast<dante_wrapper*>(conmon_client_get_context(client));
+    if (node_events* n = nodes_of(dr_device_get_context(device)))
+        n->on_request_done(device, id, result);
 }
 
 void client_event_cb(const conmon_client_event_t* event) {
     if (event == nullptr)
         return;
-    if (dante_wrapper* w = wrapper_of(event->client))
-        w->on_client_event(event->client, event->flags);
+    if (client_events* c = client_of(event->client))
+        c->on_client_event(event->client, event->flags);
 }
 
 void connect_response_cb(conmon_client_t* client, conmon_client_request_id_t id,
                          aud_error_t result) {
-    if (dante_wrapper* w = wrapper_of(client))
-        w->on_connect_response(id, result);
+    if (client_events* c = client_of(client))
+        c->on_connect_response(id, result);
 }
 
 void request_response_cb(conmon_client_t* client, conmon_client_request_id_t id,
                          aud_error_t result) {
-    if (dante_wrapper* w = wrapper_of(client))
-        w->on_request_response(id, result);
+    if (client_events* c = client_of(client))
+        c->on_request_response(id, result);
 }
 
 void subscribe_response_cb(conmon_client_t* client, conmon_client_request_id_t id,
                            aud_error_t result) {
-    if (dante_wrapper* w = wrapper_of(client))
-        w->on_subscribe_response(id, result);
+    if (client_events* c = client_of(client))
+        c->on_subscribe_response(id, result);
 }
 
 void monitor_cb(conmon_client_t* client, conmon_channel_type_t channel,
                 conmon_channel_direction_t direction, const conmon_message_head_t* head,
                 const uint8_t* body) {
-    if (dante_wrapper* w = wrapper_of(client))
-        w->on_monitor_message(client, static_cast<uint16_t>(channel),
+    if (client_events* c = client_of(client))
+        c->on_monitor_message(client, static_cast<uint16_t>(channel),
                               static_cast<uint16_t>(direction), head, body);
 }
 
@@ -117,8 +121,8 @@ aud_error_t library_calls::browse_set_max_sockets(db_browse_t* browse, unsigned 
     return db_browse_set_max_sockets(browse, count);
 }
 aud_error_t library_calls::browse_install_node_callback(db_browse_t* browse,
-                                                        dante_wrapper* wrapper) {
-    db_browse_set_context(browse, wrapper);
+                                                        library_events* events) {
+    db_browse_set_context(browse, events);
     return db_browse_set_node_changed_callback(browse, browse_node_cb);
 }
 void library_calls::browse_install_other_callbacks(db_browse_t* browse) {
@@ -171,8 +175,8 @@ aud_error_t library_calls::device_open(dr_devices_t* devices, const dr_device_co
     return dr_device_open_with_config(devices, config, out);
 }
 aud_error_t library_calls::device_install_changed_callback(dr_device_t* device,
-                                                           dante_wrapper* wrapper) {
-    dr_device_set_context(device, wrapper);
+                                                           library_events* events) {
+    dr_device_set_context(device, events);
     return dr_device_set_changed_callback(device, device_changed_cb);
 }
 aud_error_t library_calls::device_close(dr_device_t* device) {
@@ -257,8 +261,8 @@ aud_error_t library_calls::client_new(dapi_t* api, const client_settings& settin
 void library_calls::client_delete(conmon_client_t* client) {
     conmon_client_delete(client);
 }
-void library_calls::client_install_event_callback(conmon_client_t* client, dante_wrapper* wrapper) {
-    conmon_client_set_context(client, wrapper);
+void library_calls::client_install_event_callback(conmon_client_t* client, library_events* events) {
+    conmon_client_set_context(client, events);
     conmon_client_set_event_callback(client, client_event_cb);
 }
 aud_error_t library_calls::client_connect(conmon_client_t* client,

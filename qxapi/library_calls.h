@@ -1,6 +1,6 @@
 #pragma once
 // The wrapper's calls forwarded to the real control library, with the library's
-// callbacks routed back into the wrapper through each object's context.
+// callbacks routed to the library_events kept as each object's context.
 #include "qxapi/dante_calls.h"
 
 namespace tavrin {
@@ -21,7 +21,7 @@ class library_calls : public dante_calls {
 
     aud_error_t browse_new(dapi_t* api, uint32_t types, db_browse_t** out) override;
     aud_error_t browse_set_max_sockets(db_browse_t* browse, unsigned count) override;
-    aud_error_t browse_install_node_callback(db_browse_t* browse, dante_wrapper* wrapper) override;
+    aud_error_t browse_install_node_callback(db_browse_t* browse, library_events* events) override;
     void browse_install_other_callbacks(db_browse_t* browse) override;
     aud_error_t browse_start(db_browse_t* browse, const db_browse_config_t* config) override;
     void browse_delete(db_browse_t* browse) override;
@@ -40,7 +40,7 @@ class library_calls : public dante_calls {
     aud_error_t device_open(dr_devices_t* devices, const dr_device_config_t* config,
                             dr_device_t** out) override;
     aud_error_t device_install_changed_callback(dr_device_t* device,
-                                                dante_wrapper* wrapper) override;
+                                                library_events* events) override;
     aud_error_t device_close(dr_device_t* device) override;
     dr_device_state_t device_state(const dr_device_t* device) override;
     uint16_t device_num_txchannels(const dr_device_t* device) override;
@@ -61,7 +61,7 @@ class library_calls : public dante_calls {
     aud_error_t client_new(dapi_t* api, const client_settings& settings,
                            conmon_client_t** out) override;
     void client_delete(conmon_client_t* client) override;
-    void client_install_event_callback(conmon_client_t* client, dante_wrapper* wrapper) override;
+    void client_install_event_callback(conmon_client_t* client, library_events* events) override;
     aud_error_t client_connect(conmon_client_t* client,
                                conmon_client_request_id_t* request_id) override;
     aud_error_t client_process(conmon_client_t* client) override;

@@ -1,34 +1,22 @@
 #include "app/core/startup_args.h"
 
-#include "resources/version_record.h"
-
 #include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "resources/version_record.h"
+
 namespace tavrin {
 
-std::string first_chars(std::string_view text, size_t max) {
-    size_t chars = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (chars == max)
-            break;
-        const auto lead = static_cast<unsigned char>(text[i]);
-        size_t len = 1;
-        if (lead >= 0xF0)
-            len = 4;
-        else if (lead >= 0xE0)
-            len = 3;
-        else if (lead >= 0xC0)
-            len = 2;
-        if (i + len > text.size())
-            break;
-        i += len;
-        ++chars;
+bool is_plain_index(std::string_view text) {
+    if (text.empty() || text.size() > max_index_chars)
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
     }
-    return std::string(text.substr(0, i));
+    return true;
 }
 
 uint32_t read_index(std::string_view text) {
@@ -57,6 +45,8 @@ command_line parse_command_line(int argc, const char* const* argv) {
         const std::string_view arg = argv[i];
         if (arg == "--version") {
             out.show_version = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out.show_help = true;
         } else if (arg == "--tour" || arg == "--play" || arg == "--shots") {
             if (i + 1 >= argc) {
                 out.error =
@@ -80,13 +70,46 @@ command_line parse_command_line(int argc, const char* const* argv) {
         return out;
     }
     // Arguments beyond the third are ignored.
-    if (positional.size() > 0)
+    if (positional.size() > 0) {
         out.args.device_name = first_chars(positional[0], max_name_chars);
+        if (out.args.device_name.size() != positional[0].size()) {
+            out.warnings.push_back("device name '" + std::string(positional[0]) +
+                                   "' is longer than 31 characters; using '" +
+                                   out.args.device_name + "'");
+        }
+    }
+    const auto index_at = [&](size_t k, const char* which) {
+        const uint32_t value = read_index(positional[k]);
+        if (!is_plain_index(positional[k])) {
+            out.warnings.push_back(std::string(which) + " interface '" +
+                                   std::string(positional[k]) + "' is no interface index; using " +
+                                   (value == 0 ? std::string("the automatic choice")
+                                               : "index " + std::to_string(value)));
+        }
+        return value;
+    };
     if (positional.size() > 1)
-        out.args.primary = read_index(positional[1]);
+        out.args.primary = index_at(1, "primary");
     if (positional.size() > 2)
-        out.args.secondary = read_index(positional[2]);
+        out.args.secondary = index_at(2, "secondary");
+    if (positional.size() > 3)
+        out.warnings.push_back("arguments after the third are ignored");
     return out;
+}
+
+std::string usage_text() {
+    return "usage: tavrin-config [DEVICE-NAME [PRIMARY-INDEX [SECONDARY-INDEX]]]\n"
+           "                     [--play FILE [--shots DIR] | --tour DIR]\n"
+           "       tavrin-config --version | --help\n"
+           "Opens the TAVRIN-PA22 Config Tool window.\n"
+           "  DEVICE-NAME      the amplifier to connect to once it answers (31 characters)\n"
+           "  PRIMARY-INDEX    the network interface to search on (tavrin-cli interfaces);\n"
+           "  SECONDARY-INDEX  0 or none: chosen automatically\n"
+           "  --play FILE      run a script of user actions on the window, then exit\n"
+           "                   (0 all held, 1 an expectation failed, 2 a script error)\n"
+           "  --shots DIR      where the script's pictures go\n"
+           "  --tour DIR       search, connect, visit every tab, save a picture of each\n"
+           "Qt's own options (-style, -platform ...) are taken as Qt takes them.\n";
 }
 
 std::string current_work_dir() {

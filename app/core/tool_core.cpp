@@ -21,14 +21,11 @@ tool_core::tool_core(time_source& clock_source)
     : time(clock_source),
       wrapper(library, options_for(clock_source)),
       // The send lines are the wrapper's level-2 diagnostics.
-      sender(wrapper, device, [this](const std::string& line) { wrapper.wrapper_log(2, line); }),
+      sender(wrapper.link(), device,
+             [this](const std::string& line) { wrapper.wrapper_log(2, line); }),
       receiver(device, mailbox, clock_source),
-      worker(worker_parts{
-          flags, device, ring, mailbox, relay, clock_source, *this, *this, nullptr, [this] {
-              wrapper.set_amp_target([this](const char* from, const uint8_t* body, size_t size) {
-                  receiver.on_amp_message(from, body, size);
-              });
-          }}) {
+      worker(worker_parts{flags, device, ring, mailbox, relay, clock_source, *this, *this, nullptr,
+                          [this] { wrapper.set_amp_target(&receiver); }}) {
     // The wrapper's diagnostic lines go to standard error when asked for.
     if (std::getenv("TAVRIN_DEBUG") != nullptr) {
         wrapper.set_log_sink([](int level, const std::string& text) {
@@ -47,7 +44,7 @@ bool tool_core::start_worker() {
 
 void tool_core::stop() {
     worker.stop();
-    wrapper.set_amp_target({});
+    wrapper.set_amp_target(nullptr);
     wrapper.join_restart_thread();
     wrapper.dante_stop();
 }

@@ -63,10 +63,16 @@ int main(int argc, char** argv) {
     using namespace tavrin;
     // Before the first DNS-SD call: the compatibility library warns otherwise.
     setenv("AVAHI_COMPAT_NOWARN", "1", 1);
-    const command_line line = parse_command_line(argc, argv);
+    // A first look for what needs no window: help, version, usage errors, and whether
+    // a script runs offscreen. Qt's own options are still in argv here.
+    command_line line = parse_command_line(argc, argv);
     if (!line.error.empty()) {
-        std::fprintf(stderr, "tavrin-config: %s\n", line.error.c_str());
+        std::fprintf(stderr, "tavrin-config: %s\n%s", line.error.c_str(), usage_text().c_str());
         return 2;
+    }
+    if (line.show_help) {
+        std::printf("%s", usage_text().c_str());
+        return 0;
     }
     if (line.show_version) {
         std::printf("%s\n", version_text().c_str());
@@ -85,6 +91,10 @@ int main(int argc, char** argv) {
         qt_default_handler = qInstallMessageHandler(quiet_offscreen);
 
     QApplication app(argc, argv);
+    // Now without Qt's options: `tavrin-config -style fusion Amp-1` selects Amp-1.
+    line = parse_command_line(argc, argv);
+    for (const std::string& warning : line.warnings)
+        std::fprintf(stderr, "tavrin-config: %s\n", warning.c_str());
     QIcon icon;
     for (const char* size : {"16", "32", "48", "256"})
         icon.addFile(QStringLiteral(":/icons/tavrin-config-%1.png").arg(QLatin1String(size)));

@@ -1,6 +1,7 @@
 #include "app/window/main_window_qt.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QTabBar>
 
 #include "app/core/log_line.h"
@@ -53,6 +54,7 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
     device_list_->setFont(list_font);
     device_list_->setSelectionMode(QAbstractItemView::SingleSelection);
     device_list_->viewport()->installEventFilter(this);
+    device_list_->setTextElideMode(Qt::ElideMiddle);
 
     connect_controls();
 
@@ -132,7 +134,22 @@ void main_window::link_changed(bool open) {
 }
 
 void main_window::info_changed(const std::string& text) {
-    info_panel_->setText(qt(text));
+    // Each line kept to the panel's width, a long name shortened in its middle, so
+    // that no line wraps and pushes "Location:" out of sight.
+    info_panel_->setWordWrap(false);
+    info_panel_->setToolTip(QString());
+    const QFontMetrics metrics(info_panel_->font());
+    const int width = info_panel_->contentsRect().width();
+    QStringList lines = qt(text).split(QLatin1Char('\n'));
+    bool shortened = false;
+    for (QString& line : lines) {
+        const QString fitted = metrics.elidedText(line, Qt::ElideMiddle, width);
+        shortened = shortened || fitted != line;
+        line = fitted;
+    }
+    info_panel_->setText(lines.join(QLatin1Char('\n')));
+    if (shortened)
+        info_panel_->setToolTip(qt(text));
 }
 
 void main_window::state_changed() {
@@ -223,8 +240,12 @@ void main_window::end_of_discovery() {
 
 void main_window::fill_device_list(const std::vector<std::string>& names) {
     device_list_->clear();
-    for (const std::string& name : names)
-        add_string(device_list_, qt(name));
+    for (const std::string& name : names) {
+        const int row = add_string(device_list_, qt(name));
+        // A name wider than the list is shortened in its middle; the whole name stays
+        // in its tooltip and in the item's text, which the double-click reads.
+        device_list_->item(row)->setToolTip(qt(name));
+    }
 }
 
 void main_window::brand_filter_closed(bool chosen) {

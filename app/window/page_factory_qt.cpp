@@ -1,7 +1,9 @@
 #include "app/window/page_factory_qt.h"
 
+#include "pages/filter_page_qt.h"
 #include "pages/freq_respond_page_qt.h"
 #include "pages/input_page_qt.h"
+#include "pages/peq_page_qt.h"
 #include "pages/power_page_qt.h"
 #include "pages/volume_page_qt.h"
 
@@ -14,6 +16,10 @@ page_factory make_page_factory(page_context context) {
                 return make_volume_page(context, parent);
             case 1:
                 return make_input_page(context, parent);
+            case 2:
+                return make_peq_page(context, parent);
+            case 3:
+                return make_filter_page(context, parent);
             case 4:
                 return make_freq_respond_page(context, parent);
             case 5:

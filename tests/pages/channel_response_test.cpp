@@ -17,7 +17,7 @@ param_block stored_block() {
     b[16] = 3;                           // 30 dB/oct
     b[17] = 2;                           // lpf_ch2_enable: any non-zero byte is on
     b[18] = 0x2E, b[19] = 0xE0;          // 12000 Hz
-    b[20] = 7;                           // no such slope: draws flat
+    b[20] = 7;                           // no such slope: the amplifier takes it as 12 dB/oct
     return b;
 }
 
@@ -38,7 +38,7 @@ TEST(ChannelData, DecodesTheStoredBandsAndFilters) {
     EXPECT_EQ(ch.filters.hp_slope, 3);
     EXPECT_TRUE(ch.filters.lp_on);
     EXPECT_EQ(ch.filters.lp_freq, 12000);
-    EXPECT_EQ(ch.filters.lp_slope, 7);
+    EXPECT_EQ(ch.filters.lp_slope, 0);
     EXPECT_EQ(ch.filters.level, 0);
 
     // Channel 1 of the same block is empty.

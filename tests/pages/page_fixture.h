@@ -1,7 +1,7 @@
 #pragma once
-// What the Volume, Input and Power page tests share: a connected page context over a
-// fake clock and recorded events, the commands the pages queued, and a view that
-// records what the logic asks of its window.
+// Page contexts whose amplifier counts as connected, so that pages queue their
+// commands, with readers of what they queued; and (for the Volume, Input and Power
+// pages) a view that records what the logic asks of its window.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -14,6 +14,34 @@
 
 namespace tavrin::testing {
 
+struct connected_context {
+    link_flags flags;
+    selected_device device;
+    command_ring ring{flags};
+    amp_params params;
+    null_app_events events;
+    fake_time time;
+    page_shared shared;
+    page_context ctx{flags, device, ring, params, events, time, shared, "."};
+
+    connected_context() { flags.connect_flag = true; }
+
+    // The commands queued since the last call, in order, each as its code followed
+    // by its data bytes.
+    std::vector<std::vector<uint8_t>> sent() {
+        std::vector<std::vector<uint8_t>> out;
+        uint8_t frame[command_ring::max_frame];
+        while (const size_t n = ring.ring_pop_into(frame, sizeof frame)) {
+            // 55 unit AA D5 code len-hi len-lo data... checksum
+            std::vector<uint8_t> body{frame[4]};
+            body.insert(body.end(), frame + 7, frame + n - 1);
+            out.push_back(std::move(body));
+        }
+        return out;
+    }
+};
+
+// As connected_context, with the events recorded and the commands as hex text.
 struct page_fixture {
     link_flags flags;
     selected_device device;

@@ -1,8 +1,9 @@
 #pragma once
-// A scripted control library under the wrapper. Devices, browse nodes and requests
-// are plain records; every call is written to a call log; completions and messages
-// queued with deliver() run inside runtime_process_sockets, that is on the wrapper's
-// socket thread with its library lock held, as the real library's callbacks do.
+// A scripted control library under the wrapper's parts. Devices, browse nodes and
+// requests are plain records; every call is written to a call log; completions and
+// messages queued with deliver() run inside runtime_process_sockets, that is on the
+// socket thread with the library lock held, as the real library's callbacks do. They
+// reach the library_events installed on the library's objects (`events`).
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -14,7 +15,7 @@
 #include <vector>
 
 #include "qxapi/dante_calls.h"
-#include "qxapi/dante_wrapper.h"
+#include "qxapi/library_events.h"
 
 namespace tavrin::testing {
 
@@ -58,7 +59,9 @@ class fake_library : public dante_calls {
     bool auto_answer_pings = true;
     timeval runtime_timeout{0, 5000};
 
-    dante_wrapper* wrapper = nullptr;
+    // Where callbacks go: set by the install calls, or by a test that calls the parts
+    // without starting the runtime.
+    library_events* events = nullptr;
 
     // ---- scripting
 
@@ -176,8 +179,8 @@ class fake_library : public dante_calls {
         log("browse_set_max_sockets " + std::to_string(count));
         return AUD_SUCCESS;
     }
-    aud_error_t browse_install_node_callback(db_browse_t*, dante_wrapper* w) override {
-        wrapper = w;
+    aud_error_t browse_install_node_callback(db_browse_t*, library_events* e) override {
+        events = e;
         return AUD_SUCCESS;
     }
     void browse_install_other_callbacks(db_browse_t*) override {}
@@ -240,7 +243,8 @@ class fake_library : public dante_calls {
         *out = h;
         return AUD_SUCCESS;
     }
-    aud_error_t device_install_changed_callback(dr_device_t*, dante_wrapper*) override {
+    aud_error_t device_install_changed_callback(dr_device_t*, library_events* e) override {
+        events = e;
         return AUD_SUCCESS;
     }
     aud_error_t device_close(dr_device_t* d) override {
@@ -284,7 +288,7 @@ class fake_library : public dante_calls {
         last_ping_[d] = *id;
         if (auto_answer_pings && dev(d).answers_ping) {
             dr_request_id_t rid = *id;
-            deliver([this, d, rid] { wrapper->on_request_done(d, rid, AUD_SUCCESS); });
+            deliver([this, d, rid] { events->nodes->on_request_done(d, rid, AUD_SUCCESS); });
         }
         return AUD_SUCCESS;
     }
@@ -308,13 +312,13 @@ class fake_library : public dante_calls {
         return AUD_SUCCESS;
     }
     void client_delete(conmon_client_t*) override { log("client_delete"); }
-    void client_install_event_callback(conmon_client_t*, dante_wrapper*) override {}
+    void client_install_event_callback(conmon_client_t*, library_events* e) override { events = e; }
     aud_error_t client_connect(conmon_client_t*, conmon_client_request_id_t* id) override {
         log("connect");
         *id = next_client_id();
         if (answer_connect) {
             conmon_client_request_id_t rid = *id;
-            deliver([this, rid] { wrapper->on_connect_response(rid, AUD_SUCCESS); });
+            deliver([this, rid] { events->client->on_connect_response(rid, AUD_SUCCESS); });
         }
         return AUD_SUCCESS;
     }
@@ -351,7 +355,7 @@ class fake_library : public dante_calls {
             *id = next_client_id();
             if (answer_controls) {
                 conmon_client_request_id_t rid = *id;
-                deliver([this, rid] { wrapper->on_request_response(rid, AUD_SUCCESS); });
+                deliver([this, rid] { events->client->on_request_response(rid, AUD_SUCCESS); });
             }
         }
         return AUD_SUCCESS;

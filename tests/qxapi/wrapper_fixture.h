@@ -1,7 +1,8 @@
 #pragma once
 // A wrapper over the scripted library, with its log captured and a clock whose
 // sleeps run the library's pending completions (as the socket thread would during
-// the sleep), so that single-threaded tests see answers arrive while the wrapper waits.
+// the sleep), so that single-threaded tests see answers arrive while a part waits.
+// Tests drive the parts (host, nodes, link) directly, as the library's callbacks do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,8 +38,13 @@ class pumping_time : public time_source {
 
 class wrapper_test : public ::testing::Test {
   protected:
-    wrapper_test() : time(lib), wrapper(lib, options()) {
-        lib.wrapper = &wrapper;
+    wrapper_test()
+        : time(lib),
+          wrapper(lib, options()),
+          host(wrapper.host()),
+          nodes(wrapper.node_list()),
+          link(wrapper.link()) {
+        lib.events = host.events();
         wrapper.set_log_sink([this](int level, const std::string& text) {
             std::lock_guard lock(log_mutex);
             log.push_back(std::to_string(level) + " " + text);
@@ -73,17 +79,17 @@ class wrapper_test : public ::testing::Test {
     fake_library::browse_node* browse_adds(const std::string& name) {
         fake_library::browse_node* node = lib.add_browse_node(name);
         db_node_ref_t ref{DB_NODE_KIND_DEVICE, fake_library::as_db(node)};
-        wrapper.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_ADDED);
+        nodes.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_ADDED);
         return node;
     }
     void browse_removes(fake_library::browse_node* node) {
         db_node_ref_t ref{DB_NODE_KIND_DEVICE, fake_library::as_db(node)};
-        wrapper.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_REMOVED);
+        nodes.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_REMOVED);
     }
     // The device reaches ACTIVE and reports the state change.
     void becomes_active(const std::string& name) {
         lib.device_named(name)->state = DR_DEVICE_STATE_ACTIVE;
-        wrapper.on_device_changed(lib.handle_of(name), DR_DEVICE_CHANGE_STATE);
+        nodes.on_device_changed(lib.handle_of(name), DR_DEVICE_CHANGE_STATE);
     }
     const node_summary* summary(const std::string& name) {
         summaries = wrapper.nodes();
@@ -97,6 +103,9 @@ class wrapper_test : public ::testing::Test {
     fake_library lib;
     pumping_time time;
     dante_wrapper wrapper;
+    runtime_host& host;
+    device_node_list& nodes;
+    conmon_link& link;
     mutable std::mutex log_mutex;
     std::vector<std::string> log;
     std::vector<node_summary> summaries;

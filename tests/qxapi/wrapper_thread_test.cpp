@@ -14,6 +14,7 @@
 #include "protocol/amp_receiver.h"
 #include "protocol/amp_sender.h"
 #include "protocol/answer_parser.h"
+#include "qxapi/dante_wrapper.h"
 
 namespace tavrin::testing {
 namespace {
@@ -49,7 +50,7 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     options.ping_group_pause_ms = 1;
     options.ping_settle_ms = 5;
     dante_wrapper wrapper(lib, options);
-    lib.wrapper = &wrapper;
+    lib.events = wrapper.host().events();
     std::atomic<int> log_lines{0};
     wrapper.set_log_sink([&](int, const std::string&) { log_lines.fetch_add(1); });
 
@@ -61,14 +62,12 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     null_app_events ui;
     answer_parser parser;
     amp_receiver receiver(device, mailbox, system_time());
-    amp_sender sender(wrapper, device, [&](const std::string& l) { wrapper.wrapper_log(2, l); });
+    amp_sender sender(wrapper.link(), device,
+                      [&](const std::string& l) { wrapper.wrapper_log(2, l); });
     sender_port out(sender);
     parser_port in(parser, {params, flags, device, ui});
     worker_parts parts{flags, device, ring, mailbox, ui, system_time(), out, in};
-    parts.on_thread_start = [&] {
-        wrapper.set_amp_target(
-            [&](const char* s, const uint8_t* b, size_t n) { receiver.on_amp_message(s, b, n); });
-    };
+    parts.on_thread_start = [&] { wrapper.set_amp_target(&receiver); };
     comm_worker worker(std::move(parts));
 
     // Browse events and amplifier answers, run by whichever socket thread is current.
@@ -76,14 +75,15 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     std::thread feeder([&] {
         const std::vector<uint8_t> answer = {0x55, 0x11, 0xaa, 0xd5, 0xe3, 0x00, 0x02, 0x01, 0xcb};
         for (int i = 0; !stop.load(); ++i) {
-            lib.deliver([&lib, &wrapper, answer, i] {
+            lib.deliver([&lib, answer, i] {
                 fake_library::browse_node* n = lib.add_browse_node("D" + std::to_string(i % 6));
                 db_node_ref_t ref{DB_NODE_KIND_DEVICE, fake_library::as_db(n)};
-                wrapper.on_browse_node(nullptr, &ref,
-                                       i % 3 == 2 ? DB_NODE_CHANGE_REMOVED : DB_NODE_CHANGE_ADDED);
+                lib.events->nodes->on_browse_node(
+                    nullptr, &ref, i % 3 == 2 ? DB_NODE_CHANGE_REMOVED : DB_NODE_CHANGE_ADDED);
                 conmon_message_head_t head = lib.head_from("Amp-1", "Varnoll", answer.size());
-                wrapper.on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS,
-                                           CONMON_CHANNEL_DIRECTION_RX, &head, answer.data());
+                lib.events->client->on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS,
+                                                       CONMON_CHANNEL_DIRECTION_RX, &head,
+                                                       answer.data());
             });
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -39,7 +39,7 @@ class discovery : public wrapper_test {
         // The manufacturer answer arrives as a status message before the request's
         // own response, as the lab's devices send it.
         lib.answer_controls = true;
-        wrapper.conmon_start();
+        link.conmon_start();
     }
     void answer_requests() {
         for (const auto& s : lib.sent()) {
@@ -56,8 +56,8 @@ class discovery : public wrapper_test {
             audinate_build_manf_versions_status(body.data(), body.size(), &info, &size);
             body.resize(size);
             conmon_message_head_t head = lib.head_from(s.name, "Audinate", size);
-            wrapper.on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS,
-                                       CONMON_CHANNEL_DIRECTION_RX, &head, body.data());
+            link.on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS,
+                                    CONMON_CHANNEL_DIRECTION_RX, &head, body.data());
         }
     }
     std::map<std::string, std::pair<std::string, std::string>> makers_;

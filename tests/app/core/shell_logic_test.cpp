@@ -70,7 +70,25 @@ TEST(StartupArgs, LongNamesAreCutAt31Characters) {
     EXPECT_EQ(first_chars("ab\xc3", 5), "ab");
 }
 
+// What is taken other than as written is said, so a typo does not pass unnoticed.
+TEST(StartupArgs, WarnsAboutCutNamesAndIndexesThatAreNoNumbers) {
+    EXPECT_TRUE(parse({"Amp-1", "3", "5"}).warnings.empty());
+    const std::string name(40, 'x');
+    const command_line cut = parse({name.c_str()});
+    ASSERT_EQ(cut.warnings.size(), 1u);
+    EXPECT_NE(cut.warnings[0].find("longer than 31 characters"), std::string::npos);
+    const command_line bad = parse({"Amp-1", "eth0", "7abc"});
+    ASSERT_EQ(bad.warnings.size(), 2u);
+    EXPECT_EQ(bad.warnings[0],
+              "primary interface 'eth0' is no interface index; using the automatic choice");
+    EXPECT_EQ(bad.warnings[1], "secondary interface '7abc' is no interface index; using index 7");
+    EXPECT_EQ(parse({"A", "1", "2", "3"}).warnings.size(), 1u);
+}
+
 TEST(StartupArgs, ToolOptions) {
+    EXPECT_TRUE(parse({"--help"}).show_help);
+    EXPECT_TRUE(parse({"-h"}).show_help);
+    EXPECT_NE(usage_text().find("--play FILE"), std::string::npos);
     const command_line version = parse({"--version"});
     EXPECT_TRUE(version.show_version);
     const command_line tour = parse({"--tour", "out", "Amp-2"});

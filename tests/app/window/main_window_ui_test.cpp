@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/core/answer_apply.h"
 #include "app/core/lamp_colour.h"
 #include "app/core/poll_tick.h"
 #include "app/core/tool_core.h"
@@ -291,6 +292,32 @@ TEST_F(MainWindow, DiscoveryDisablesTheWindowAndListsWhatTheScanFound) {
     EXPECT_EQ(device_names(), (QStringList{"Amp-1", "amp-10", "Amp-2"}));
     EXPECT_EQ(w.device_list()->currentRow(), 0);
     EXPECT_TRUE(w.device_list()->item(0)->isSelected());
+}
+
+// A name of 31 wide letters: the list shortens it in the middle and keeps it whole in
+// its tooltip and text; the info panel shortens it too, and "Location:" stays in sight.
+TEST_F(MainWindow, LongNamesStayDistinguishableAndTheLocationLineVisible) {
+    const std::string long_name = "WWWWWWWWWWWWWWW-Lobby-WWWWWWWWW";
+    discovery.found = {long_name, "Amp-1"};
+    main_window& w = make();
+    w.discover_devices();
+    w.timers().fire(discovery_timer_id);
+    EXPECT_EQ(w.device_list()->textElideMode(), Qt::ElideMiddle);
+    const QListWidgetItem* item = w.device_list()->item(1);
+    EXPECT_EQ(item->text().toStdString(), long_name);
+    EXPECT_EQ(item->toolTip().toStdString(), long_name);
+
+    w.info_changed(device_info_text(long_name, {'H', 'a', 'l', 'l', ' ', 'B'}));
+    QLabel* panel = w.info_panel();
+    const QFontMetrics metrics(panel->font());
+    const QStringList lines = panel->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 5);
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line), panel->contentsRect().width())
+            << line.toStdString();
+    EXPECT_TRUE(lines[4].startsWith(QStringLiteral(" Location:")));
+    EXPECT_GE(panel->contentsRect().height(), 5 * metrics.lineSpacing());
+    EXPECT_NE(panel->toolTip().toStdString().find(long_name), std::string::npos);
 }
 
 TEST_F(MainWindow, EmptyScanSelectsNothing) {

@@ -23,39 +23,39 @@ TEST(socket_wait, capped_at_one_second_and_zero_kept) {
     EXPECT_EQ(wait_ms_rounded_up({0, 200000}), 200u);
 }
 
-using wrapper_start = wrapper_test;
+using runtime_host_test = wrapper_test;
 
-TEST_F(wrapper_start, interface_selection) {
+TEST_F(runtime_host_test, interface_selection) {
     uint32_t p = 9, s = 9;
-    wrapper.get_selected_interfaces(p, s);
+    host.get_selected_interfaces(p, s);
     EXPECT_EQ(p, 0u);
     EXPECT_EQ(s, 0u);
-    wrapper.select_interfaces(3, 3);
-    EXPECT_EQ(wrapper.iface_selection().num_networks, 1u);
-    wrapper.get_selected_interfaces(p, s);
+    host.select_interfaces(3, 3);
+    EXPECT_EQ(host.iface_selection().num_networks, 1u);
+    host.get_selected_interfaces(p, s);
     EXPECT_EQ(p, 3u);
     EXPECT_EQ(s, 0u);
-    wrapper.select_interfaces(3, 5);
-    EXPECT_EQ(wrapper.iface_selection().num_networks, 2u);
-    wrapper.get_selected_interfaces(p, s);
+    host.select_interfaces(3, 5);
+    EXPECT_EQ(host.iface_selection().num_networks, 2u);
+    host.get_selected_interfaces(p, s);
     EXPECT_EQ(s, 5u);
     // Other fields keep the library's initial values.
     db_browse_config_t initial;
     db_browse_config_init(&initial);
-    EXPECT_EQ(wrapper.iface_selection().resolve_timeout_sec, initial.resolve_timeout_sec);
-    wrapper.select_interfaces(0, 5);
-    EXPECT_EQ(wrapper.iface_selection().interface_indexes[1], 0u);
-    wrapper.select_interfaces(4, 0);
-    wrapper.reset_interfaces();
-    EXPECT_EQ(wrapper.iface_selection().interface_indexes[0], 0u);
+    EXPECT_EQ(host.iface_selection().resolve_timeout_sec, initial.resolve_timeout_sec);
+    host.select_interfaces(0, 5);
+    EXPECT_EQ(host.iface_selection().interface_indexes[1], 0u);
+    host.select_interfaces(4, 0);
+    host.reset_interfaces();
+    EXPECT_EQ(host.iface_selection().interface_indexes[0], 0u);
 }
 
-TEST_F(wrapper_start, start_configures_browse_and_factory_and_runs_the_socket_thread) {
+TEST_F(runtime_host_test, start_configures_browse_and_factory_and_runs_the_socket_thread) {
     time.pump = false;
-    wrapper.select_interfaces(2, 7);
-    wrapper.dante_start();
-    EXPECT_TRUE(wrapper.socket_thread_running());
-    EXPECT_TRUE(wrapper.client_connected());
+    host.select_interfaces(2, 7);
+    host.dante_start();
+    EXPECT_TRUE(host.socket_thread_running());
+    EXPECT_TRUE(link.client_connected());
     EXPECT_EQ(lib.started_config.num_networks, 2u);
     EXPECT_EQ(lib.started_config.interface_indexes[1], 7u);
     const auto calls = lib.calls();
@@ -66,59 +66,59 @@ TEST_F(wrapper_start, start_configures_browse_and_factory_and_runs_the_socket_th
     EXPECT_EQ(calls, expected);
 }
 
-TEST_F(wrapper_start, a_failed_browse_start_ends_the_sequence_without_hanging) {
+TEST_F(runtime_host_test, a_failed_browse_start_ends_the_sequence_without_hanging) {
     time.pump = false;
     lib.browse_start_result = AUD_ERR_DNSSDFAIL;
     lib.answer_connect = false;
-    wrapper.dante_start();
-    EXPECT_FALSE(wrapper.socket_thread_running());
+    host.dante_start();
+    EXPECT_FALSE(host.socket_thread_running());
     EXPECT_TRUE(logged("ERR- start browsing, DNSSDFAIL"));
     // Nobody would deliver the connect answer: the wait gives up.
     EXPECT_TRUE(logged("ERR- no answer to the connect request"));
-    wrapper.dante_stop();
+    host.dante_stop();
     EXPECT_EQ(lib.calls().back(), "api_delete");
 }
 
-TEST_F(wrapper_start, teardown_closes_devices_before_the_factory_in_order) {
+TEST_F(runtime_host_test, teardown_closes_devices_before_the_factory_in_order) {
     time.pump = false;
-    wrapper.dante_start();
+    host.dante_start();
     // Browse events arrive on the socket thread.
     lib.deliver([this] {
         fake_library::browse_node* n = lib.add_browse_node("Amp-1");
         db_node_ref_t ref{DB_NODE_KIND_DEVICE, fake_library::as_db(n)};
-        wrapper.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_ADDED);
+        nodes.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_ADDED);
     });
     while (lib.queued() != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    while (!wrapper.has_node("Amp-1"))
+    while (!nodes.has_node("Amp-1"))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     lib.clear_calls();
-    wrapper.dante_stop();
-    EXPECT_FALSE(wrapper.socket_thread_running());
+    host.dante_stop();
+    EXPECT_FALSE(host.socket_thread_running());
     EXPECT_EQ(lib.calls(),
               (std::vector<std::string>{"device_close Amp-1", "client_delete", "browse_delete",
                                         "devices_delete", "api_delete"}));
-    EXPECT_TRUE(wrapper.nodes().empty());
-    EXPECT_EQ(wrapper.g_dtAPI, nullptr);
+    EXPECT_TRUE(nodes.nodes().empty());
+    EXPECT_FALSE(host.running());
     // Stopping twice is harmless.
-    wrapper.dante_stop();
+    host.dante_stop();
 }
 
-TEST_F(wrapper_start, a_restart_forgets_the_nodes_found_before) {
+TEST_F(runtime_host_test, a_restart_forgets_the_nodes_found_before) {
     time.pump = false;
-    wrapper.dante_start();
+    host.dante_start();
     lib.deliver([this] {
         fake_library::browse_node* n = lib.add_browse_node("Amp-1");
         db_node_ref_t ref{DB_NODE_KIND_DEVICE, fake_library::as_db(n)};
-        wrapper.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_ADDED);
+        nodes.on_browse_node(nullptr, &ref, DB_NODE_CHANGE_ADDED);
     });
-    while (!wrapper.has_node("Amp-1"))
+    while (!nodes.has_node("Amp-1"))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_TRUE(wrapper.start_restart_thread());
-    wrapper.join_restart_thread();
-    EXPECT_FALSE(wrapper.has_node("Amp-1"));
-    EXPECT_TRUE(wrapper.socket_thread_running());
-    EXPECT_TRUE(wrapper.client_connected());
+    ASSERT_TRUE(host.start_restart_thread());
+    host.join_restart_thread();
+    EXPECT_FALSE(nodes.has_node("Amp-1"));
+    EXPECT_TRUE(host.socket_thread_running());
+    EXPECT_TRUE(link.client_connected());
 }
 
 }  // namespace

@@ -34,20 +34,20 @@ TEST(request_slots, tags_ids_and_a_full_table) {
     EXPECT_EQ(long_tag->tag.size(), request_slots::max_tag);
 }
 
-using node_list = wrapper_test;
+using device_node_list_test = wrapper_test;
 
-TEST_F(node_list, browse_adds_removes_and_rejects_duplicates) {
+TEST_F(device_node_list_test, browse_adds_removes_and_rejects_duplicates) {
     fake_library::browse_node* amp = browse_adds("Amp-1");
     browse_adds("Amp-1");
     browse_adds("Amp-2");
-    ASSERT_EQ(wrapper.nodes().size(), 2u);
+    ASSERT_EQ(nodes.nodes().size(), 2u);
     EXPECT_TRUE(logged("ERR- duplicate node (Amp-1)"));
-    EXPECT_EQ(wrapper.nodes()[0].name, "Amp-1");
-    EXPECT_EQ(wrapper.nodes()[1].name, "Amp-2");
+    EXPECT_EQ(nodes.nodes()[0].name, "Amp-1");
+    EXPECT_EQ(nodes.nodes()[1].name, "Amp-2");
 
     browse_removes(amp);
-    ASSERT_EQ(wrapper.nodes().size(), 1u);
-    EXPECT_EQ(wrapper.nodes()[0].name, "Amp-2");
+    ASSERT_EQ(nodes.nodes().size(), 1u);
+    EXPECT_EQ(nodes.nodes()[0].name, "Amp-2");
     // The removed device's connection is closed, not left in the factory.
     const auto calls = lib.calls();
     EXPECT_NE(std::find(calls.begin(), calls.end(), "device_close Amp-1"), calls.end());
@@ -57,26 +57,26 @@ TEST_F(node_list, browse_adds_removes_and_rejects_duplicates) {
 
     lib.device_open_result = AUD_ERR_NOMEMORY;
     browse_adds("Amp-3");
-    EXPECT_FALSE(wrapper.has_node("Amp-3"));
+    EXPECT_FALSE(nodes.has_node("Amp-3"));
     EXPECT_TRUE(logged("ERR- creating device (Amp-3)"));
 }
 
-TEST_F(node_list, state_updates_request_capabilities_then_stale_components) {
+TEST_F(device_node_list_test, state_updates_request_capabilities_then_stale_components) {
     browse_adds("Amp-1");
     fake_library::device* d = lib.device_named("Amp-1");
     d->state = DR_DEVICE_STATE_RESOLVED;
-    wrapper.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_STATE);
-    EXPECT_EQ(wrapper.pending_slots(), 1u);
+    nodes.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_STATE);
+    EXPECT_EQ(nodes.pending_slots(), 1u);
 
     // Only the state bit triggers an update.
     d->state = DR_DEVICE_STATE_ACTIVE;
     d->stale = {DR_DEVICE_COMPONENT_PROPERTIES, DR_DEVICE_COMPONENT_TXCHANNELS,
                 DR_DEVICE_COMPONENT_RXFLOWS};
-    wrapper.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_ADDRESSES);
+    nodes.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_ADDRESSES);
     EXPECT_FALSE(summary("Amp-1")->active);
 
     lib.clear_calls();
-    wrapper.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_STATE);
+    nodes.on_device_changed(lib.handle_of("Amp-1"), DR_DEVICE_CHANGE_STATE);
     EXPECT_EQ(lib.calls(),
               (std::vector<std::string>{"update_component Amp-1 0", "update_component Amp-1 4",
                                         "update_component Amp-1 5"}));
@@ -84,32 +84,32 @@ TEST_F(node_list, state_updates_request_capabilities_then_stale_components) {
     EXPECT_TRUE(logged("Amp-1 is active"));
 }
 
-TEST_F(node_list, strange_status_is_not_active_but_an_answered_ping_is) {
+TEST_F(device_node_list_test, strange_status_is_not_active_but_an_answered_ping_is) {
     browse_adds("Amp-1");
     lib.device_named("Amp-1")->status = DR_DEVICE_STATUS_UNLICENSED;
     becomes_active("Amp-1");
     EXPECT_FALSE(summary("Amp-1")->active);
     EXPECT_TRUE(logged("ERR- got a strange status (0x00000002)"));
 
-    wrapper.ping_device("Amp-1");
+    nodes.ping_device("Amp-1");
     lib.runtime_process_sockets(nullptr, nullptr, nullptr);
     EXPECT_TRUE(summary("Amp-1")->active);
-    EXPECT_EQ(wrapper.pending_slots(), 0u);
+    EXPECT_EQ(nodes.pending_slots(), 0u);
 }
 
-TEST_F(node_list, completions_route_by_tag_and_failed_pings_do_not_count) {
+TEST_F(device_node_list_test, completions_route_by_tag_and_failed_pings_do_not_count) {
     browse_adds("Amp-1");
     lib.auto_answer_pings = false;
-    wrapper.ping_device("Amp-1");
+    nodes.ping_device("Amp-1");
     const dr_request_id_t ping = lib.last_ping("Amp-1");
     ASSERT_NE(ping, nullptr);
     // A completion nobody asked for is ignored.
-    wrapper.on_request_done(lib.handle_of("Amp-1"), reinterpret_cast<dr_request_id_t>(0x999),
-                            AUD_SUCCESS);
-    EXPECT_EQ(wrapper.pending_slots(), 1u);
-    wrapper.on_request_done(lib.handle_of("Amp-1"), ping, AUD_ERR_TIMEDOUT);
+    nodes.on_request_done(lib.handle_of("Amp-1"), reinterpret_cast<dr_request_id_t>(0x999),
+                          AUD_SUCCESS);
+    EXPECT_EQ(nodes.pending_slots(), 1u);
+    nodes.on_request_done(lib.handle_of("Amp-1"), ping, AUD_ERR_TIMEDOUT);
     EXPECT_FALSE(summary("Amp-1")->active);
-    EXPECT_EQ(wrapper.pending_slots(), 0u);
+    EXPECT_EQ(nodes.pending_slots(), 0u);
 
     // TXCHANNELS rebuilds the channel list with empty labels.
     fake_library::device* d = lib.device_named("Amp-1");
@@ -119,97 +119,97 @@ TEST_F(node_list, completions_route_by_tag_and_failed_pings_do_not_count) {
     d->stale.clear();
     const auto calls = lib.calls();
     ASSERT_EQ(calls.back(), "update_component Amp-1 0");
-    wrapper.on_request_done(lib.handle_of("Amp-1"), lib.last_component, AUD_SUCCESS);
+    nodes.on_request_done(lib.handle_of("Amp-1"), lib.last_component, AUD_SUCCESS);
     EXPECT_EQ(summary("Amp-1")->tx_channel_count, 2u);
 }
 
-TEST_F(node_list, full_request_table_refuses_capability_queries) {
+TEST_F(device_node_list_test, full_request_table_refuses_capability_queries) {
     lib.auto_answer_pings = false;
     browse_adds("Amp-1");
     for (size_t i = 0; i < request_slots::slot_count; ++i)
-        wrapper.ping_device("Amp-1");
+        nodes.ping_device("Amp-1");
     EXPECT_FALSE(logged("ERR- no more request for Ping_TEST"));
-    wrapper.ping_device("Amp-1");
+    nodes.ping_device("Amp-1");
     EXPECT_TRUE(logged("ERR- no more request for Ping_TEST"));
 
     lib.device_named("Amp-1")->state = DR_DEVICE_STATE_RESOLVED;
-    wrapper.update_device(lib.handle_of("Amp-1"));
+    nodes.update_device(lib.handle_of("Amp-1"));
     EXPECT_TRUE(logged("ERR- no more request for capabilities"));
 }
 
-TEST_F(node_list, active_name_walk) {
+TEST_F(device_node_list_test, active_name_walk) {
     for (const char* name : {"A", "B", "C", "D"})
         browse_adds(name);
-    EXPECT_EQ(wrapper.first_active_name(), "");
+    EXPECT_EQ(nodes.first_active_name(), "");
     for (const char* name : {"B", "D"})
         becomes_active(name);
 
-    std::string buffer = wrapper.first_active_name();
+    std::string buffer = nodes.first_active_name();
     EXPECT_EQ(buffer, "B");
-    wrapper.next_active_name(buffer);
+    nodes.next_active_name(buffer);
     EXPECT_EQ(buffer, "D");
     // After the last active node: empty.
-    wrapper.next_active_name(buffer);
+    nodes.next_active_name(buffer);
     EXPECT_EQ(buffer, "");
     // From an inactive node the walk goes on to the next active one.
     buffer = "C";
-    wrapper.next_active_name(buffer);
+    nodes.next_active_name(buffer);
     EXPECT_EQ(buffer, "D");
     buffer = "Z";
-    wrapper.next_active_name(buffer);
+    nodes.next_active_name(buffer);
     EXPECT_EQ(buffer, "Z");
     EXPECT_TRUE(logged("ERR- no this node (Z)"));
 }
 
-TEST_F(node_list, ping_sweep_reports_whether_the_active_set_changed) {
+TEST_F(device_node_list_test, ping_sweep_reports_whether_the_active_set_changed) {
     for (const char* name : {"Amp-1", "Amp-2", "Amp-3"})
         browse_adds(name);
     // Nobody was active; all answer.
-    EXPECT_EQ(wrapper.ping_all(), 1);
-    for (const node_summary& s : wrapper.nodes())
+    EXPECT_EQ(nodes.ping_all(), 1);
+    for (const node_summary& s : nodes.nodes())
         EXPECT_TRUE(s.active) << s.name;
-    EXPECT_EQ(wrapper.ping_all(), 0);
+    EXPECT_EQ(nodes.ping_all(), 0);
 
     lib.device_named("Amp-2")->answers_ping = false;
-    EXPECT_EQ(wrapper.ping_all(), 1);
+    EXPECT_EQ(nodes.ping_all(), 1);
     EXPECT_FALSE(summary("Amp-2")->active);
     EXPECT_TRUE(summary("Amp-3")->active);
 
     // A ping that cannot be sent frees its slot.
     lib.ping_result = AUD_ERR_NOBUFS;
-    wrapper.ping_all();
-    EXPECT_EQ(wrapper.pending_slots(), 0u);
+    nodes.ping_all();
+    EXPECT_EQ(nodes.pending_slots(), 0u);
     EXPECT_TRUE(logged("ERR- sending device ping message: NOBUFS"));
 }
 
-TEST_F(node_list, ping_sweep_pauses_per_group_of_forty) {
+TEST_F(device_node_list_test, ping_sweep_pauses_per_group_of_forty) {
     time.pump = true;
     for (int i = 0; i < 81; ++i)
         browse_adds("D" + std::to_string(i));
     const uint32_t before = time.now_ms();
-    wrapper.ping_all();
+    nodes.ping_all();
     // Pauses after the 1st, 41st and 81st ping, then the 50 ms settle.
     EXPECT_EQ(time.now_ms() - before, 3 * 20u + 50u);
 }
 
-TEST_F(node_list, a_renamed_node_is_skipped_until_the_browse_replaces_it) {
+TEST_F(device_node_list_test, a_renamed_node_is_skipped_until_the_browse_replaces_it) {
     fake_library::browse_node* old_node = browse_adds("Amp-1");
     becomes_active("Amp-1");
-    EXPECT_TRUE(wrapper.rename_device("Amp-1", "Stage-L"));
-    EXPECT_FALSE(wrapper.rename_device("Amp-1", "Again"));
-    EXPECT_FALSE(wrapper.rename_device("Nobody", "X"));
+    EXPECT_TRUE(nodes.rename_device("Amp-1", "Stage-L"));
+    EXPECT_FALSE(nodes.rename_device("Amp-1", "Again"));
+    EXPECT_FALSE(nodes.rename_device("Nobody", "X"));
 
     lib.clear_calls();
-    wrapper.ping_all();
+    nodes.ping_all();
     EXPECT_TRUE(lib.calls().empty());
-    EXPECT_EQ(wrapper.first_active_name(), "");
+    EXPECT_EQ(nodes.first_active_name(), "");
 
     // Removal of the old name does not close the connection a second time.
     browse_removes(old_node);
     browse_adds("Stage-L");
     const auto calls = lib.calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "device_close Amp-1"), 0);
-    EXPECT_TRUE(wrapper.has_node("Stage-L"));
+    EXPECT_TRUE(nodes.has_node("Stage-L"));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The device node list: one node per browsed device, its routing-device connection,
-// the state-driven updates, the tagged requests and the ping sweep.
-#include <cstdio>
+#include "qxapi/device_node_list.h"
 
-#include "qxapi/dante_wrapper.h"
+#include <cstdio>
+#include <cstring>
+
+#include "dante/conmon/audinate_body.h"
 
 namespace tavrin {
 namespace {
@@ -29,12 +30,44 @@ std::string format(const char* fmt, const std::string& a) {
     return line;
 }
 
+// The first 32 characters, always terminated.
+void store_name(std::array<char, node_text_size>& out, const std::string& name) {
+    out.fill(0);
+    std::strncpy(out.data(), name.c_str(), out.size() - 1);
+}
+
 }  // namespace
+
+device_node_list::device_node_list(dante_calls& lib, runtime_host& host, time_source& time,
+                                   wrapper_logger& log, const wrapper_options& options)
+    : lib_(lib), host_(host), time_(time), log_(log), options_(options) {}
+
+// ---------------------------------------------------------------------------
+// The runtime's life (library_lock held)
+
+void device_node_list::runtime_reset() {
+    slots_.clear();
+    std::lock_guard lock(nodes_mutex_);
+    nodes_.clear();
+}
+
+void device_node_list::runtime_teardown() {
+    {
+        std::lock_guard lock(nodes_mutex_);
+        // The factory refuses to go while devices are open.
+        for (auto& node : nodes_) {
+            if (node->device != nullptr && !node->device_closed)
+                lib_.device_close(node->device);
+        }
+        nodes_.clear();
+    }
+    slots_.clear();
+}
 
 // ---------------------------------------------------------------------------
 // Lookups (nodes_mutex_ held by the caller)
 
-dt_node* dante_wrapper::find_node_locked(const std::string& name) const {
+dt_node* device_node_list::find_node_locked(const std::string& name) const {
     for (const auto& node : nodes_) {
         if (node->name == name)
             return node.get();
@@ -42,7 +75,7 @@ dt_node* dante_wrapper::find_node_locked(const std::string& name) const {
     return nullptr;
 }
 
-dt_node* dante_wrapper::find_node_by_device_locked(const dr_device_t* device) const {
+dt_node* device_node_list::find_node_by_device_locked(const dr_device_t* device) const {
     if (device == nullptr)
         return nullptr;
     for (const auto& node : nodes_) {
@@ -52,17 +85,17 @@ dt_node* dante_wrapper::find_node_by_device_locked(const dr_device_t* device) co
     return nullptr;
 }
 
-bool dante_wrapper::has_node(const std::string& name) const {
+bool device_node_list::has_node(const std::string& name) const {
     std::lock_guard lock(nodes_mutex_);
     return find_node_locked(name) != nullptr;
 }
 
-size_t dante_wrapper::pending_slots() const {
-    std::lock_guard lock(library_lock_);
+size_t device_node_list::pending_slots() const {
+    const library_access library = host_.lock_library();
     return slots_.taken();
 }
 
-std::vector<node_summary> dante_wrapper::nodes() const {
+std::vector<node_summary> device_node_list::nodes() const {
     std::lock_guard lock(nodes_mutex_);
     std::vector<node_summary> out;
     out.reserve(nodes_.size());
@@ -85,7 +118,7 @@ std::vector<node_summary> dante_wrapper::nodes() const {
     return out;
 }
 
-std::string dante_wrapper::first_active_name() const {
+std::string device_node_list::first_active_name() const {
     std::lock_guard lock(nodes_mutex_);
     for (const auto& node : nodes_) {
         if (node->active.load() != 0)
@@ -94,7 +127,7 @@ std::string dante_wrapper::first_active_name() const {
     return {};
 }
 
-void dante_wrapper::next_active_name(std::string& buffer) const {
+void device_node_list::next_active_name(std::string& buffer) const {
     std::unique_lock lock(nodes_mutex_);
     size_t i = 0;
     while (i < nodes_.size() && nodes_[i]->name != buffer)
@@ -102,7 +135,7 @@ void dante_wrapper::next_active_name(std::string& buffer) const {
     if (i == nodes_.size()) {
         const std::string line = format("ERR- no this node (%s)", buffer);
         lock.unlock();
-        wrapper_log(2, line);
+        log_.write(2, line);
         return;
     }
     for (++i; i < nodes_.size(); ++i) {
@@ -115,10 +148,10 @@ void dante_wrapper::next_active_name(std::string& buffer) const {
 }
 
 // ---------------------------------------------------------------------------
-// Browse events (socket thread, library_lock_ held)
+// Browse events (socket thread, library_lock held)
 
-void dante_wrapper::on_browse_node(db_browse_t*, const db_node_ref_t* item,
-                                   db_node_change_t event) {
+void device_node_list::on_browse_node(db_browse_t*, const db_node_ref_t* item,
+                                      db_node_change_t event) {
     if (item == nullptr || item->node == nullptr)
         return;
     if (item->kind == DB_NODE_KIND_LABEL) {
@@ -132,7 +165,7 @@ void dante_wrapper::on_browse_node(db_browse_t*, const db_node_ref_t* item,
             add_node(item->node);
             break;
         case DB_NODE_CHANGE_MODIFIED:
-            wrapper_log(2, "CALL: db_NodeModified");
+            log_.write(2, "CALL: db_NodeModified");
             break;
         case DB_NODE_CHANGE_REMOVED: {
             const char* name = lib_.node_name(item->node);
@@ -142,7 +175,19 @@ void dante_wrapper::on_browse_node(db_browse_t*, const db_node_ref_t* item,
     }
 }
 
-void dante_wrapper::add_node(db_node_t* browse_node) {
+void device_node_list::on_network_changed() {
+    log_.write(4, "CALL: network changed");
+}
+
+void device_node_list::on_browse_event(bool after) {
+    log_.write(4, after ? "CALL: browse event (after)" : "CALL: browse event (before)");
+}
+
+void device_node_list::on_sockets_changed() {
+    log_.write(4, "CALL: sockets changed");
+}
+
+void device_node_list::add_node(db_node_t* browse_node) {
     const char* name = lib_.node_name(browse_node);
     if (name == nullptr)
         return;
@@ -150,13 +195,13 @@ void dante_wrapper::add_node(db_node_t* browse_node) {
         std::lock_guard lock(nodes_mutex_);
         if (find_node_locked(name) != nullptr) {
             const std::string line = format("ERR- duplicate node (%s)", name);
-            wrapper_log(4, line);
+            log_.write(4, line);
             return;
         }
     }
     std::unique_ptr<dt_node> node(new (std::nothrow) dt_node);
     if (!node) {
-        wrapper_log(4, "ERR- no memory to add new node");
+        log_.write(4, "ERR- no memory to add new node");
         return;
     }
     node->name = name;
@@ -164,18 +209,18 @@ void dante_wrapper::add_node(db_node_t* browse_node) {
 
     dr_device_config_t* config = nullptr;
     if (lib_.device_config_new(name, &config) != AUD_SUCCESS || config == nullptr) {
-        wrapper_log(4, "ERR- open a device connection");
+        log_.write(4, "ERR- open a device connection");
         return;
     }
     dr_device_t* device = nullptr;
-    const aud_error_t e = lib_.device_open(g_dtDEVICES, config, &device);
+    const aud_error_t e = lib_.device_open(host_.held_library().devices(), config, &device);
     lib_.device_config_delete(config);
     if (e != AUD_SUCCESS || device == nullptr) {
-        wrapper_log(4, format("ERR- creating device (%s)", name));
+        log_.write(4, format("ERR- creating device (%s)", name));
         return;
     }
     node->device = device;
-    lib_.device_install_changed_callback(device, this);
+    lib_.device_install_changed_callback(device, host_.events());
     {
         std::lock_guard lock(nodes_mutex_);
         nodes_.push_back(std::move(node));
@@ -184,7 +229,7 @@ void dante_wrapper::add_node(db_node_t* browse_node) {
     update_device(device);
 }
 
-void dante_wrapper::remove_node(const std::string& name) {
+void device_node_list::remove_node(const std::string& name) {
     std::unique_ptr<dt_node> gone;
     {
         std::lock_guard lock(nodes_mutex_);
@@ -197,7 +242,7 @@ void dante_wrapper::remove_node(const std::string& name) {
         }
     }
     if (!gone) {
-        wrapper_log(2, format("ERR- no this node (%s)", name));
+        log_.write(2, format("ERR- no this node (%s)", name));
         return;
     }
     // The connection would otherwise stay open in the factory with nobody to close it.
@@ -207,9 +252,9 @@ void dante_wrapper::remove_node(const std::string& name) {
     }
 }
 
-void dante_wrapper::label_event(const db_node_ref_t* item, db_node_change_t event) {
+void device_node_list::label_event(const db_node_ref_t* item, db_node_change_t event) {
     if (event == DB_NODE_CHANGE_MODIFIED) {
-        wrapper_log(2, "CALL: db_TxLabelModified");
+        log_.write(2, "CALL: db_TxLabelModified");
         return;
     }
     db_node_t* channel = lib_.node_parent(item->node);
@@ -230,30 +275,30 @@ void dante_wrapper::label_event(const db_node_ref_t* item, db_node_change_t even
 }
 
 // ---------------------------------------------------------------------------
-// Device changes and requests (socket thread, library_lock_ held)
+// Device changes and requests (socket thread, library_lock held)
 
-void dante_wrapper::on_device_changed(dr_device_t* device, dr_device_change_flags_t changes) {
+void device_node_list::on_device_changed(dr_device_t* device, dr_device_change_flags_t changes) {
     char line[120];
     std::snprintf(line, sizeof line, "CB: device changed (0x%08x)", changes);
-    wrapper_log(4, line);
+    log_.write(4, line);
     if ((changes & DR_DEVICE_CHANGE_STATE) != 0)
         update_device(device);
 }
 
-void dante_wrapper::update_device(dr_device_t* device) {
+void device_node_list::update_device(dr_device_t* device) {
     if (device == nullptr)
         return;
     switch (lib_.device_state(device)) {
         case DR_DEVICE_STATE_RESOLVED: {
             request_slot* slot = slots_.take_slot(tag_capability);
             if (slot == nullptr) {
-                wrapper_log(4, "ERR- no more request for capabilities");
+                log_.write(4, "ERR- no more request for capabilities");
                 return;
             }
             slot->device = device;
             const aud_error_t e = lib_.device_query_capabilities(device, &slot->id);
             if (e != AUD_SUCCESS) {
-                wrapper_log(4, format("ERR- get capabilities (%s)", lib_.error_text(e)));
+                log_.write(4, format("ERR- get capabilities (%s)", lib_.error_text(e)));
                 slots_.release_slot(slot);
             }
             return;
@@ -266,8 +311,8 @@ void dante_wrapper::update_device(dr_device_t* device) {
     }
 }
 
-void dante_wrapper::update_active(dr_device_t* device) {
-    // Nodes are added and removed only with library_lock_ held, which this thread
+void device_node_list::update_active(dr_device_t* device) {
+    // Nodes are added and removed only with library_lock held, which this thread
     // holds, so the pointer stays valid here.
     dt_node* node = nullptr;
     {
@@ -281,13 +326,13 @@ void dante_wrapper::update_active(dr_device_t* device) {
     uint32_t status = 0;
     aud_error_t e = lib_.device_status_flags(device, &status);
     if (e != AUD_SUCCESS) {
-        wrapper_log(4, format("ERR- get status flags (%s)", lib_.error_text(e)));
+        log_.write(4, format("ERR- get status flags (%s)", lib_.error_text(e)));
         return;
     }
     if (status != 0) {
         char line[80];
         std::snprintf(line, sizeof line, "ERR- got a strange status (0x%08x)", status);
-        wrapper_log(4, line);
+        log_.write(4, line);
         return;
     }
     for (const component_def& c : component_order) {
@@ -295,7 +340,7 @@ void dante_wrapper::update_active(dr_device_t* device) {
             continue;
         request_slot* slot = slots_.take_slot(c.tag);
         if (slot == nullptr) {
-            wrapper_log(4, "ERR- no more request for component");
+            log_.write(4, "ERR- no more request for component");
             return;
         }
         slot->device = device;
@@ -305,17 +350,17 @@ void dante_wrapper::update_active(dr_device_t* device) {
             char line[400];
             std::snprintf(line, sizeof line, "ERR- update %s %s: %s", node->name.c_str(), c.tag,
                           lib_.error_text(e).c_str());
-            wrapper_log(4, line);
+            log_.write(4, line);
             slots_.release_slot(slot);
             return;
         }
     }
     node->active.store(1);
-    wrapper_log(2, format("%s is active", node->name));
+    log_.write(2, format("%s is active", node->name));
 }
 
-void dante_wrapper::on_request_done(dr_device_t* device, dr_request_id_t request_id,
-                                    aud_error_t result) {
+void device_node_list::on_request_done(dr_device_t* device, dr_request_id_t request_id,
+                                       aud_error_t result) {
     request_slot* slot = slots_.find(request_id);
     if (slot == nullptr)
         return;
@@ -328,7 +373,7 @@ void dante_wrapper::on_request_done(dr_device_t* device, dr_request_id_t request
         char line[120];
         std::snprintf(line, sizeof line, "ERR- %s has been marked as stale and needs updating",
                       name);
-        wrapper_log(4, line);
+        log_.write(4, line);
         return true;
     };
 
@@ -363,11 +408,11 @@ void dante_wrapper::on_request_done(dr_device_t* device, dr_request_id_t request
             }
         }
     } else if (tag == "TXFLOWS" || tag == "RXFLOWS" || tag == "PROPERTIES") {
-        wrapper_log(4, format("CB: %s updated", tag));
+        log_.write(4, format("CB: %s updated", tag));
     } else if (tag == tag_subscribe) {
         update_device(device);
     } else if (tag == tag_capability) {
-        wrapper_log(4, format("CB: capabilities (%s)", lib_.error_text(result)));
+        log_.write(4, format("CB: capabilities (%s)", lib_.error_text(result)));
     } else if (tag == tag_ping) {
         // A ping that timed out or failed completes too; only an answer counts.
         if (result != AUD_SUCCESS)
@@ -381,13 +426,13 @@ void dante_wrapper::on_request_done(dr_device_t* device, dr_request_id_t request
 // ---------------------------------------------------------------------------
 // Pings and rename (user-interface thread)
 
-void dante_wrapper::ping_device_locked(const std::string& name) {
+void device_node_list::ping_device_locked(const std::string& name) {
     dr_device_t* device = nullptr;
     {
         std::lock_guard lock(nodes_mutex_);
         dt_node* node = find_node_locked(name);
         if (node == nullptr) {
-            wrapper_log(4, format("ERR- cannot find the node (%s)", name));
+            log_.write(4, format("ERR- cannot find the node (%s)", name));
             return;
         }
         // Renamed: its connection is closed until the browse replaces the node.
@@ -397,30 +442,30 @@ void dante_wrapper::ping_device_locked(const std::string& name) {
     }
     request_slot* slot = slots_.take_slot(tag_ping);
     if (slot == nullptr) {
-        wrapper_log(2, "ERR- no more request for Ping_TEST");
+        log_.write(2, "ERR- no more request for Ping_TEST");
         return;
     }
     slot->device = device;
     const aud_error_t e = lib_.device_ping(device, &slot->id);
     if (e != AUD_SUCCESS) {
-        wrapper_log(4, format("ERR- sending device ping message: %s", lib_.error_text(e)));
+        log_.write(4, format("ERR- sending device ping message: %s", lib_.error_text(e)));
         slots_.release_slot(slot);
     }
 }
 
-void dante_wrapper::ping_device(const std::string& name) {
-    std::lock_guard lock(library_lock_);
+void device_node_list::ping_device(const std::string& name) {
+    const library_access library = host_.lock_library();
     ping_device_locked(name);
 }
 
-int dante_wrapper::ping_all() {
+int device_node_list::ping_all() {
     struct recorded {
         std::string name;
         uint8_t active;
     };
     std::vector<recorded> before;
     {
-        std::lock_guard lock(library_lock_);
+        const library_access library = host_.lock_library();
         slots_.cancel_tag(tag_ping);
         std::lock_guard nodes(nodes_mutex_);
         for (const auto& node : nodes_)
@@ -428,7 +473,7 @@ int dante_wrapper::ping_all() {
     }
     for (size_t i = 0; i < before.size(); ++i) {
         {
-            std::lock_guard lock(library_lock_);
+            const library_access library = host_.lock_library();
             {
                 std::lock_guard nodes(nodes_mutex_);
                 if (dt_node* node = find_node_locked(before[i].name))
@@ -460,14 +505,14 @@ int dante_wrapper::ping_all() {
     return 0;
 }
 
-bool dante_wrapper::rename_device(const std::string& name, const std::string& new_name) {
-    std::lock_guard lock(library_lock_);
+bool device_node_list::rename_device(const std::string& name, const std::string& new_name) {
+    const library_access library = host_.lock_library();
     dt_node* node = nullptr;
     {
         std::lock_guard nodes(nodes_mutex_);
         node = find_node_locked(name);
         if (node == nullptr) {
-            wrapper_log(4, format("ERR- cannot find the node (%s)", name));
+            log_.write(4, format("ERR- cannot find the node (%s)", name));
             return false;
         }
         if (node->device_closed || node->device == nullptr)
@@ -475,7 +520,7 @@ bool dante_wrapper::rename_device(const std::string& name, const std::string& ne
     }
     const aud_error_t e = lib_.device_close_rename(node->device, new_name.c_str());
     if (e != AUD_SUCCESS) {
-        wrapper_log(4, format("ERR- sending Device rename message: %s", lib_.error_text(e)));
+        log_.write(4, format("ERR- sending Device rename message: %s", lib_.error_text(e)));
         return false;
     }
     std::lock_guard nodes(nodes_mutex_);
@@ -483,6 +528,41 @@ bool dante_wrapper::rename_device(const std::string& name, const std::string& ne
     node->device_closed = true;
     node->active.store(0);
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Facts of the Audinate status messages (socket thread). Written whole under the
+// lock: the device list reads both names.
+
+void device_node_list::store_facts(const std::string& sender, const interface_facts& facts) {
+    std::vector<port_record> ports;
+    ports.reserve(facts.ports.size());
+    for (const port_facts& p : facts.ports)
+        ports.push_back(p.record);
+    std::lock_guard lock(nodes_mutex_);
+    if (dt_node* node = find_node_locked(sender))
+        node->ports = std::move(ports);
+}
+
+void device_node_list::store_facts(const std::string& sender, const srate_facts& facts) {
+    std::lock_guard lock(nodes_mutex_);
+    if (dt_node* node = find_node_locked(sender)) {
+        if (facts.type == AUDINATE_TYPE_ENC_STATUS)
+            node->encoding = facts.current;
+        else
+            node->sample_rate = facts.current;
+    }
+}
+
+void device_node_list::store_facts(const std::string& sender, const manf_facts& facts) {
+    std::lock_guard lock(nodes_mutex_);
+    if (dt_node* node = find_node_locked(sender)) {
+        store_name(node->manufacturer_name, facts.manufacturer_name);
+        store_name(node->model_name, facts.model_name);
+        node->model_version = facts.model_version;
+        node->software_version = facts.software_version;
+        node->firmware_version = facts.firmware_version;
+    }
 }
 
 }  // namespace tavrin

@@ -1,0 +1,68 @@
+// tavrin-cli response NAME [--csv]
+#include <chrono>
+#include <cstdio>
+
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/response_table.h"
+
+namespace tavrin::cli {
+namespace {
+
+int run(const global_options& options, const std::vector<std::string>& words) {
+    std::string name;
+    bool csv = false;
+    for (const std::string& w : words) {
+        if (w == "--csv") {
+            csv = true;
+        } else if (!w.empty() && w[0] == '-') {
+            return bad_arguments(response_command, "unknown option '" + w + "' for response");
+        } else if (name.empty()) {
+            name = w;
+        } else {
+            return bad_arguments(response_command, "unexpected argument '" + w + "'");
+        }
+    }
+    if (name.empty())
+        return bad_arguments(response_command, "response needs a device NAME");
+    if (const std::string why = check_device_name(name); !why.empty())
+        return bad_arguments(response_command, why);
+
+    cli_session session;
+    session.log_to_stderr(options);
+    session.open(options, name);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(cli_session::answer_wait_ms);
+    while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
+        session.pump(5);
+    const bool answered = session.events().info_text().has_value();
+    const bool gated = session.flags().version_gate.load();
+    const param_block block = session.params().snapshot();
+    session.stop();
+    if (!answered) {
+        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        return exit_no_answer;
+    }
+    if (gated) {
+        std::fprintf(stderr, "tavrin-cli: %s: Firmware Version Error\n", name.c_str());
+        return exit_firmware_gate;
+    }
+    std::printf("%s", response_table(block, csv).c_str());
+    return exit_done;
+}
+
+}  // namespace
+
+const cli_command response_command{
+    "response", "NAME [--csv]", "print both channels' frequency response",
+    "  Connects to the amplifier NAME, takes its first full answer and prints,\n"
+    "  for each of the 376 frequencies of the response graphs, the frequency (Hz)\n"
+    "  and the complete response of channel 1 and channel 2 (dB, equaliser and\n"
+    "  filters together), one line per frequency; --csv: comma-separated with a\n"
+    "  header line. It is what the Frequency Respond tab draws.\n"
+    "  Exit status: 0 printed, 2 no answer, 3 firmware version error.\n",
+    run};
+
+}  // namespace tavrin::cli

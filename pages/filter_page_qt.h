@@ -1,0 +1,69 @@
+#pragma once
+// The "Filter" page widget (tab index 3, template 106): the graph above, the two
+// filters' controls below; mouse events on the page go to the logic in page pixels.
+#include <QWidget>
+
+#include "app/core/page_context.h"
+#include "pages/filter_page.h"
+#include "pages/page_view_qt.h"
+#include "platform/ui/dialog_builder.h"
+#include "platform/ui/graph_mapping.h"
+
+namespace tavrin {
+
+// filter_page_view over the built template: the page_view part as for every page,
+// the slope lists by id.
+class qt_filter_page_view : public filter_page_view {
+  public:
+    // Both must outlive the view.
+    qt_filter_page_view(QWidget* page, const built_dialog& built)
+        : base_(page, built), built_(built) {}
+
+    void set_item_text(int item, const std::string& text) override {
+        base_.set_item_text(item, text);
+    }
+    void set_check(int item, bool checked) override { base_.set_check(item, checked); }
+    void invalidate() override { base_.invalidate(); }
+    void invalidate_area(const graph::rect& area) override { base_.invalidate_area(area); }
+    int width() const override { return base_.width(); }
+    int height() const override { return base_.height(); }
+    void set_choices(int item, std::span<const char* const> entries) override;
+    void select_choice(int item, int index) override;
+
+  private:
+    qt_page_view base_;
+    const built_dialog& built_;
+};
+
+class filter_page : public QWidget, public graph_mapping {
+  public:
+    filter_page(page_context& ctx, QWidget* parent);
+    ~filter_page() override;
+
+    const built_dialog& controls() const { return built_; }
+    filter_page_logic& logic() { return logic_; }
+    const filter_page_logic& logic() const { return logic_; }
+
+    // The graph is drawn on the page itself.
+    int graph_x(double hz) const override;
+    int graph_y(double db) const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    void wire_controls();
+
+    built_dialog built_;
+    qt_filter_page_view view_;
+    filter_page_logic logic_;
+    // Set while the page goes: an edit losing the focus then applies nothing.
+    bool closing_ = false;
+};
+
+QWidget* make_filter_page(page_context& ctx, QWidget* parent);
+
+}  // namespace tavrin
