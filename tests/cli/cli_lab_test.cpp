@@ -199,16 +199,29 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// `show` output as the words of a `set` command.
-std::string as_words(const std::string& show_output) {
+// The lab's amplifiers leave the factory with their low-pass filters at 20000 Hz,
+// above the 16000 Hz that the Filter page (and so `set`) can give them.
+bool filter_frequency(const std::string& line) {
+    return contains(line, "pf.freq=");
+}
+// A setting of the Parametric EQ or Filter page, which these tests leave alone.
+bool eq_or_filter(const std::string& line) {
+    return contains(line, ".peq") || contains(line, "pf.");
+}
+
+// `show` output as the words of a `set` command, without the lines `skip` picks.
+std::string as_words(const std::string& show_output, bool (*skip)(const std::string&) = nullptr) {
     std::string out;
-    for (const std::string& line : lines_of(show_output))
-        out += " " + line;
+    for (const std::string& line : lines_of(show_output)) {
+        if (skip == nullptr || !skip(line))
+            out += " " + line;
+    }
     return out;
 }
 
-// Keeps an amplifier's settings as `show` prints them and puts them back afterwards,
-// so that the lab's other tests find it as it was.
+// Keeps an amplifier's Volume, Input and Power settings as `show` prints them and
+// puts them back afterwards, so that the lab's other tests find it as it was. (Amp-3
+// is left to the Parametric EQ and Filter pages' lab test, which wants it fresh.)
 class kept_settings {
   public:
     explicit kept_settings(std::string device) : device_(std::move(device)) {
@@ -219,7 +232,7 @@ class kept_settings {
             return;
         // "auto" keeps the class in force: the lab's amplifiers start on PoE++.
         cli("set " + device_ + " power.class=poe++");
-        cli("set " + device_ + as_words(saved_));
+        cli("set " + device_ + as_words(saved_, eq_or_filter));
     }
     const std::string& saved() const { return saved_; }
 
@@ -229,22 +242,22 @@ class kept_settings {
 };
 
 TEST_F(cli_lab, set_goes_through_the_page_logic_and_reads_the_amplifier_back) {
-    kept_settings keep("Amp-3");
+    kept_settings keep("Amp-2");
     ASSERT_NE(keep.saved(), "");
-    const size_t before = wire_lines("Amp-3").size();
+    const size_t before = wire_lines("Amp-2").size();
     const run_result r =
-        cli("set Amp-3 master=73 ch1.level=-3.75 route=SWAP ch1.trim=-3.5 "
+        cli("set Amp-2 master=73 ch1.level=-3.75 route=SWAP ch1.trim=-3.5 "
             "ch2.limiter.threshold=-95 ch2.power=9 ch1.power=3 power.class=poe speaker=8");
     EXPECT_EQ(r.code, 0) << r.out;
     for (const char* line : {"power.class=poe\n", "speaker=8\n", "master=74 (typed 73)\n",
                              "ch1.level=-3.8 (typed -3.75)\n", "route=swap\n", "ch1.trim=-3.5\n",
                              "ch2.limiter.threshold=-90 (typed -95)\n", "ch1.power=3.0\n",
-                             "ch2.power=7.0 (typed 9)\n", "Amp-3: ok\n"})
+                             "ch2.power=7.0 (typed 9)\n", "Amp-2: ok\n"})
         EXPECT_TRUE(contains(r.out, line)) << line << r.out;
     // The class went first, then the settings in show's order; the poll read them back.
     EXPECT_LT(r.out.find("power.class="), r.out.find("master="));
 
-    std::vector<std::string> sent = wire_lines("Amp-3");
+    std::vector<std::string> sent = wire_lines("Amp-2");
     sent.erase(sent.begin(), sent.begin() + static_cast<long>(std::min(before, sent.size())));
     std::string wire;
     for (const std::string& line : sent)
@@ -266,7 +279,7 @@ TEST_F(cli_lab, set_goes_through_the_page_logic_and_reads_the_amplifier_back) {
     ASSERT_FALSE(sent.empty());
     EXPECT_TRUE(contains(sent.back(), "55 11 aa d5 e3 00 02 01 cb")) << sent.back();
 
-    const run_result shown = cli("show Amp-3");
+    const run_result shown = cli("show Amp-2");
     EXPECT_EQ(shown.code, 0);
     for (const char* line : {"\nmaster=74\n", "\nch1.level=-3.8\n", "\nroute=swap\n",
                              "\npower.class=poe\n", "\nch2.power=7.0\n", "\nch1.trim=-3.5\n"})
@@ -274,8 +287,8 @@ TEST_F(cli_lab, set_goes_through_the_page_logic_and_reads_the_amplifier_back) {
 }
 
 TEST_F(cli_lab, the_output_of_show_given_to_set_copies_an_amplifier) {
+    kept_settings keep1("Amp-1");
     kept_settings keep2("Amp-2");
-    kept_settings keep3("Amp-3");
     ASSERT_EQ(cli("set Amp-2 master=40 mute=on ch2.level=-12.5 invert=on route=mixed ch2.trim=4.5 "
                   "ch1.limiter.ratio=2.5 ch1.limiter.attack=80 ch1.limiter.hold=90 speaker=4 "
                   "power.class=poe+ ch1.power=15 ch2.power=5 current.limit=on "
@@ -283,13 +296,13 @@ TEST_F(cli_lab, the_output_of_show_given_to_set_copies_an_amplifier) {
                   .code,
               0);
     // Leaning the other way on the target: raising CH1 first would overrun the budget.
-    ASSERT_EQ(cli("set Amp-3 power.class=poe+ ch1.power=5 ch2.power=15").code, 0);
+    ASSERT_EQ(cli("set Amp-1 power.class=poe+ ch1.power=5 ch2.power=15").code, 0);
     const run_result source = cli("show Amp-2");
     ASSERT_EQ(source.code, 0);
-    const run_result copy = cli("set Amp-3" + as_words(source.out));
+    const run_result copy = cli("set Amp-1" + as_words(source.out, filter_frequency));
     EXPECT_EQ(copy.code, 0) << copy.out;
-    EXPECT_TRUE(contains(copy.out, "Amp-3: ok\n")) << copy.out;
-    EXPECT_EQ(cli("show Amp-3").out, source.out);
+    EXPECT_TRUE(contains(copy.out, "Amp-1: ok\n")) << copy.out;
+    EXPECT_EQ(cli("show Amp-1").out, source.out);
 }
 
 TEST_F(cli_lab, several_amplifiers_each_get_a_result_line_and_the_worst_code) {

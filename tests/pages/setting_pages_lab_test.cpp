@@ -89,14 +89,19 @@ std::string joined(const std::vector<std::string>& lines) {
     return out;
 }
 
-// Sets the start state, plays the script and puts the amplifier back as it was.
+// Sets the start state, plays the script and puts the amplifier's Volume, Input and
+// Power settings back as they were.
 class page_run {
   public:
     explicit page_run(const std::vector<std::string>& start) {
         const cli_result shown = cli(std::string("show ") + device);
         std::istringstream in(shown.status == 0 ? shown.out : std::string());
-        for (std::string line; std::getline(in, line);)
-            saved_ += " " + line;
+        // The Parametric EQ and Filter settings stay as they are (the factory low-pass
+        // at 20000 Hz is more than the Filter page, and so `set`, can give back).
+        for (std::string line; std::getline(in, line);) {
+            if (line.find(".peq") == std::string::npos && line.find("pf.") == std::string::npos)
+                saved_ += " " + line;
+        }
         for (const std::string& words : start)
             ok_ = ok_ && cli(std::string("set ") + device + " " + words).status == 0;
     }
