@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "pages/settings.h"
+
 namespace tavrin::cli {
 namespace {
 
@@ -20,6 +22,25 @@ std::string json_string(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+// Digits with an optional minus and fraction: "-3.5", "10.00", "0".
+bool json_number(const std::string& text) {
+    size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    const size_t digits_from = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == digits_from || (i - digits_from > 1 && text[digits_from] == '0'))
+        return false;
+    if (i == text.size())
+        return true;
+    if (text[i] != '.' || i + 1 == text.size())
+        return false;
+    for (++i; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -56,6 +77,38 @@ std::string settings_json(const std::vector<field_value>& fields) {
         }
     }
     return out + "}\n";
+}
+
+std::string setting_lines(const param_block& block) {
+    std::string out;
+    for (const setting_def& def : all_settings()) {
+        const std::string value = def.show(block);
+        if (!value.empty())
+            out += def.name + "=" + value + "\n";
+    }
+    return out;
+}
+
+std::string show_json(const std::string& info, const param_block& block,
+                      const std::vector<field_value>& fields) {
+    std::string out = "{\"info\": " + json_string(info) + ", \"settings\": {";
+    bool first = true;
+    for (const setting_def& def : all_settings()) {
+        const std::string value = def.show(block);
+        out += (first ? "" : ", ") + json_string(def.name) + ": ";
+        first = false;
+        if (value.empty())
+            out += "null";
+        else if (json_number(value))
+            out += value;
+        else
+            out += json_string(value);
+    }
+    std::string raw = settings_json(fields);
+    // The field object without its line end.
+    while (!raw.empty() && raw.back() == '\n')
+        raw.pop_back();
+    return out + "}, \"fields\": " + raw + "}\n";
 }
 
 std::string stamped_line(const std::tm& local, const std::string& text) {

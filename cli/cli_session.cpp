@@ -42,6 +42,7 @@ void cli_events::info_changed(const std::string& text) {
     {
         std::lock_guard lock(mutex_);
         info_ = text;
+        answers_.fetch_add(1);
         fn = info_fn_;
     }
     if (fn)
@@ -199,6 +200,32 @@ void cli_session::log_to_stderr(const global_options& options) {
         std::fprintf(stderr, "%s\n", text.c_str());
     });
     events_.on_info([this] { mark("answer taken"); });
+}
+
+bool cli_session::switch_to(const std::string& name) {
+    link_flags& f = core_.flags;
+    if (f.link_open.load()) {
+        f.connect_flag.store(false);
+        f.disconnect_request.store(true);
+        const uint32_t start = core_.time.now_ms();
+        while (f.link_open.load() && core_.time.now_ms() - start < 2000)
+            core_.time.sleep_ms(10);
+        // An answer of the amplifier left behind must not pass for the next one's.
+        uint8_t stale[answer_mailbox::capacity];
+        core_.mailbox.take(stale);
+    }
+    f.probe_flag.store(false);
+    return connect(name);
+}
+
+bool cli_session::wait_answer(uint64_t seen, uint32_t ms) {
+    const uint32_t start = core_.time.now_ms();
+    while (events_.answers() == seen) {
+        if (core_.time.now_ms() - start >= ms)
+            return false;
+        pump(5);
+    }
+    return true;
 }
 
 void cli_session::open(const global_options& options, const std::string& name) {

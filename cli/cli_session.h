@@ -49,6 +49,9 @@ class cli_events : public app_events {
     void on_info(std::function<void()> fn);
     // The latest info text once one has been set.
     std::optional<std::string> info_text() const;
+    // How many times the info text was set: once per answer taken over (a changed
+    // full answer, a wrong-size one, a location answer).
+    uint64_t answers() const { return answers_.load(); }
     // True when the poll timer has expired; re-arms it like a periodic window timer.
     bool poll_due();
 
@@ -78,6 +81,7 @@ class cli_events : public app_events {
     question_fn question_;
     update_sink* update_ = nullptr;
     std::optional<std::string> info_;
+    std::atomic<uint64_t> answers_{0};
     std::atomic<bool> timer_on_{false};
     std::atomic<uint32_t> timer_start_{0};
 };
@@ -131,6 +135,13 @@ class cli_session {
     // has come (a mirror that differs from the zeroed one counts as new); false after
     // `ms`.
     bool wait_next_answer(uint32_t ms);
+    // Closes the connection with the amplifier connected so far (waiting for the
+    // worker's disconnect transition, and dropping any answer of it still waiting),
+    // then connects to NAME. False when the worker cannot run.
+    bool switch_to(const std::string& name);
+    // Runs the poll timer until an answer newer than answers() == `seen` has been
+    // taken over, or `ms` have passed.
+    bool wait_answer(uint64_t seen, uint32_t ms);
 
   private:
     void mark(const char* step);

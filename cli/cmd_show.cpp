@@ -1,4 +1,4 @@
-// tavrin-cli show NAME [--json]
+// tavrin-cli show NAME [--raw] [--json]
 #include <chrono>
 #include <cstdio>
 
@@ -14,9 +14,12 @@ namespace {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool json = false;
+    bool raw = false;
     for (const std::string& w : words) {
         if (w == "--json") {
             json = true;
+        } else if (w == "--raw") {
+            raw = true;
         } else if (!w.empty() && w[0] == '-') {
             return bad_arguments(show_command, "unknown option '" + w + "' for show");
         } else if (name.empty()) {
@@ -47,6 +50,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const std::optional<std::string> info = session.events().info_text();
     const bool gated = session.flags().version_gate.load();
     const std::vector<field_value> fields = session.params().list_fields();
+    const param_block block = session.params().snapshot();
     session.stop();
     if (!info) {
         std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
@@ -57,9 +61,11 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         return exit_firmware_gate;
     }
     if (json) {
-        std::printf("%s", settings_json(fields).c_str());
-    } else {
+        std::printf("%s", show_json(*info, block, fields).c_str());
+    } else if (raw) {
         std::printf("%s\n\n%s", info->c_str(), settings_lines(fields).c_str());
+    } else {
+        std::printf("%s", setting_lines(block).c_str());
     }
     return exit_done;
 }
@@ -67,10 +73,13 @@ int run(const global_options& options, const std::vector<std::string>& words) {
 }  // namespace
 
 const cli_command show_command{
-    "show", "NAME [--json]", "print an amplifier's settings",
+    "show", "NAME [--raw] [--json]", "print an amplifier's settings",
     "  Connects to the amplifier NAME, waits up to 10 seconds for its full\n"
-    "  parameter answer and prints the device information and every setting\n"
-    "  (one JSON object with --json).\n"
+    "  parameter answer and prints every setting by its `set` name, one\n"
+    "  NAME=VALUE per line, in the units the pages show: given to `set`, it\n"
+    "  copies these settings to another amplifier. --raw prints the device\n"
+    "  information and every field of the parameter block instead; --json one\n"
+    "  object with both (\"info\", \"settings\", \"fields\").\n"
     "  Exit status: 0 connected, 3 firmware version error, 2 no answer.\n",
     run};
 

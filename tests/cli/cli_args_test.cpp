@@ -37,7 +37,8 @@ TEST(cli_args, options_before_the_command) {
     a = parse({"show", "--help"});
     EXPECT_TRUE(wants_help(a.words));
     EXPECT_TRUE(a.error.empty());
-    EXPECT_NE(command_usage(*find_command("show")).find("show NAME [--json]"), std::string::npos);
+    EXPECT_NE(command_usage(*find_command("show")).find("show NAME [--raw] [--json]"),
+              std::string::npos);
     EXPECT_EQ(version_text().rfind("tavrin-cli ", 0), 0u);
     // The overall usage lists every command and every exit status.
     const std::string usage = usage_text();
@@ -48,7 +49,7 @@ TEST(cli_args, options_before_the_command) {
 
 TEST(cli_args, clear_errors) {
     const auto error_of = [](std::vector<std::string> words) { return parse(words).error; };
-    EXPECT_EQ(error_of({}).rfind("no command given (discover, show", 0), 0u);
+    EXPECT_EQ(error_of({}).rfind("no command given (discover, set, show", 0), 0u);
     EXPECT_EQ(error_of({"connect", "Amp-1"}).rfind("unknown command 'connect' (discover", 0), 0u);
     EXPECT_EQ(error_of({"--iface", "x", "discover"}),
               "bad interface number in 'x': give P or P,S as whole numbers");

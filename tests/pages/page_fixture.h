@@ -1,9 +1,16 @@
 #pragma once
-// A page context whose amplifier counts as connected, so that pages queue their
-// commands, and a reader of what they queued.
+// Page contexts whose amplifier counts as connected, so that pages queue their
+// commands, with readers of what they queued; and (for the Volume, Input and Power
+// pages) a view that records what the logic asks of its window.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/page_context.h"
+#include "pages/page_view.h"
+#include "tests/support/recording_events.h"
 
 namespace tavrin::testing {
 
@@ -32,6 +39,76 @@ struct connected_context {
         }
         return out;
     }
+};
+
+// As connected_context, with the events recorded and the commands as hex text.
+struct page_fixture {
+    link_flags flags;
+    selected_device device;
+    command_ring ring{flags};
+    amp_params params;
+    recording_events events;
+    fake_time time{1000};
+    page_shared shared;
+    page_context ctx{flags, device, ring, params, events, time, shared, "."};
+
+    page_fixture() { flags.connect_flag.store(true); }
+
+    // Every queued command as "code data..." in hexadecimal ("08 32 ff"), taken off the ring.
+    std::vector<std::string> sent() {
+        std::vector<std::string> out;
+        uint8_t frame[command_ring::slot_size];
+        while (size_t n = ring.ring_pop_into(frame, sizeof frame)) {
+            std::string text;
+            // Code at 4, data from 7 up to the checksum.
+            for (size_t i = 4; i + 1 < n; ++i) {
+                if (i == 5 || i == 6)
+                    continue;
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02x", frame[i]);
+                if (!text.empty())
+                    text += ' ';
+                text += hex;
+            }
+            out.push_back(text);
+        }
+        return out;
+    }
+};
+
+using sent_list = std::vector<std::string>;
+
+// Records what any of the three pages' views is asked (methods a page's view lacks
+// simply go unused).
+template <typename View>
+struct recording_controls : View {
+    std::map<int, std::string> texts;
+    std::map<int, bool> checks;
+    std::map<int, bool> enabled;
+    std::map<int, std::pair<int, int>> ranges;
+    std::map<int, int> positions;
+    std::map<int, std::vector<std::string>> entries;
+    std::map<int, int> selected;
+    std::vector<uint32_t> arms;  // every arming of the send timer
+    bool timer_on = false;
+    int invalidations = 0;
+
+    void set_item_text(int item, const std::string& text) { texts[item] = text; }
+    void set_check(int item, bool checked) { checks[item] = checked; }
+    void invalidate() { ++invalidations; }
+    void invalidate_area(const graph::rect&) {}
+    int width() const { return 0; }
+    int height() const { return 0; }
+    void set_slider_range(int item, int min, int max) { ranges[item] = {min, max}; }
+    void set_slider_position(int item, int position) { positions[item] = position; }
+    void set_enabled(int item, bool on) { enabled[item] = on; }
+    void add_entry(int item, const std::string& text) { entries[item].push_back(text); }
+    void select_entry(int item, int index) { selected[item] = index; }
+    void arm_send_timer(uint32_t ms) {
+        arms.push_back(ms);
+        timer_on = true;
+    }
+    void stop_send_timer() { timer_on = false; }
 };
 
 }  // namespace tavrin::testing

@@ -1,0 +1,215 @@
+// tavrin-cli set NAME[,NAME...]|--all SETTING=VALUE...
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "app/core/discovery_flow.h"
+#include "app/core/poll_tick.h"
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "pages/settings.h"
+
+namespace tavrin::cli {
+namespace {
+
+// Every frame waits up to one worker wake-up before it leaves.
+constexpr uint32_t frame_pace_ms = 100;
+
+struct set_words {
+    bool all = false;
+    bool list = false;
+    std::vector<std::string> names;
+    std::vector<setting_request> requests;
+};
+
+// Splits NAME,NAME...; empty when it names no device, with the reason in `why`.
+std::vector<std::string> device_names(const std::string& word, std::string& why) {
+    std::vector<std::string> out;
+    std::set<std::string> seen;
+    size_t from = 0;
+    while (true) {
+        const size_t comma = word.find(',', from);
+        const std::string name =
+            word.substr(from, comma == std::string::npos ? comma : comma - from);
+        if (name.empty()) {
+            why = "empty device name in '" + word + "'";
+            return {};
+        }
+        if (const std::string bad = check_device_name(name); !bad.empty()) {
+            why = bad;
+            return {};
+        }
+        if (seen.insert(name).second)
+            out.push_back(name);
+        if (comma == std::string::npos)
+            return out;
+        from = comma + 1;
+    }
+}
+
+// The words after `set`; an error text when they are not usable.
+std::string parse(const std::vector<std::string>& words, set_words& out) {
+    std::set<const setting_def*> given;
+    bool have_target = false;
+    for (const std::string& w : words) {
+        if (w == "--all") {
+            if (have_target)
+                return "--all and a device NAME exclude each other";
+            out.all = have_target = true;
+        } else if (w == "--names") {
+            out.list = true;
+        } else if (!w.empty() && w[0] == '-') {
+            return "unknown option '" + w + "' for set";
+        } else if (const size_t eq = w.find('='); eq != std::string::npos) {
+            const std::string name = w.substr(0, eq);
+            const std::string value = w.substr(eq + 1);
+            const setting_def* def = find_setting(name);
+            if (def == nullptr)
+                return "unknown setting '" + name + "' (tavrin-cli set --names lists them)";
+            if (const std::optional<std::string> why = def->check(value))
+                return *why;
+            if (!given.insert(def).second)
+                return name + " is given twice";
+            out.requests.push_back({def, value});
+        } else if (!have_target) {
+            std::string why;
+            out.names = device_names(w, why);
+            if (out.names.empty())
+                return why;
+            have_target = true;
+        } else {
+            return "'" + w + "' is not SETTING=VALUE";
+        }
+    }
+    if (out.list)
+        return {};
+    if (!have_target)
+        return "set needs a device NAME (or several, separated by commas) or --all";
+    if (out.requests.empty())
+        return "set needs at least one SETTING=VALUE";
+    return {};
+}
+
+void print_line(const std::string& line) {
+    std::lock_guard lock(output_mutex());
+    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void list_settings() {
+    // NAME, UNIT and RANGE in columns.
+    for (const setting_def& def : all_settings()) {
+        std::string line = def.name;
+        line.resize(std::max<size_t>(line.size() + 2, 24), ' ');
+        line += def.unit;
+        line.resize(std::max<size_t>(line.size() + 2, 30), ' ');
+        print_line(line + def.range);
+    }
+}
+
+// Connects to one amplifier, applies the settings through the page logic, then reads
+// its settings back. One result line; the exit status of this amplifier.
+int set_one(cli_session& session, const std::string& name,
+            const std::vector<setting_request>& requests) {
+    const uint64_t before = session.events().answers();
+    if (!session.switch_to(name) || !session.wait_answer(before, cli_session::answer_wait_ms)) {
+        print_line(name + ": no answer");
+        return exit_no_answer;
+    }
+    if (session.flags().version_gate.load()) {
+        print_line(name + ": " + session.events().info_text().value_or("firmware version error") +
+                   ", nothing sent");
+        return exit_firmware_gate;
+    }
+
+    page_context ctx = session.pages();
+    const std::vector<setting_result> results = apply_settings(ctx, requests);
+    std::vector<std::string> refused;
+    for (const setting_result& r : results) {
+        print_line(applied_line(r));
+        if (!r.outcome.ok)
+            refused.push_back(r.def->name);
+    }
+
+    // The poll goes out after every command: its answer shows them all. The mirror is
+    // forgotten first, so that the answer is taken over even when nothing changed.
+    const uint64_t applied = session.events().answers();
+    const uint32_t wait = static_cast<uint32_t>(session.ring().waiting() + 1) * frame_pace_ms +
+                          cli_session::answer_wait_ms;
+    session.params().clear_params();
+    push_poll(session.ring());
+    if (!session.wait_answer(applied, wait)) {
+        print_line(name + ": no answer after the settings");
+        return exit_no_answer;
+    }
+    if (session.flags().version_gate.load()) {
+        print_line(name + ": " + session.events().info_text().value_or("firmware version error"));
+        return exit_firmware_gate;
+    }
+    std::vector<std::string> differ = disagreements(results, session.params().snapshot());
+    for (const std::string& n : refused)
+        differ.push_back(n + " not applied");
+    if (differ.empty()) {
+        print_line(name + ": ok");
+        return exit_done;
+    }
+    std::string line = name + ": disagrees:";
+    for (const std::string& d : differ)
+        line += " " + d + (&d == &differ.back() ? "" : ",");
+    print_line(line);
+    return exit_disagrees;
+}
+
+int run(const global_options& options, const std::vector<std::string>& words) {
+    set_words w;
+    if (const std::string why = parse(words, w); !why.empty())
+        return bad_arguments(set_command, why);
+    if (w.list) {
+        list_settings();
+        return exit_done;
+    }
+
+    cli_session session;
+    session.log_to_stderr(options);
+    std::vector<std::string> names = w.names;
+    if (w.all) {
+        session.wrapper().select_interfaces(options.primary, options.secondary);
+        names =
+            discover_devices(session.wrapper(), system_time(), brand_rule::model, session.events());
+        if (names.empty()) {
+            std::fprintf(stderr, "tavrin-cli: no amplifiers found\n");
+            session.stop();
+            return exit_no_answer;
+        }
+    } else {
+        session.start_runtime(options.primary, options.secondary);
+    }
+    session.wait_subscribed(3000);
+
+    int worst = exit_done;
+    for (const std::string& name : names)
+        worst = std::max(worst, set_one(session, name, w.requests));
+    session.stop();
+    return worst;
+}
+
+}  // namespace
+
+const cli_command set_command{
+    "set", "NAME[,NAME...]|--all SETTING=VALUE... | --names",
+    "change settings by name, on one or many amplifiers",
+    "  Connects to each amplifier in turn (NAME, several separated by commas, or\n"
+    "  --all: every TAVRIN-PA22 a Discovery finds), applies the settings as the\n"
+    "  pages do (same limits, same commands), prints each as applied\n"
+    "  (\"ch1.level=-3.8 (typed -3.75)\"), reads the amplifier's settings back and\n"
+    "  prints one result line per amplifier (\"Amp-1: ok\"). Settings are checked\n"
+    "  before anything is sent. The output of `show` is valid input. --names lists\n"
+    "  every setting with its range and unit (see also docs/cli.md).\n"
+    "  Exit status (the highest over all amplifiers): 0 every amplifier shows the\n"
+    "  values, 2 no answer, 3 firmware version error (nothing sent), 4 an amplifier\n"
+    "  shows other values, 64 unknown setting or unreadable value (nothing sent).\n",
+    run};
+
+}  // namespace tavrin::cli

@@ -1,0 +1,205 @@
+#include "pages/input_page.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pages/settings.h"
+
+namespace tavrin {
+namespace {
+
+constexpr int threshold_offset = 90;  // stored = dB + 90
+constexpr int min_threshold = -90, max_threshold = 6;
+constexpr int min_knee = 1, max_knee = 100;
+constexpr double min_ratio = 1, max_ratio = 100;
+constexpr int min_attack = 1, max_attack = 500;
+constexpr int max_hold = 500;
+constexpr int min_release = 1, max_release = 2000;
+
+int trim_slider(amp_channel ch) {
+    return ch == amp_channel::ch1 ? input_item::ch1_trim : input_item::ch2_trim;
+}
+int trim_label(amp_channel ch) {
+    return ch == amp_channel::ch1 ? input_item::ch1_trim_text : input_item::ch2_trim_text;
+}
+
+// A whole number from a typed value, without overflowing on absurd ones.
+long whole(double value) {
+    return static_cast<long>(std::trunc(std::clamp(value, -1e9, 1e9)));
+}
+
+// Limits `v` to [lo, hi]; `limited` tells whether it had to.
+long limit(long v, long lo, long hi, bool& limited) {
+    const long out = std::clamp(v, lo, hi);
+    limited = out != v;
+    return out;
+}
+
+}  // namespace
+
+int limiter_edit(amp_channel ch, limiter_item item) {
+    const int two = ch == amp_channel::ch2 ? 1 : 0;
+    switch (item) {
+        case limiter_item::threshold:
+            return input_item::ch1_threshold + two;
+        case limiter_item::ratio:
+            return input_item::ch1_ratio + two;
+        case limiter_item::knee:
+            return input_item::ch1_knee + two;
+        case limiter_item::attack:
+            return input_item::ch1_attack + two;
+        case limiter_item::hold:
+            return input_item::ch1_hold + two;
+        case limiter_item::release:
+            return input_item::ch1_release + two;
+    }
+    return 0;
+}
+
+size_t limiter_edit_width(limiter_item item) {
+    switch (item) {
+        case limiter_item::ratio:
+            return 6;
+        case limiter_item::release:
+            return 4;
+        default:
+            return 3;
+    }
+}
+
+size_t limiter_read_width(limiter_item item) {
+    return item == limiter_item::ratio ? 6 : 5;
+}
+
+std::string trim_text(int tenths) {
+    return fixed_text(tenths / 10.0, 1) + " dB";
+}
+
+input_page_logic::input_page_logic(page_context& ctx, input_view& view) : ctx_(ctx), view_(view) {}
+
+void input_page_logic::refresh() {
+    amp_params& p = ctx_.params;
+    for (amp_channel ch : {amp_channel::ch1, amp_channel::ch2}) {
+        const int t = p.match_gain(ch);
+        view_.set_slider_range(trim_slider(ch), min_trim, max_trim);
+        view_.set_item_text(trim_label(ch), trim_text(t));
+        view_.set_slider_position(trim_slider(ch), t);
+    }
+    const limiter_set set = p.active_limiter_set();
+    for (amp_channel ch : {amp_channel::ch1, amp_channel::ch2}) {
+        const limiter_settings s = p.limiter(set, ch);
+        set_item_int(view_, limiter_edit(ch, limiter_item::threshold),
+                     s.threshold - threshold_offset);
+        set_item_int(view_, limiter_edit(ch, limiter_item::knee), s.knee);
+        set_item_int(view_, limiter_edit(ch, limiter_item::attack), s.attack);
+        set_item_int(view_, limiter_edit(ch, limiter_item::hold), s.hold);
+        set_item_int(view_, limiter_edit(ch, limiter_item::release), s.release);
+        set_item_hundredths(view_, limiter_edit(ch, limiter_item::ratio), s.ratio / 100.0);
+    }
+}
+
+void input_page_logic::paint_begins() {
+    if (ctx_.params.take_record_changed())
+        refresh();
+}
+
+void input_page_logic::trim_scrolled(amp_channel ch, int position) {
+    const int t = std::clamp(position, min_trim, max_trim);
+    ctx_.params.set_match_gain(ch, static_cast<int8_t>(t));
+    view_.set_item_text(trim_label(ch), trim_text(t));
+    // The other channel's trim waits: send it now rather than lose it.
+    if (waiting_ && *waiting_ != ch)
+        ctx_.ring.ring_push(cmd::match_gain(*waiting_, ctx_.params.match_gain(*waiting_)));
+    waiting_ = ch;
+    moved_at_ = ctx_.time.now_ms();
+    ctx_.events.poll_timer(poll_timer_action::stop);
+    view_.arm_send_timer(send_delay_ms);
+}
+
+void input_page_logic::send_timer_fired() {
+    if (!waiting_) {
+        view_.stop_send_timer();
+        return;
+    }
+    const uint32_t still = ctx_.time.now_ms() - moved_at_;
+    if (still < send_delay_ms) {
+        view_.arm_send_timer(send_delay_ms - still);
+        return;
+    }
+    send_trim();
+}
+
+void input_page_logic::flush() {
+    if (waiting_)
+        send_trim();
+}
+
+void input_page_logic::send_trim() {
+    const amp_channel ch = *waiting_;
+    waiting_.reset();
+    ctx_.ring.ring_push(cmd::match_gain(ch, ctx_.params.match_gain(ch)));
+    view_.stop_send_timer();
+    ctx_.events.poll_timer(poll_timer_action::start);
+}
+
+void input_page_logic::limiter_typed(amp_channel ch, limiter_item item, std::string_view text) {
+    const size_t width = limiter_read_width(item);
+    const double value = item == limiter_item::ratio
+                             ? read_typed_decimal(text, width)
+                             : static_cast<double>(read_typed_int(text, width));
+    set_limiter(ch, item, value);
+}
+
+limiter_entry input_page_logic::set_limiter(amp_channel ch, limiter_item item, double value) {
+    amp_params& p = ctx_.params;
+    const limiter_set set = p.active_limiter_set();
+    limiter_entry e;
+    long shown = 0;  // written back into the edit when a limit applied
+    switch (item) {
+        case limiter_item::threshold:
+            shown = limit(whole(value), min_threshold, max_threshold, e.limited);
+            e.stored = static_cast<uint16_t>(shown + threshold_offset);
+            break;
+        case limiter_item::knee:
+            shown = limit(whole(value), min_knee, max_knee, e.limited);
+            e.stored = static_cast<uint16_t>(shown);
+            break;
+        case limiter_item::ratio: {
+            const double x = std::clamp(value, min_ratio, max_ratio);
+            e.limited = x != value;
+            shown = whole(x);
+            // The allowance keeps 1.15 from becoming 114 through binary rounding.
+            e.stored = static_cast<uint16_t>(std::trunc(x * 100 + 1e-6));
+            break;
+        }
+        case limiter_item::attack: {
+            shown = limit(whole(value), min_attack, max_attack, e.limited);
+            e.stored = static_cast<uint16_t>(shown);
+            // The hold is never shorter than the attack; it is raised here only.
+            if (p.limiter_value(set, ch, limiter_item::hold) < e.stored) {
+                p.set_limiter_value(set, ch, limiter_item::hold, e.stored);
+                set_item_int(view_, limiter_edit(ch, limiter_item::hold), e.stored);
+            }
+            break;
+        }
+        case limiter_item::hold: {
+            const long attack = p.limiter_value(set, ch, limiter_item::attack);
+            const long v = whole(value);
+            shown = v < attack ? attack : std::min<long>(v, max_hold);
+            e.limited = shown != v;
+            e.stored = static_cast<uint16_t>(shown);
+            break;
+        }
+        case limiter_item::release:
+            shown = limit(whole(value), min_release, max_release, e.limited);
+            e.stored = static_cast<uint16_t>(shown);
+            break;
+    }
+    p.set_limiter_value(set, ch, item, e.stored);
+    if (e.limited)
+        set_item_int(view_, limiter_edit(ch, item), static_cast<int>(shown));
+    ctx_.ring.ring_push(cmd::limiter_setting(ch, item, e.stored));
+    return e;
+}
+
+}  // namespace tavrin

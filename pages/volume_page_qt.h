@@ -1,0 +1,61 @@
+#pragma once
+// The "Volume" page widget (tab index 0, template 103).
+#include <QWidget>
+
+#include <vector>
+#include "app/core/page_context.h"
+#include "pages/page_view_qt.h"
+#include "pages/volume_page.h"
+
+#include "platform/ui/dialog_builder.h"
+#include "platform/ui/edit_filter.h"
+
+namespace tavrin {
+
+// volume_view over the page's controls.
+class qt_volume_view : public volume_view {
+  public:
+    qt_volume_view(QWidget* page, const built_dialog& built) : base_(page, built), built_(built) {}
+
+    void set_item_text(int item, const std::string& text) override {
+        base_.set_item_text(item, text);
+    }
+    void set_check(int item, bool checked) override { base_.set_check(item, checked); }
+    void invalidate() override { base_.invalidate(); }
+    void invalidate_area(const graph::rect& area) override { base_.invalidate_area(area); }
+    int width() const override { return base_.width(); }
+    int height() const override { return base_.height(); }
+    void set_slider_range(int item, int min, int max) override;
+    void set_slider_position(int item, int position) override;
+
+  private:
+    qt_page_view base_;
+    const built_dialog& built_;
+};
+
+class volume_page : public QWidget {
+  public:
+    volume_page(page_context& ctx, QWidget* parent);
+    ~volume_page() override;
+
+    const built_dialog& controls() const { return built_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void wire_controls();
+    // Focus loss applies an edit only while the page is the one shown.
+    bool current() const { return isVisible(); }
+
+    built_dialog built_;
+    qt_volume_view view_;
+    volume_page_logic logic_;
+    // Removed before the page's widgets go: the focused edit loses its focus then,
+    // and that must apply nothing.
+    std::vector<edit_filter*> filters_;
+};
+
+QWidget* make_volume_page(page_context& ctx, QWidget* parent);
+
+}  // namespace tavrin

@@ -1,0 +1,123 @@
+// tavrin-cli set and show: the words set refuses before anything is sent, and the
+// setting lines and JSON that show prints.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_command.h"
+#include "cli/cli_output.h"
+#include "cli/exit_codes.h"
+#include "pages/settings.h"
+#include "tests/support/lab_exec.h"
+
+namespace tavrin::cli {
+namespace {
+
+int run_set(std::vector<std::string> words) {
+    return find_command("set")->run(global_options{}, words);
+}
+
+TEST(cli_set, unusable_words_are_refused_before_anything_is_sent) {
+    const std::vector<std::vector<std::string>> refused = {
+        {},
+        {"Amp-1"},
+        {"master=50"},
+        {"Amp-1", "bogus=1"},
+        {"Amp-1", "master=loud"},
+        {"Amp-1", "route=ch3"},
+        {"Amp-1", "master=50", "master=60"},
+        {"Amp-1", "master"},
+        {"Amp-1,,Amp-2", "mute=on"},
+        {"Amp-1,", "mute=on"},
+        {"--all", "Amp-1", "mute=on"},
+        {"Amp-1", "--all", "mute=on"},
+        {"Amp-1", "Amp-2", "mute=on"},
+        {"Amp-1", "--fast", "mute=on"},
+        {"An-amplifier-name-of-32-letters!", "mute=on"},
+    };
+    for (const auto& words : refused) {
+        std::string joined;
+        for (const std::string& w : words)
+            joined += w + " ";
+        EXPECT_EQ(run_set(words), exit_bad_arguments) << joined;
+    }
+}
+
+param_block sample_block() {
+    amp_params p;
+    p.set_master_volume(36);
+    p.set_gain(amp_channel::ch1, 213);
+    p.set_route(4);
+    p.set_match_gain(amp_channel::ch2, -35);
+    p.set_speaker_impedance(8);
+    p.set_limiter_value(limiter_set::ohm8, amp_channel::ch1, limiter_item::ratio, 250);
+    p.set_power_source(0x02);
+    p.set_power_limit(power_set::poeplusplus, limit_slot::ch1, 300);
+    return p.snapshot();
+}
+
+TEST(cli_show, prints_every_setting_by_its_set_name) {
+    const std::string lines = setting_lines(sample_block());
+    for (const char* line :
+         {"master=72\n", "mute=off\n", "ch1.level=-3.7\n", "route=swap\n", "ch2.trim=-3.5\n",
+          "ch1.limiter.ratio=2.50\n", "power.class=auto\n", "speaker=8\n", "ch1.power=30.0\n"})
+        EXPECT_NE(lines.find(line), std::string::npos) << line << lines;
+    // Each line is a SETTING=VALUE that set takes back.
+    std::istringstream in(lines);
+    size_t n = 0;
+    for (std::string line; std::getline(in, line); ++n) {
+        const size_t eq = line.find('=');
+        ASSERT_NE(eq, std::string::npos) << line;
+        const setting_def* def = find_setting(line.substr(0, eq));
+        ASSERT_NE(def, nullptr) << line;
+        EXPECT_FALSE(def->check(line.substr(eq + 1))) << line;
+    }
+    EXPECT_EQ(n, all_settings().size());
+
+    // A class the tool does not know has no limits to show.
+    amp_params odd;
+    odd.replace(sample_block());
+    odd.set_power_source(0x87);
+    EXPECT_EQ(setting_lines(odd.snapshot()).find("ch1.power="), std::string::npos);
+}
+
+TEST(cli_show, json_carries_the_settings_and_the_fields) {
+    amp_params p;
+    p.replace(sample_block());
+    const std::string json = show_json(" Model: RQ417\n", p.snapshot(), p.list_fields());
+    EXPECT_EQ(json.rfind("{\"info\": \" Model: RQ417\\u000a\", \"settings\": {\"master\": 72, ", 0),
+              0u)
+        << json;
+    EXPECT_NE(json.find("\"route\": \"swap\""), std::string::npos);
+    EXPECT_NE(json.find("\"ch1.limiter.ratio\": 2.50"), std::string::npos);
+    EXPECT_NE(json.find("\"ch1.level\": -3.7"), std::string::npos);
+    EXPECT_NE(json.find("}, \"fields\": {\"master_volume\": 36, "), std::string::npos);
+    EXPECT_EQ(json.substr(json.size() - 3), "}}\n");
+}
+
+// The source tree: TAVRIN_SOURCE_DIR, or two folders above the build folder
+// (build/<preset>/tests/<exe>).
+std::string source_dir() {
+    char exe[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    const std::string build =
+        testing::lab_parent(testing::lab_parent(std::string(exe, n > 0 ? n : 0)));
+    return testing::lab_env_or("TAVRIN_SOURCE_DIR",
+                               testing::lab_parent(testing::lab_parent(build)));
+}
+
+// docs/cli.md lists every setting name.
+TEST(cli_docs, every_setting_is_documented) {
+    const std::string docs = source_dir() + "/docs/cli.md";
+    std::ifstream in(docs);
+    ASSERT_TRUE(in) << docs;
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const setting_def& def : all_settings())
+        EXPECT_NE(text.str().find("`" + def.name + "`"), std::string::npos) << def.name;
+}
+
+}  // namespace
+}  // namespace tavrin::cli
