@@ -12,5 +12,10 @@ extern const cli_command response_command;
 extern const cli_command preset_command;
 extern const cli_command summary_command;
 extern const cli_command firmware_command;
+extern const cli_command rename_command;
+extern const cli_command location_command;
+extern const cli_command reset_command;
+extern const cli_command identify_command;
+extern const cli_command interfaces_command;
 
 }  // namespace tavrin::cli

@@ -6,8 +6,12 @@ namespace {
 
 using k = control_kind;
 
-// Filled in as the page is built.
-constexpr std::array<dialog_control, 0> controls{};
+constexpr auto controls = std::to_array<dialog_control>({
+    {no_control_id, k::group_box, "App Version", 5, 5, 391, 28},
+    {1109, k::static_text, "", 92, 17, 99, 8},
+    {no_control_id, k::group_box, "Amplifier Version", 5, 42, 391, 28},
+    {1110, k::static_text, "", 92, 54, 99, 8},
+});
 
 }  // namespace
 

@@ -6,8 +6,19 @@ namespace {
 
 using k = control_kind;
 
-// Filled in as the page is built.
-constexpr std::array<dialog_control, 0> controls{};
+// Each group box comes before its controls, so that they lie on top of it.
+constexpr auto controls = std::to_array<dialog_control>({
+    {no_control_id, k::group_box, "Device Rename", 5, 5, 180, 40},
+    {1288, k::edit, "", 20, 20, 65, 14},
+    {1289, k::button, "OK", 110, 20, 50, 14},
+    {no_control_id, k::group_box, "Location Name", 215, 5, 180, 40},
+    {1290, k::edit, "", 230, 20, 65, 14},
+    {1291, k::button, "OK", 320, 20, 50, 14},
+    {no_control_id, k::group_box, "Load default  setting in amplifier device", 5, 49, 180, 40},
+    {1091, k::button, "Reset", 63, 65, 50, 14},
+    {no_control_id, k::group_box, "Audible Find Me", 215, 49, 180, 40},
+    {1293, k::button, "Start", 273, 65, 50, 14},
+});
 
 }  // namespace
 

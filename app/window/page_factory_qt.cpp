@@ -10,6 +10,9 @@
 #include "presets/preset_controls_qt.h"
 #include "presets/save_as_window_qt.h"
 #include "presets/summary_window_qt.h"
+#include "utilities/about_page_qt.h"
+#include "utilities/network_window_qt.h"
+#include "utilities/utility_page_qt.h"
 
 namespace tavrin {
 
@@ -28,8 +31,12 @@ page_factory make_page_factory(page_context context) {
                 return make_freq_respond_page(context, parent);
             case 5:
                 return make_power_page(context, parent);
+            case 6:
+                return make_utility_page(context, parent);
             case 7:
                 return make_update_page(context, parent);
+            case 8:
+                return make_about_page(context, parent);
             default:
                 break;
         }
@@ -43,6 +50,9 @@ window_filler make_window_filler(page_context context) {
             case main_template_id:
                 if (auto* main = qobject_cast<main_window*>(window))
                     wire_preset_controls(context, main->controls(), main);
+                break;
+            case network_template_id:
+                fill_network_window(context, window);
                 break;
             case save_as_template_id:
                 fill_save_as_window(context, window);

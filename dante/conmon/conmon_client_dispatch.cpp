@@ -86,6 +86,16 @@ size_t merge_remotes(conmon_client_t* client, const conmon_ipc_head_t* head, con
         if (rec.flags & CONMON_REMOTE_FLAG_INSTANCE_ID_VALID) {
             updated.instance_id_valid = true;
             updated.instance_id = rec.instance_id;
+            // A device id names one device: a device renamed is known by its new name
+            // only, not by a record its old name left behind.
+            for (auto& other : client->remotes) {
+                if (&other != slot && other.in_use && other.instance_id_valid &&
+                    other.channel == rec.channel &&
+                    memcmp(other.instance_id.device_id, rec.instance_id.device_id,
+                           sizeof rec.instance_id.device_id) == 0) {
+                    other.instance_id_valid = false;
+                }
+            }
         }
         if (rec.flags & CONMON_REMOTE_FLAG_ADDRESSES_VALID) {
             updated.addresses_valid = true;

@@ -437,6 +437,20 @@ TEST_F(ConmonClient, SourceNamesFromOwnIdRemotesAndMonitoredEvents) {
     server_.send(scripted_server::monitored_event(CONMON_CHANNEL_TYPE_STATUS, 1, "Other", amp, {}));
     ASSERT_TRUE(pump_until([&] { return messages_.size() == 2; }));
     EXPECT_EQ("Amp-1", messages_[1].source_name);
+
+    // Renamed: the old name's record goes (flags 0) and the new name comes with the same
+    // device id; messages are then named after the new name, not the record left behind.
+    const size_t reports = remote_reports_.size();
+    server_.send(scripted_server::remotes(
+        CONMON_IPC_OPCODE_EVENT_REMOTES, CONMON_IPC_STATUS_EVENT, 0, 1,
+        {make_remote(CONMON_CHANNEL_TYPE_STATUS, "Amp-1", 0, conmon_instance_id_t{})}));
+    pump(30);
+    server_.send(
+        scripted_server::remotes(CONMON_IPC_OPCODE_EVENT_REMOTES, CONMON_IPC_STATUS_EVENT, 0, 1,
+                                 {make_remote(CONMON_CHANNEL_TYPE_STATUS, "Stage-1",
+                                              CONMON_REMOTE_FLAG_INSTANCE_ID_VALID, amp)}));
+    ASSERT_TRUE(pump_until([&] { return remote_reports_.size() > reports; }));
+    EXPECT_STREQ("Stage-1", conmon_client_get_source_name(client_, &amp));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,122 @@
+// tavrin-cli rename, location, reset, identify and interfaces end to end in the lab,
+// against the virtual amplifiers, reading Amp-2's wire log for what it received.
+#include <algorithm>
+
+#include "lab_cli.h"
+#include "protocol/catalogue.h"
+
+namespace tavrin::testing {
+namespace {
+
+using frames = std::vector<std::vector<uint8_t>>;
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+cli_run cli(const std::string& args) {
+    return lab_cli("/tmp", args);
+}
+
+bool listed(const std::string& discover_out, const std::string& name) {
+    const std::vector<std::string> names = lines_of(discover_out);
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The frames Amp-2 received after the first `before`.
+frames amp2_since(size_t before) {
+    frames all = wire_frames("Amp-2");
+    all.erase(all.begin(), all.begin() + static_cast<long>(std::min(before, all.size())));
+    return all;
+}
+
+size_t count_of(const frames& wire, const amp_command& c) {
+    return static_cast<size_t>(std::count(wire.begin(), wire.end(), frame_of(c)));
+}
+
+using utility_cli_lab = lab_case;
+
+TEST_F(utility_cli_lab, interfaces_lists_the_veth_and_the_loopback) {
+    const cli_run r = cli("interfaces");
+    EXPECT_EQ(r.code, 0);
+    std::string lab0_index;
+    bool loopback = false;
+    for (const std::string& line : lines_of(r.out)) {
+        if (has(line, "\tlab0\t169.254.77.1\t") && has(line, "\tvirtual"))
+            lab0_index = line.substr(0, line.find('\t'));
+        loopback = loopback || has(line, "\tlo\t127.0.0.1\t00:00:00:00:00:00\tloopback");
+    }
+    EXPECT_TRUE(loopback) << r.out;
+    ASSERT_FALSE(lab0_index.empty()) << r.out;
+    // The index is the one --iface takes.
+    const cli_run found = cli("--iface " + lab0_index + " discover");
+    EXPECT_EQ(found.code, 0);
+    EXPECT_TRUE(listed(found.out, "Amp-1")) << found.out;
+    EXPECT_EQ(cli("interfaces extra").code, 64);
+}
+
+TEST_F(utility_cli_lab, rename_and_back) {
+    EXPECT_EQ(cli("rename Amp-2 -Stage").code, 64);
+    EXPECT_EQ(cli("rename Amp-2 Amp-1").code, 64);  // another device has that name
+    EXPECT_EQ(cli("rename Nobody-Here Stage-2").code, 7);
+
+    const cli_run renamed = cli("rename Amp-2 Stage-2");
+    const cli_run found = cli("discover");
+    // The renamed amplifier answers under its new name.
+    const cli_run shown = cli("show Stage-2");
+    const cli_run back = cli("rename Stage-2 Amp-2");
+    EXPECT_EQ(renamed.code, 0) << renamed.out;
+    EXPECT_EQ(renamed.out, "Amp-2 renamed to Stage-2\n");
+    EXPECT_TRUE(listed(found.out, "Stage-2")) << found.out;
+    EXPECT_FALSE(listed(found.out, "Amp-2")) << found.out;
+    EXPECT_EQ(shown.code, 0);
+    EXPECT_TRUE(has(shown.out, " Device Name: Stage-2")) << shown.out;
+    EXPECT_EQ(back.code, 0) << back.out;
+    EXPECT_TRUE(listed(cli("discover").out, "Amp-2"));
+}
+
+TEST_F(utility_cli_lab, location_written_and_shown_after_the_next_poll) {
+    const size_t before = wire_frames("Amp-2").size();
+    EXPECT_EQ(cli("location Amp-2 'Seventeen chars17'").code, 64);
+    EXPECT_EQ(wire_frames("Amp-2").size(), before);
+
+    const cli_run set = cli("location Amp-2 Lobby");
+    EXPECT_EQ(set.code, 0);
+    EXPECT_TRUE(has(set.out, " Location: Lobby")) << set.out;
+    EXPECT_EQ(count_of(amp2_since(before), cmd::location("Lobby")), 1u);
+    const cli_run shown = cli("show Amp-2");
+    EXPECT_TRUE(has(shown.out, " Location: Lobby")) << shown.out;
+    EXPECT_EQ(cli("location Amp-2 ''").code, 0);
+}
+
+TEST_F(utility_cli_lab, identify_every_two_seconds) {
+    const size_t before = wire_frames("Amp-2").size();
+    const cli_run r = cli("identify Amp-2 --seconds 5");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "Find Me sent 3 times\n");
+    EXPECT_EQ(count_of(amp2_since(before), cmd::find_me()), 3u);
+}
+
+TEST_F(utility_cli_lab, reset_asks_or_takes_yes) {
+    const size_t before = wire_frames("Amp-2").size();
+    // No terminal to ask on: nothing is sent.
+    EXPECT_EQ(cli("reset Amp-2").code, 64);
+    const cli_run r = cli("reset Amp-2 --yes");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "Restart amplifier now...\n");
+    const frames wire = amp2_since(before);
+    EXPECT_EQ(count_of(wire, cmd::factory_reset()), 1u);
+    EXPECT_EQ(frame_of(cmd::factory_reset()),
+              (std::vector<uint8_t>{0x55, 0x01, 0xAA, 0xD5, 0x34, 0x00, 0x02, 0xC0, 0xCB}));
+    // Back after its restart, with its factory settings.
+    const cli_run shown = cli("show Amp-2");
+    EXPECT_EQ(shown.code, 0);
+    EXPECT_TRUE(has(shown.out, " Location: \n")) << shown.out;
+}
+
+}  // namespace
+}  // namespace tavrin::testing

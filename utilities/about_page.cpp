@@ -1,0 +1,42 @@
+#include "utilities/about_page.h"
+
+#include <cstdio>
+
+#include "resources/version_record.h"
+
+namespace tavrin {
+
+std::string app_version_text() {
+    return version_record::caption_version;
+}
+
+std::string firmware_version_text(uint8_t year, uint8_t month, uint8_t day, uint8_t hour) {
+    if (hour == 0)
+        return {};
+    char text[24];
+    std::snprintf(text, sizeof text, "V%d.%d.%d.%d", year, month, day, hour);
+    return text;
+}
+
+std::string firmware_version_text(const amp_params& params) {
+    // One snapshot, so that the four bytes come from the same answer.
+    const param_block block = params.snapshot();
+    const auto byte = [&](param_field f) { return static_cast<uint8_t>(field_value_in(block, f)); };
+    return firmware_version_text(byte(param_field::fw_year), byte(param_field::fw_month),
+                                 byte(param_field::fw_day), byte(param_field::fw_hour));
+}
+
+void about_page_logic::paint_begins() {
+    if (params_.take_record_changed())
+        fill();
+}
+
+void about_page_logic::fill() {
+    view_.set_item_text(idc_app_version, app_version_text());
+    // A block without a firmware hour (the mirror cleared for another amplifier)
+    // must not leave the previous amplifier's version on show.
+    view_.set_item_text(idc_amp_version, firmware_version_text(params_));
+    view_.invalidate();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,32 @@
+#pragma once
+// What the amplifier accepts as its Dante name and as its location text, and the
+// location's conversion between the 16 bytes it keeps and the text a person edits.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavrin {
+
+// A Dante device name: 1 to 31 letters, digits and hyphens, not starting or ending
+// with a hyphen.
+constexpr size_t max_device_name = 31;
+// The location: 16 single-byte characters, zero-padded.
+constexpr size_t location_size = 16;
+using location_field = std::array<uint8_t, location_size>;
+
+// Empty when `name` can be a device's name; otherwise why not, for an error message.
+std::string device_name_problem(const std::string& name);
+
+// The location as the amplifier keeps it: each character one byte (Latin-1), so that
+// the text reads back as it was typed. UTF-8 in; nothing when the text has more than
+// 16 characters, a character beyond Latin-1, a control character, or is not UTF-8.
+std::optional<std::string> location_bytes_of(const std::string& text);
+// Empty when the text fits; otherwise why not.
+std::string location_problem(const std::string& text);
+
+// The location bytes as text (UTF-8), up to the first zero byte.
+std::string location_text_of(const location_field& bytes);
+
+}  // namespace tavrin

@@ -1,0 +1,127 @@
+#include "utilities/utility_page.h"
+
+#include "app/core/answer_apply.h"
+#include "protocol/catalogue.h"
+#include "qxapi/dante_wrapper.h"
+#include "utilities/name_rules.h"
+
+namespace tavrin {
+
+std::atomic<bool>& find_me_active() {
+    static std::atomic<bool> active{false};
+    return active;
+}
+
+rename_fn wrapper_rename(dante_wrapper* wrapper) {
+    return [wrapper](const std::string& name, const std::string& new_name) {
+        return wrapper != nullptr && wrapper->rename_device(name, new_name);
+    };
+}
+
+rename_outcome rename_amplifier(const rename_fn& rename, selected_device& device,
+                                const amp_params& params, app_events& events,
+                                const std::string& new_name) {
+    const std::string current = device.name();
+    // An empty name asks the device for its factory name, which the tool would not
+    // know; renaming to the same name would only close the device's connection.
+    if (new_name.empty() || !rename)
+        return rename_outcome::refused;
+    if (new_name == current)
+        return rename_outcome::unchanged;
+    if (!rename(current, new_name))
+        return rename_outcome::refused;
+    device.set_name(new_name);
+    device.renew_copy();
+    events.info_changed(device_info_text(new_name, params.location_bytes()));
+    return rename_outcome::renamed;
+}
+
+bool push_location(command_ring& ring, const std::string& text) {
+    const std::optional<std::string> bytes = location_bytes_of(text);
+    if (!bytes)
+        return false;
+    ring.ring_push(cmd::location(*bytes));
+    return true;
+}
+
+void push_factory_reset(command_ring& ring, app_events& events) {
+    events.log_line(reset_log_text);
+    ring.ring_push(cmd::factory_reset());
+}
+
+utility_page_logic::utility_page_logic(utility_parts parts, utility_view& view)
+    : parts_(std::move(parts)), view_(view) {}
+
+void utility_page_logic::init() {
+    fill();
+    view_.set_item_text(idc_find_me_toggle, find_me_active().load() ? "Stop" : "Start");
+}
+
+void utility_page_logic::paint_begins() {
+    if (parts_.params.take_record_changed())
+        fill();
+}
+
+void utility_page_logic::fill() {
+    view_.set_item_text(idc_rename_field, parts_.device.name());
+    view_.set_item_text(idc_location_field, location_text_of(parts_.params.location_bytes()));
+    view_.invalidate();
+}
+
+void utility_page_logic::rename_clicked() {
+    const std::string new_name = view_.item_text(idc_rename_field);
+    const rename_outcome outcome =
+        rename_amplifier(parts_.rename, parts_.device, parts_.params, parts_.events, new_name);
+    if (outcome == rename_outcome::refused) {
+        parts_.events.ask({rename_failed_text, rename_caption, box_icon::warning, box_buttons::ok});
+        return;
+    }
+    parts_.events.ask(
+        {rename_success_text, rename_caption, box_icon::information, box_buttons::ok});
+}
+
+void utility_page_logic::location_clicked() {
+    // The field admits only what fits; anything else is not sent.
+    push_location(parts_.ring, view_.item_text(idc_location_field));
+}
+
+void utility_page_logic::reset_clicked() {
+    const box_answer answer = parts_.events.ask(
+        {reset_question_text, reset_caption, box_icon::question, box_buttons::yes_no});
+    if (answer == box_answer::yes)
+        push_factory_reset(parts_.ring, parts_.events);
+}
+
+void utility_page_logic::find_me_clicked() {
+    if (find_me_active().load())
+        stop_find_me();
+    else
+        start_find_me();
+}
+
+void utility_page_logic::start_find_me() {
+    view_.start_timer(find_me_timer_id, find_me_period_ms);
+    view_.set_item_text(idc_find_me_toggle, "Stop");
+    find_me_active().store(true);
+}
+
+void utility_page_logic::stop_find_me() {
+    view_.kill_timer(find_me_timer_id);
+    view_.set_item_text(idc_find_me_toggle, "Start");
+    find_me_active().store(false);
+}
+
+void utility_page_logic::find_me_tick() {
+    if (!parts_.flags.connect_flag.load() || parts_.flags.update_mode.load()) {
+        stop_find_me();
+        return;
+    }
+    parts_.ring.ring_push(cmd::find_me());
+}
+
+void utility_page_logic::page_destroyed() {
+    find_me_active().store(false);
+    view_.kill_timer(find_me_timer_id);
+}
+
+}  // namespace tavrin
