@@ -336,6 +336,8 @@ class play_driver : public QObject {
                 return expect_box(s);
             case play_verb::shot:
                 return shot(s);
+            case play_verb::shot_window:
+                return shot_window(s);
         }
         return script_error("unknown verb");
     }
@@ -880,12 +882,27 @@ class play_driver : public QObject {
         return proceed();
     }
 
-    outcome shot(const play_step& s) {
+    // A picture of an open secondary window (Network 141, Save As 145, Setting Summary
+    // 147), for guides that show them.
+    outcome shot_window(const play_step& s) {
+        QWidget* shown = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible() && top->objectName() == qt("window_" + s.id))
+                shown = top;
+        }
+        if (shown == nullptr)
+            return failed("window " + s.id + " open", "it closed");
+        return save_picture(s, shown->grab().toImage());
+    }
+
+    outcome shot(const play_step& s) { return save_picture(s, window_picture(window_)); }
+
+    outcome save_picture(const play_step& s, const QImage& picture) {
         QString path = qt(s.text);
         if (QFileInfo(path).isRelative() && !options_.shots_dir.empty())
             path = QDir(qt(options_.shots_dir)).filePath(path);
         const QFileInfo info(path);
-        if (!QDir().mkpath(info.absolutePath()) || !window_picture(window_).save(path, "PNG"))
+        if (!QDir().mkpath(info.absolutePath()) || !picture.save(path, "PNG"))
             return script_error("cannot write " + path.toStdString());
         if (options_.announce_shots)
             out_ << "  " << path.toStdString() << "\n";

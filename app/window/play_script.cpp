@@ -37,6 +37,7 @@ constexpr verb_name verbs[] = {
     {"expect-lamp", play_verb::expect_lamp},
     {"expect-box", play_verb::expect_box},
     {"shot", play_verb::shot},
+    {"shot-window", play_verb::shot_window},
 };
 
 struct key_entry {
@@ -325,6 +326,13 @@ void read_arguments(line_reader& in, play_step& step) {
         case play_verb::click:
         case play_verb::focus:
             step.id = control_id(in.word("control id"));
+            break;
+        case play_verb::shot_window:
+            step.id = control_id(in.word("window template id"));
+            step.text = in.text("text", true);
+            step.has_text = true;
+            if (step.text.empty())
+                throw bad_line("missing text");
             break;
         case play_verb::type:
         case play_verb::expect:

@@ -34,6 +34,7 @@ enum class play_verb {
     expect_lamp,
     expect_box,
     shot,
+    shot_window,
 };
 
 // How a trackbar is moved (see docs/play.md for the notifications each brings).

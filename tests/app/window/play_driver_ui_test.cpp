@@ -452,6 +452,12 @@ TEST_F(Play, ShotsAreSavedBesideTheShotsFolder) {
     EXPECT_EQ(picture.size(), window->size());
     EXPECT_EQ(out.str(), "  " + dir.filePath("deep/one.png").toStdString() + "\n");
     EXPECT_EQ(play("shot /proc/no/such/place.png\n"), 2);
+
+    // A secondary window's own picture, once it is open.
+    EXPECT_EQ(play("shot-window 147 summary.png\n", options), 1);
+    EXPECT_EQ(play("click 1238\nshot-window 147 summary.png\n", options), 0) << err.str();
+    const QImage summary(dir.filePath(QStringLiteral("summary.png")));
+    EXPECT_EQ(summary.size(), window->secondary_window(summary_template_id)->size());
 }
 
 TEST_F(Play, ControlsAPersonCannotReachFailAndUnknownOnesAreScriptErrors) {
