@@ -122,10 +122,11 @@ std::string usage_text() {
     std::string out = "usage: tavrin-cli [--iface P[,S]] [--verbose] COMMAND [ARGS]\n";
     for (const cli_command& c : cli_commands()) {
         std::string left = "  " + std::string(c.name) + " " + std::string(c.synopsis);
+        // A long synopsis takes its own line; the summary starts below it.
         if (left.size() < 40)
             left.resize(40, ' ');
         else
-            left += "  ";
+            left += "\n" + std::string(40, ' ');
         out += left + std::string(c.summary) + "\n";
     }
     out +=
