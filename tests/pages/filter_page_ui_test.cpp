@@ -11,7 +11,7 @@
 
 #include "graph_pixels.h"
 #include "page_fixture.h"
-#include "qt_test_app.h"
+#include "tests/support/qt_test_app.h"
 
 namespace tavrin {
 namespace {

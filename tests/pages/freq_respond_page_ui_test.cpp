@@ -8,7 +8,7 @@
 
 #include "graph_pixels.h"
 #include "pages/graph_style.h"
-#include "qt_test_app.h"
+#include "tests/support/qt_test_app.h"
 
 namespace tavrin {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "page_fixture.h"
 #include "platform/ui/trackbar.h"
-#include "qt_test_app.h"
+#include "tests/support/qt_test_app.h"
 
 namespace tavrin {
 namespace {

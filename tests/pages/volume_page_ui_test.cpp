@@ -10,8 +10,8 @@
 
 #include "page_fixture.h"
 #include "platform/ui/trackbar.h"
-#include "qt_test_app.h"
 #include "resources/page_templates.h"
+#include "tests/support/qt_test_app.h"
 
 namespace tavrin {
 namespace {
