@@ -8,8 +8,8 @@ namespace tavrin::cli {
 
 std::span<const cli_command> cli_commands() {
     static const cli_command all[] = {
-        discover_command, set_command,     show_command,     watch_command,
-        response_command, preset_command,  summary_command,  firmware_command,
+        discover_command, set_command,    show_command,    watch_command,
+        response_command, preset_command, summary_command, firmware_command,
     };
     return all;
 }
