@@ -3,7 +3,7 @@
 #include "app/core/brand_rule.h"
 #include "app/core/service_report.h"
 #include "cli/exit_codes.h"
-#include "dante/runtime/aud_error.h"
+#include "qxapi/error_message.h"
 
 namespace tavrin::cli {
 namespace {
@@ -15,11 +15,6 @@ reach_outcome unreachable(std::string message) {
     return out;
 }
 
-std::string message_of(aud_error_t e) {
-    const char* text = aud_error_get_message(e);
-    return text != nullptr ? text : "unknown error";
-}
-
 }  // namespace
 
 reach_outcome services_outcome(aud_error_t browse, server_state server, aud_error_t connect_error,
@@ -28,13 +23,13 @@ reach_outcome services_outcome(aud_error_t browse, server_state server, aud_erro
     if (browse == AUD_ERR_NOTRUNNING)
         return unreachable(dnssd_not_running_text);
     if (browse != AUD_SUCCESS)
-        return unreachable("cannot browse for devices (" + message_of(browse) + ")");
+        return unreachable("cannot browse for devices (" + error_message(browse) + ")");
     switch (server) {
         case server_state::connected:
             break;
         case server_state::refused:
             return unreachable(std::string(server_unreachable_text) +
-                               " (127.0.0.1:8900: " + message_of(connect_error) + ")");
+                               " (127.0.0.1:8900: " + error_message(connect_error) + ")");
         case server_state::lost:
             return unreachable(server_lost_text);
         case server_state::none:

@@ -1,0 +1,58 @@
+// The core's Discovery across a restarted avahi-daemon, in one process as the window
+// runs it: the running browse tells once that the daemon went, and the next Discovery
+// finds the devices again without restarting the tool.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "app/core/tool_core.h"
+#include "tests/support/lab_exec.h"
+#include "tests/support/recording_events.h"
+
+namespace tavrin {
+namespace {
+
+constexpr char inside_flag[] = "TAVRIN_DISCOVERY_RECOVERY_LAB_INNER";
+
+size_t count(const std::vector<std::string>& lines, const std::string& text) {
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), text));
+}
+
+TEST(DiscoveryRecoveryLab, TheNextDiscoveryFindsTheDevicesAfterAvahiComesBack) {
+    if (!testing::inside_lab(inside_flag)) {
+        const testing::lab_exec_result run =
+            testing::run_self_in_lab(inside_flag, "DiscoveryRecoveryLab.*");
+        if (run.skipped)
+            GTEST_SKIP() << run.why;
+        EXPECT_EQ(run.status, 0);
+        return;
+    }
+    tool_core core;
+    testing::recording_events seen;
+    core.attach_events(&seen);
+    const std::vector<std::string> first =
+        discover_devices(core.wrapper, core.time, brand_rule::all, core.relay);
+    ASSERT_NE(std::find(first.begin(), first.end(), "Amp-1"), first.end());
+    ASSERT_EQ(core.wrapper.browse_status(), AUD_SUCCESS);
+
+    ASSERT_EQ(testing::lab_command("restart avahi >/dev/null"), 0);
+    for (int i = 0; i < 50 && count(seen.logs(), dnssd_lost_text) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(count(seen.logs(), dnssd_lost_text), 1u);
+    EXPECT_EQ(core.wrapper.browse_status(), AUD_ERR_NOTRUNNING);
+
+    const std::vector<std::string> again =
+        discover_devices(core.wrapper, core.time, brand_rule::all, core.relay);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(core.wrapper.browse_status(), AUD_SUCCESS);
+    // Told once, and nothing of a daemon missing at the new start.
+    EXPECT_EQ(count(seen.logs(), dnssd_lost_text), 1u);
+    EXPECT_EQ(count(seen.logs(), dnssd_not_running_text), 0u);
+    core.stop();
+    core.attach_events(nullptr);
+}
+
+}  // namespace
+}  // namespace tavrin
