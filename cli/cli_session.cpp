@@ -31,6 +31,8 @@ void print_stamped(const std::string& text) {
 int report_refusal(const reach_outcome& outcome) {
     std::lock_guard lock(output_mutex());
     std::fprintf(stderr, "tavrin-cli: %s\n", outcome.message.c_str());
+    if (!outcome.hint.empty())
+        std::fprintf(stderr, "%s\n", outcome.hint.c_str());
     return outcome.code;
 }
 
@@ -178,7 +180,7 @@ reach_outcome cli_session::check_services(uint32_t subscribe_wait_ms) {
     reach_outcome out =
         services_outcome(w.browse_status(), w.server(), w.connect_error(), subscribed);
     if (!out.ok())
-        out.message += "\n" + lab_hint(find_lab_place());
+        out.hint = lab_hint(find_lab_place());
     return out;
 }
 

@@ -48,7 +48,9 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     device.model = reached.model;
     if (!reached.ok()) {
         session.stop();
-        return refuse(reached.message, reached.code);
+        if (json)
+            std::printf("%s", show_error_json(device, reached.message, reached.code).c_str());
+        return report_refusal(reached);
     }
     const auto deadline = started + std::chrono::milliseconds(cli_session::answer_wait_ms);
     while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
@@ -72,10 +74,12 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     if (gated) {
         // The refusal as the information text spells it ("Firmware Version Error" or
         // "FW Version Error"), with the firmware date that caused it.
-        if (json)
+        if (json) {
             std::printf("%s", show_error_json(device, *info, exit_firmware_gate, *info).c_str());
-        else
+            std::fprintf(stderr, "tavrin-cli: %s\n", info->c_str());
+        } else {
             std::printf("%s\n", info->c_str());
+        }
         return exit_firmware_gate;
     }
     if (json) {

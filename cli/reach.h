@@ -13,6 +13,7 @@ namespace tavrin::cli {
 struct reach_outcome {
     int code = 0;         // an exit code; 0: go on
     std::string message;  // why not, for standard error (empty when code is 0)
+    std::string hint;     // what to try, a line of its own after the message (may be empty)
     // What the device told of itself (empty: not told).
     std::string manufacturer;
     std::string model;

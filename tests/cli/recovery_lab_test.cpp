@@ -122,10 +122,10 @@ TEST_F(recovery, a_stopped_conmon_server_is_9_with_a_hint) {
                     "connection refused)\nhint: scripts/lab status"))
         << show.out;
     EXPECT_EQ(json.code, 9);
-    EXPECT_EQ(json.out.rfind("{\"device\": \"Amp-1\", \"model\": null, \"error\": \"ConMon "
-                             "server not reachable",
-                             0),
-              0u)
+    EXPECT_TRUE(has(json.out,
+                    "{\"device\": \"Amp-1\", \"model\": null, \"error\": \"ConMon "
+                    "server not reachable (127.0.0.1:8900: connection refused)\", "
+                    "\"exit\": 9}\n"))
         << json.out;
     // No empty list that looks like a network without amplifiers.
     EXPECT_EQ(discover.code, 9) << discover.out;

@@ -113,12 +113,19 @@ TEST_F(discovery, the_end_of_scan_keeps_one_bound_however_many_devices) {
 
 TEST_F(discovery, an_empty_list_says_why) {
     testing::recording_events seen;
+    // Without avahi-daemon the runtime stops before the client can connect: one line.
     lib.browse_start_result = AUD_ERR_NOTRUNNING;
     lib.connect_answer = AUD_ERR_CONNREFUSED;
     host.dante_start();
     EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all, seen, time).empty());
-    EXPECT_EQ(seen.logs(),
-              (std::vector<std::string>{dnssd_not_running_text, server_unreachable_text}));
+    EXPECT_EQ(seen.logs(), (std::vector<std::string>{dnssd_not_running_text}));
+    host.dante_stop();
+
+    seen.clear();
+    lib.browse_start_result = AUD_SUCCESS;
+    host.dante_start();
+    end_of_discovery(wrapper, brand_rule::all, seen, time);
+    EXPECT_EQ(seen.logs(), (std::vector<std::string>{server_unreachable_text}));
     host.dante_stop();
 
     // A daemon lost during the scan was told when it went; it is not told twice.
