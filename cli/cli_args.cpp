@@ -138,8 +138,10 @@ std::string usage_text() {
         "Exit status (every command):\n"
         "  0 done, 2 no answer, 3 firmware version error, 4 the amplifier disagrees with\n"
         "  what was set, 5 update failed, 6 update timed out, 7 no such device, 8 not a\n"
-        "  TAVRIN-PA22, 9 ConMon server or DNS-SD daemon unreachable, 64 bad arguments\n"
-        "  (nothing sent), 65 bad input file (nothing sent).\n";
+        "  TAVRIN-PA22, 9 ConMon server or DNS-SD daemon (avahi-daemon) unreachable,\n"
+        "  64 bad arguments (nothing sent), 65 bad input file (nothing sent), 74 standard\n"
+        "  output could not be written.\n"
+        "In the lab, run the commands inside it: scripts/lab exec tavrin-cli ...\n";
     return out;
 }
 

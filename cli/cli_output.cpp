@@ -7,6 +7,39 @@
 namespace tavrin::cli {
 namespace {
 
+void json_escape(std::string& out, unsigned c) {
+    char esc[8];
+    std::snprintf(esc, sizeof esc, "\\u%04x", c);
+    out += esc;
+}
+
+// The byte count of a whole, well-formed UTF-8 character at text[i] (0: none there).
+size_t utf8_length(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    size_t n = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = c == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+    }
+    if (n == 0 || i + n > text.size() || byte(i + 1) < low || byte(i + 1) > high)
+        return 0;
+    for (size_t k = 2; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    }
+    return n;
+}
+
+// Text fields of the parameter block: bytes above 0x7F are Latin-1.
 std::string json_string(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -14,14 +47,44 @@ std::string json_string(const std::string& text) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20 || c >= 0x7F) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
+            json_escape(out, c);
         } else {
             out += static_cast<char>(c);
         }
     }
     return out + "\"";
+}
+
+// The tool's own texts (device names, the information text) are UTF-8: whole
+// characters pass, a byte that starts none is replaced.
+std::string json_utf8(const std::string& text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20 || c == 0x7F) {
+                json_escape(out, c);
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+        } else if (const size_t n = utf8_length(text, i); n != 0) {
+            out.append(text, i, n);
+            i += n;
+        } else {
+            json_escape(out, 0xFFFD);
+            ++i;
+        }
+    }
+    return out + "\"";
+}
+
+// A text, or null when it is not known.
+std::string json_known(const std::string& text) {
+    return text.empty() ? "null" : json_utf8(text);
 }
 
 // Digits with an optional minus and fraction: "-3.5", "10.00", "0".
@@ -89,9 +152,37 @@ std::string setting_lines(const param_block& block) {
     return out;
 }
 
-std::string show_json(const std::string& info, const param_block& block,
+std::string firmware_date_text(const param_block& block) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u.%02u.%02u.%02u",
+                  static_cast<unsigned>(field_value_in(block, param_field::fw_year)),
+                  static_cast<unsigned>(field_value_in(block, param_field::fw_month)),
+                  static_cast<unsigned>(field_value_in(block, param_field::fw_day)),
+                  static_cast<unsigned>(field_value_in(block, param_field::fw_hour)));
+    return text;
+}
+
+std::string show_error_json(const device_json& device, const std::string& error, int code,
+                            const std::string& info) {
+    std::string out = "{\"device\": " + json_utf8(device.name) +
+                      ", \"model\": " + json_known(device.model) +
+                      ", \"error\": " + json_utf8(error) + ", \"exit\": " + std::to_string(code);
+    if (!info.empty())
+        out += ", \"info\": " + json_utf8(info);
+    if (!device.firmware.empty())
+        out += ", \"firmware\": " + json_utf8(device.firmware);
+    return out + "}\n";
+}
+
+bool output_failed() {
+    return std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+}
+
+std::string show_json(const std::string& info, const device_json& device, const param_block& block,
                       const std::vector<field_value>& fields) {
-    std::string out = "{\"info\": " + json_string(info) + ", \"settings\": {";
+    std::string out = "{\"info\": " + json_utf8(info) + ", \"device\": " + json_utf8(device.name) +
+                      ", \"model\": " + json_known(device.model) +
+                      ", \"firmware\": " + json_known(device.firmware) + ", \"settings\": {";
     bool first = true;
     for (const setting_def& def : all_settings()) {
         const std::string value = def.show(block);

@@ -18,10 +18,27 @@ std::string settings_json(const std::vector<field_value>& fields);
 // all_settings(); settings without a value in this block (a power class the tool does
 // not know) are left out.
 std::string setting_lines(const param_block& block);
-// {"info": text, "settings": {"master": 60, "route": "swap", ...}, "fields": {...}}:
-// settings that read as numbers are numbers, the others strings (null: no value).
-std::string show_json(const std::string& info, const param_block& block,
+// What show --json tells of the device besides its settings (empty: not known).
+struct device_json {
+    std::string name;
+    std::string model;     // from its manufacturer answer
+    std::string firmware;  // its firmware date, firmware_date_text()
+};
+// The firmware date of a parameter block, "yy.mm.dd.hh".
+std::string firmware_date_text(const param_block& block);
+// {"info": text, "device": name, "model": model, "firmware": "21.11.17.01",
+//  "settings": {"master": 60, "route": "swap", ...}, "fields": {...}}: settings that
+// read as numbers are numbers, the others strings (null: no value or not known).
+std::string show_json(const std::string& info, const device_json& device, const param_block& block,
                       const std::vector<field_value>& fields);
+// Why there is nothing to show, as one object: {"device": name, "model": model,
+// "error": text, "exit": code} and, when the amplifier answered (a refused firmware),
+// "info" and "firmware".
+std::string show_error_json(const device_json& device, const std::string& error, int code,
+                            const std::string& info = {});
+// Standard output could not take everything written to it (a full disk, a closed
+// pipe): flushes it and tells whether it failed.
+bool output_failed();
 // "HH:MM:SS" + three blanks + text.
 std::string stamped_line(const std::tm& local, const std::string& text);
 

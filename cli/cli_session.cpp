@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "cli/cli_output.h"
+#include "cli/lab_hint.h"
 
 #include "app/core/poll_tick.h"
 #include "app/core/startup_args.h"
@@ -25,6 +26,14 @@ void print_stamped(const std::string& text) {
     std::lock_guard lock(output_mutex());
     std::fprintf(stdout, "%s\n", line.c_str());
     std::fflush(stdout);
+}
+
+int report_refusal(const reach_outcome& outcome) {
+    std::lock_guard lock(output_mutex());
+    std::fprintf(stderr, "tavrin-cli: %s\n", outcome.message.c_str());
+    if (!outcome.hint.empty())
+        std::fprintf(stderr, "%s\n", outcome.hint.c_str());
+    return outcome.code;
 }
 
 void cli_events::log_line(const std::string& text) {
@@ -153,11 +162,55 @@ void cli_session::start_runtime(uint32_t primary, uint32_t secondary) {
 bool cli_session::wait_subscribed(uint32_t ms) {
     const uint32_t start = core_.time.now_ms();
     while (!core_.wrapper.subscribed()) {
+        // Nothing more will come: the server refused, or the runtime is not running.
+        if (core_.wrapper.server() == server_state::refused ||
+            !core_.wrapper.host().socket_thread_running())
+            return false;
         if (core_.time.now_ms() - start >= ms)
             return false;
         core_.time.sleep_ms(10);
     }
     return true;
+}
+
+reach_outcome cli_session::check_services(uint32_t subscribe_wait_ms) {
+    const bool subscribed = wait_subscribed(subscribe_wait_ms);
+    mark("subscribed");
+    dante_wrapper& w = core_.wrapper;
+    reach_outcome out =
+        services_outcome(w.browse_status(), w.server(), w.connect_error(), subscribed);
+    if (!out.ok())
+        out.hint = lab_hint(find_lab_place());
+    return out;
+}
+
+reach_outcome cli_session::discover(const global_options& options, brand_rule rule,
+                                    std::vector<std::string>& names) {
+    names.clear();
+    dante_wrapper& w = core_.wrapper;
+    const uint32_t start = core_.time.now_ms();
+    start_runtime(options.primary, options.secondary);
+    reach_outcome out = check_services();
+    if (!out.ok())
+        return out;
+    const uint32_t spent = core_.time.now_ms() - start;
+    if (spent < discovery_scan_ms)
+        core_.time.sleep_ms(discovery_scan_ms - spent);
+    names = end_of_discovery(w, rule, events_, core_.time);
+    out = services_outcome(w.browse_status(), w.server(), w.connect_error(), true);
+    if (!out.ok() && w.node_list().dnssd_lost())
+        out.message = dnssd_lost_text;
+    return out;
+}
+
+reach_outcome cli_session::reach(const std::string& name) {
+    reach_outcome out = device_outcome(name, core_.wrapper.probe_device(name));
+    mark("device found");
+    return out;
+}
+
+std::string cli_session::no_answer(const std::string& name) const {
+    return no_answer_text(name, core_.wrapper.corrupted_answers());
 }
 
 bool cli_session::connect(const std::string& name) {
@@ -228,13 +281,17 @@ bool cli_session::wait_answer(uint64_t seen, uint32_t ms) {
     return true;
 }
 
-void cli_session::open(const global_options& options, const std::string& name) {
+reach_outcome cli_session::open(const global_options& options, const std::string& name) {
     start_runtime(options.primary, options.secondary);
     mark("runtime up");
-    wait_subscribed(3000);
-    mark("subscribed");
+    reach_outcome out = check_services();
+    if (out.ok())
+        out = reach(name);
+    if (!out.ok())
+        return out;
     connect(name);
     mark("worker started");
+    return out;
 }
 
 void cli_session::mark(const char* step) {

@@ -12,8 +12,10 @@
 #include <optional>
 #include <string>
 
+#include "app/core/brand_rule.h"
 #include "app/core/tool_core.h"
 #include "cli/cli_command.h"
+#include "cli/reach.h"
 #include "protocol/amp_params.h"
 #include "qxapi/dante_wrapper.h"
 
@@ -25,6 +27,8 @@ namespace tavrin::cli {
 
 // Prints "HH:MM:SS   text" on standard output (one line, flushed).
 void print_stamped(const std::string& text);
+// Prints "tavrin-cli: <message>" on standard error; returns the outcome's code.
+int report_refusal(const reach_outcome& outcome);
 // Serialises the lines of several threads on standard output and error.
 std::mutex& output_mutex();
 
@@ -102,8 +106,19 @@ class cli_session {
     // Starts the runtime and the ConMon client on the given interfaces (a device
     // search: restart on the start-up thread, waited for).
     void start_runtime(uint32_t primary, uint32_t secondary);
-    // Waits until the subscription to all devices' status messages is answered.
+    // Waits until the subscription to all devices' status messages is answered; false
+    // at once when the ConMon server refused the connect or the runtime did not come up.
     bool wait_subscribed(uint32_t ms);
+    // After the runtime started: avahi-daemon and the ConMon server answer (else 9).
+    reach_outcome check_services(uint32_t subscribe_wait_ms = 3000);
+    // One Discovery (restart, scan, pings, the manufacturer requests) into `names`;
+    // told at once when avahi-daemon or the ConMon server cannot be reached (9), and
+    // also when one of them went away during the scan.
+    reach_outcome discover(const global_options& options, brand_rule rule,
+                           std::vector<std::string>& names);
+    // Asks the server for the device NAME before anything is sent to it: 7 no such
+    // device, 8 another model, 9 the server lost; the model it told (see reach.h).
+    reach_outcome reach(const std::string& name);
     // Selects NAME and sets connect_flag, as a double-click does; starts the worker.
     bool connect(const std::string& name);
     // The user-interface thread's share: runs the poll timer for `ms` milliseconds.
@@ -117,9 +132,13 @@ class cli_session {
     // made: "runtime up 10, subscribed 10, worker started 10, first poll sent 111,
     // answer segments in 111, answer taken 214" (steps not reached are left out).
     std::string timeline() const;
-    // Connects as a double-click does, once the subscription is in place so that the
-    // first answer is not lost.
-    void open(const global_options& options, const std::string& name);
+    // Starts the runtime, checks the services and the device NAME, then connects as a
+    // double-click does, once the subscription is in place so that the first answer is
+    // not lost. Nothing is sent to NAME when the outcome is not ok().
+    reach_outcome open(const global_options& options, const std::string& name);
+    // What NAME's first answer was missed for: "no answer from NAME" or the broken
+    // answers it sent.
+    std::string no_answer(const std::string& name) const;
 
     // Presets, summary and firmware.
     // What the preset logic works with; the preset folder lies below the current

@@ -37,13 +37,14 @@ int run(const global_options& options, const std::vector<std::string>& words) {
 
     cli_session session;
     session.log_to_stderr(options);
-    session.wrapper().select_interfaces(options.primary, options.secondary);
-    const std::vector<std::string> names =
-        discover_devices(session.wrapper(), system_time(), brand, session.events());
+    std::vector<std::string> names;
+    const reach_outcome reached = session.discover(options, brand, names);
+    session.stop();
+    // An empty list is no answer when nothing could be asked.
+    if (!reached.ok())
+        return report_refusal(reached);
     for (const std::string& name : names)
         std::printf("%s\n", name.c_str());
-    std::fflush(stdout);
-    session.stop();
     return exit_done;
 }
 
@@ -54,7 +55,9 @@ const cli_command discover_command{
     "  Restarts the Dante runtime, scans for 6 seconds, pings every device,\n"
     "  asks each for its manufacturer and model and prints the listed names,\n"
     "  one per line, sorted. --brand model (default): Varnoll AB TAVRIN-PA22\n"
-    "  only; maker: every Varnoll AB device; all: every device.\n",
+    "  only; maker: every Varnoll AB device; all: every device.\n"
+    "  Exit status: 0 listed (an empty list: nothing found), 9 avahi-daemon or the\n"
+    "  ConMon server could not be reached (nothing is listed).\n",
     run};
 
 }  // namespace tavrin::cli

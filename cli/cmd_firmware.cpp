@@ -218,10 +218,15 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     session.events().on_update(&display);
     firmware_update& update = session.firmware();
 
-    session.open(options, name);
-    if (!session.wait_first_answer(cli_session::answer_wait_ms)) {
+    // Never an image into a device that says it is another model.
+    if (const reach_outcome reached = session.open(options, name); !reached.ok()) {
         session.stop();
-        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        return report_refusal(reached);
+    }
+    if (!session.wait_first_answer(cli_session::answer_wait_ms)) {
+        const std::string silent = session.no_answer(name);
+        session.stop();
+        std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
         return exit_no_answer;
     }
     const browse_outcome outcome = browse_firmware(update, path);
@@ -278,8 +283,9 @@ const cli_command firmware_command{
     "  progress line every 16 blocks otherwise; afterwards waits for the\n"
     "  amplifier to answer and prints its new firmware date.\n"
     "  Exit status: 0 \"Update Finished.\", 5 \"Update Failed.\", 6 \"Update\n"
-    "  timeout.\", 2 no answer or not connected, 64 bad arguments (or no --yes\n"
-    "  without a terminal), 65 bad or unreadable FILE (nothing sent).\n",
+    "  timeout.\", 2 no answer or not connected, 7 no such device, 8 not a\n"
+    "  TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable, 64 bad arguments\n"
+    "  (or no --yes without a terminal), 65 bad or unreadable FILE (nothing sent).\n",
     run};
 
 }  // namespace tavrin::cli

@@ -121,15 +121,16 @@ int run_delete(const preset_words& w) {
     return status_of(r.outcome);
 }
 
-// Connects and waits for the first full answer.
-bool connect_and_wait(cli_session& session, const global_options& options,
-                      const std::string& name) {
+// Connects and waits for the first full answer: exit_done, or the code it failed with
+// (said on standard error).
+int connect_and_wait(cli_session& session, const global_options& options, const std::string& name) {
     session.log_to_stderr(options);
-    session.open(options, name);
+    if (const reach_outcome reached = session.open(options, name); !reached.ok())
+        return report_refusal(reached);
     if (session.wait_first_answer(cli_session::answer_wait_ms))
-        return true;
-    print_err("no answer from " + name);
-    return false;
+        return exit_done;
+    print_err(session.no_answer(name));
+    return exit_no_answer;
 }
 
 int run_save(const global_options& options, const preset_words& w) {
@@ -149,8 +150,8 @@ int run_save(const global_options& options, const preset_words& w) {
     }
 
     cli_session session;
-    if (!connect_and_wait(session, options, name))
-        return exit_no_answer;
+    if (const int code = connect_and_wait(session, options, name); code != exit_done)
+        return code;
     // A refused firmware may have answered with a block of another layout, or none.
     if (session.flags().version_gate.load()) {
         print_out(session.events().info_text().value_or(""));
@@ -196,8 +197,8 @@ int run_load(const global_options& options, const preset_words& w) {
 
     // As in the window, an amplifier whose firmware is refused still takes the write.
     cli_session session;
-    if (!connect_and_wait(session, options, name))
-        return exit_no_answer;
+    if (const int code = connect_and_wait(session, options, name); code != exit_done)
+        return code;
     page_context ctx = session.pages();
     const batch_report r = run_preset_action(ctx, batch_action::load, file, true);
     print_report(r);
@@ -277,9 +278,10 @@ const cli_command preset_command{
     "                  its next full answer and prints it.\n"
     "  delete FILE     deletes FILE (with --yes).\n"
     "  Exit status: 0 done, 2 no answer, 3 firmware version error, 4 the amplifier\n"
-    "  answered other values than FILE holds, 64 bad arguments or a question\n"
-    "  without --yes, 65 FILE missing or bad (\"File error.\", \"Load file error.\")\n"
-    "  or not written.\n",
+    "  answered other values than FILE holds, 7 no such device, 8 not a\n"
+    "  TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable, 64 bad arguments\n"
+    "  or a question without --yes, 65 FILE missing or bad (\"File error.\",\n"
+    "  \"Load file error.\") or not written.\n",
     run};
 
 }  // namespace tavrin::cli

@@ -32,7 +32,10 @@ int run(const global_options& options, const std::vector<std::string>& words) {
 
     cli_session session;
     session.log_to_stderr(options);
-    session.open(options, name);
+    if (const reach_outcome reached = session.open(options, name); !reached.ok()) {
+        session.stop();
+        return report_refusal(reached);
+    }
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(cli_session::answer_wait_ms);
     while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
@@ -40,9 +43,10 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const bool answered = session.events().info_text().has_value();
     const bool gated = session.flags().version_gate.load();
     const param_block block = session.params().snapshot();
+    const std::string silent = session.no_answer(name);
     session.stop();
     if (!answered) {
-        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
         return exit_no_answer;
     }
     if (gated) {
@@ -62,7 +66,8 @@ const cli_command response_command{
     "  and the complete response of channel 1 and channel 2 (dB, equaliser and\n"
     "  filters together), one line per frequency; --csv: comma-separated with a\n"
     "  header line. It is what the Frequency Respond tab draws.\n"
-    "  Exit status: 0 printed, 2 no answer, 3 firmware version error.\n",
+    "  Exit status: 0 printed, 2 no answer, 3 firmware version error, 7 no such\n"
+    "  device, 8 not a TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable.\n",
     run};
 
 }  // namespace tavrin::cli

@@ -113,9 +113,16 @@ void list_settings() {
 // its settings back. One result line; the exit status of this amplifier.
 int set_one(cli_session& session, const std::string& name,
             const std::vector<setting_request>& requests) {
+    // Nothing goes to a device the server does not know or that is another model.
+    if (const reach_outcome reached = session.reach(name); !reached.ok()) {
+        print_line(reached.message);
+        return reached.code;
+    }
     const uint64_t before = session.events().answers();
+    const uint64_t corrupted = session.wrapper().corrupted_answers();
     if (!session.switch_to(name) || !session.wait_answer(before, cli_session::answer_wait_ms)) {
-        print_line(name + ": no answer");
+        print_line(name + ": no answer" +
+                   corrupted_note(session.wrapper().corrupted_answers() - corrupted));
         return exit_no_answer;
     }
     if (session.flags().version_gate.load()) {
@@ -175,9 +182,11 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     session.log_to_stderr(options);
     std::vector<std::string> names = w.names;
     if (w.all) {
-        session.wrapper().select_interfaces(options.primary, options.secondary);
-        names =
-            discover_devices(session.wrapper(), system_time(), brand_rule::model, session.events());
+        const reach_outcome found = session.discover(options, brand_rule::model, names);
+        if (!found.ok()) {
+            session.stop();
+            return report_refusal(found);
+        }
         if (names.empty()) {
             std::fprintf(stderr, "tavrin-cli: no amplifiers found\n");
             session.stop();
@@ -185,8 +194,11 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         }
     } else {
         session.start_runtime(options.primary, options.secondary);
+        if (const reach_outcome up = session.check_services(); !up.ok()) {
+            session.stop();
+            return report_refusal(up);
+        }
     }
-    session.wait_subscribed(3000);
 
     int worst = exit_done;
     for (const std::string& name : names)
@@ -209,7 +221,9 @@ const cli_command set_command{
     "  every setting with its range and unit (see also docs/cli.md).\n"
     "  Exit status (the highest over all amplifiers): 0 every amplifier shows the\n"
     "  values, 2 no answer, 3 firmware version error (nothing sent), 4 an amplifier\n"
-    "  shows other values, 64 unknown setting or unreadable value (nothing sent).\n",
+    "  shows other values, 7 no such device, 8 not a TAVRIN-PA22 (nothing sent),\n"
+    "  9 ConMon server or avahi-daemon unreachable, 64 unknown setting or\n"
+    "  unreadable value (nothing sent).\n",
     run};
 
 }  // namespace tavrin::cli

@@ -36,7 +36,22 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const auto started = std::chrono::steady_clock::now();
     cli_session session;
     session.log_to_stderr(options);
-    session.open(options, name);
+    device_json device{name, {}, {}};
+    // A refusal is an object too when JSON was asked for.
+    const auto refuse = [&](const std::string& error, int code) {
+        if (json)
+            std::printf("%s", show_error_json(device, error, code).c_str());
+        std::fprintf(stderr, "tavrin-cli: %s\n", error.c_str());
+        return code;
+    };
+    const reach_outcome reached = session.open(options, name);
+    device.model = reached.model;
+    if (!reached.ok()) {
+        session.stop();
+        if (json)
+            std::printf("%s", show_error_json(device, reached.message, reached.code).c_str());
+        return report_refusal(reached);
+    }
     const auto deadline = started + std::chrono::milliseconds(cli_session::answer_wait_ms);
     while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
         session.pump(5);
@@ -51,17 +66,24 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const bool gated = session.flags().version_gate.load();
     const std::vector<field_value> fields = session.params().list_fields();
     const param_block block = session.params().snapshot();
+    const std::string silent = session.no_answer(name);
     session.stop();
-    if (!info) {
-        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
-        return exit_no_answer;
-    }
+    if (!info)
+        return refuse(silent, exit_no_answer);
+    device.firmware = firmware_date_text(block);
     if (gated) {
-        std::printf("%s\n", info->c_str());
+        // The refusal as the information text spells it ("Firmware Version Error" or
+        // "FW Version Error"), with the firmware date that caused it.
+        if (json) {
+            std::printf("%s", show_error_json(device, *info, exit_firmware_gate, *info).c_str());
+            std::fprintf(stderr, "tavrin-cli: %s\n", info->c_str());
+        } else {
+            std::printf("%s\n", info->c_str());
+        }
         return exit_firmware_gate;
     }
     if (json) {
-        std::printf("%s", show_json(*info, block, fields).c_str());
+        std::printf("%s", show_json(*info, device, block, fields).c_str());
     } else if (raw) {
         std::printf("%s\n\n%s", info->c_str(), settings_lines(fields).c_str());
     } else {
@@ -79,8 +101,10 @@ const cli_command show_command{
     "  NAME=VALUE per line, in the units the pages show: given to `set`, it\n"
     "  copies these settings to another amplifier. --raw prints the device\n"
     "  information and every field of the parameter block instead; --json one\n"
-    "  object with both (\"info\", \"settings\", \"fields\").\n"
-    "  Exit status: 0 connected, 3 firmware version error, 2 no answer.\n",
+    "  object with both (\"info\", \"device\", \"model\", \"firmware\", \"settings\",\n"
+    "  \"fields\"), and on a refusal an object with \"error\" and \"exit\".\n"
+    "  Exit status: 0 connected, 2 no answer, 3 firmware version error, 7 no such\n"
+    "  device, 8 not a TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable.\n",
     run};
 
 }  // namespace tavrin::cli

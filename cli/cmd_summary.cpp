@@ -26,14 +26,18 @@ int run(const global_options& options, const std::vector<std::string>& words) {
 
     cli_session session;
     session.log_to_stderr(options);
-    session.open(options, name);
+    if (const reach_outcome reached = session.open(options, name); !reached.ok()) {
+        session.stop();
+        return report_refusal(reached);
+    }
     const bool answered = session.wait_first_answer(cli_session::answer_wait_ms);
     const std::optional<std::string> info = session.events().info_text();
     const bool gated = session.flags().version_gate.load();
     const param_block block = session.params().snapshot();
+    const std::string silent = session.no_answer(name);
     session.stop();
     if (!answered) {
-        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
         return exit_no_answer;
     }
     if (gated) {
@@ -52,7 +56,8 @@ const cli_command summary_command{
     "  Connects to the amplifier NAME, waits up to 10 seconds for its full\n"
     "  parameter answer and prints every field of the Setting Summary window as\n"
     "  \"Label: text\" (\"Label CH1: text\" in the two-column rows), one per line.\n"
-    "  Exit status: 0 done, 2 no answer, 3 firmware version error.\n",
+    "  Exit status: 0 done, 2 no answer, 3 firmware version error, 7 no such\n"
+    "  device, 8 not a TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable.\n",
     run};
 
 }  // namespace tavrin::cli

@@ -2,8 +2,10 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cstdio>
 
 #include "cli/cli_args.h"
+#include "cli/cli_output.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
@@ -51,15 +53,26 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     cli_session session;
     session.log_to_stderr(options);
     session.events().on_line(print_stamped);
-    session.open(options, name);
+    if (const reach_outcome reached = session.open(options, name); !reached.ok()) {
+        session.stop();
+        return report_refusal(reached);
+    }
     const uint64_t limit_ms = uint64_t{seconds} * 1000;
     uint64_t waited = 0;
-    while (!interrupted.load() && (limit_ms == 0 || waited < limit_ms)) {
+    // Nobody reads what a closed output would be given: stop at once.
+    while (!interrupted.load() && (limit_ms == 0 || waited < limit_ms) && !output_failed()) {
         session.pump(100);
         waited += 100;
     }
+    const bool answered = session.events().answers() > 0;
+    const bool gated = session.flags().version_gate.load();
+    const std::string silent = session.no_answer(name);
     session.stop();
-    return exit_done;
+    if (!answered) {
+        std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
+        return exit_no_answer;
+    }
+    return gated ? exit_firmware_gate : exit_done;
 }
 
 }  // namespace
@@ -68,7 +81,12 @@ const cli_command watch_command{
     "watch", "NAME [--seconds S]", "follow the connection's messages",
     "  Connects to the amplifier NAME and prints every message-list line\n"
     "  (HH:MM:SS, three blanks, text) until interrupted or S seconds passed\n"
-    "  (0 or none: until interrupted).\n",
+    "  (0 or none: until interrupted), as the window's message list shows them:\n"
+    "  \"Connected to NAME\", \"Disconnected from NAME\", a lost or restored ConMon\n"
+    "  server.\n"
+    "  Exit status: 0 the amplifier answered, 2 it never answered, 3 its firmware\n"
+    "  is refused, 7 no such device, 8 not a TAVRIN-PA22, 9 ConMon server or\n"
+    "  avahi-daemon unreachable.\n",
     run};
 
 }  // namespace tavrin::cli

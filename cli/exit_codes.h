@@ -13,5 +13,6 @@ constexpr int exit_not_an_amplifier = 8;  // the device is not a TAVRIN-PA22
 constexpr int exit_unreachable = 9;       // the ConMon server or the DNS-SD daemon
 constexpr int exit_bad_arguments = 64;    // nothing was sent
 constexpr int exit_bad_input_file = 65;   // nothing was sent
+constexpr int exit_output_failed = 74;    // standard output could not be written
 
 }  // namespace tavrin::cli

@@ -1,5 +1,7 @@
 #include "qxapi/conmon_link.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +52,10 @@ void conmon_link::forget_requests() {
     connect_request = nullptr;
     subscribe_request = nullptr;
     subscribed_.store(false);
+    server_.store(server_state::none);
+    connect_error_.store(AUD_SUCCESS);
+    probe_name_.clear();
+    probe_facts_.reset();
 }
 
 void conmon_link::runtime_reset() {
@@ -86,16 +92,22 @@ void conmon_link::conmon_start() {
         settings.server_port = options_.server_port;
         settings.vendor_broadcast = true;
         settings.vendor_broadcast_group = vendor_broadcast_group;
+        settings.reconnect_ms = options_.reconnect_ms;
         aud_error_t e = lib_.client_new(library.api(), settings, &g_dtCLIENT);
         if (e != AUD_SUCCESS) {
             g_dtCLIENT = nullptr;
+            connect_error_.store(e);
+            server_.store(server_state::refused);
             log_.write_error(2, "ERR- create conmon client (%s)", lib_.error_text(e));
             return;
         }
         lib_.client_install_event_callback(g_dtCLIENT, host_.events());
+        server_.store(server_state::connecting);
         e = lib_.client_connect(g_dtCLIENT, &connect_request);
         if (e != AUD_SUCCESS) {
             connect_request = nullptr;
+            connect_error_.store(e);
+            server_.store(server_state::refused);
             log_.write_error(2, "ERR- connect conmon client (%s)", lib_.error_text(e));
             return;
         }
@@ -103,28 +115,37 @@ void conmon_link::conmon_start() {
                       static_cast<void*>(connect_request));
         log_.write(2, line);
     }
-    wait_request_cleared(options_.connect_wait_ms, "connect");
+    // A connect request is not cancelled: its late answer still connects the client.
+    if (wait_request_cleared(options_.connect_wait_ms, "connect", false) == AUD_ERR_TIMEDOUT) {
+        server_state expected = server_state::connecting;
+        if (server_.compare_exchange_strong(expected, server_state::refused))
+            connect_error_.store(AUD_ERR_TIMEDOUT);
+    }
 }
 
-bool conmon_link::wait_request_cleared(uint32_t bound_ms, const char* what) {
+aud_error_t conmon_link::wait_request_cleared(uint32_t bound_ms, const char* what, bool cancel) {
     const uint32_t start = time_.now_ms();
     for (;;) {
         time_.sleep_ms(1);
         const library_access library = host_.lock_library();
         if (connect_request == nullptr)
-            return true;
+            return request_result_;
         if (g_dtCLIENT != nullptr)
             lib_.client_process(g_dtCLIENT);
         if (connect_request == nullptr)
-            return true;
+            return request_result_;
         // Nobody delivers the answer without the socket thread, and a server that
         // went away never answers: give up rather than block the caller for good.
         if (!host_.socket_thread_running() || time_.now_ms() - start >= bound_ms) {
+            // Its slot would stay taken until an answer that may never come; a late
+            // answer is dropped by the library instead of passing for a later one's.
+            if (cancel && g_dtCLIENT != nullptr)
+                lib_.client_cancel_request(g_dtCLIENT, connect_request);
             connect_request = nullptr;
             char line[120];
             std::snprintf(line, sizeof line, "ERR- no answer to the %s request", what);
             log_.write(2, line);
-            return false;
+            return AUD_ERR_TIMEDOUT;
         }
     }
 }
@@ -139,14 +160,27 @@ bool conmon_link::client_connected() {
 
 void conmon_link::on_connect_response(conmon_client_request_id_t id, aud_error_t result) {
     log_.write_error(4, "CB: connect response (%s)", lib_.error_text(result));
-    if (id == connect_request)
+    // Also a late answer, after the wait gave up: it decides the state all the same.
+    if (result == AUD_SUCCESS) {
+        server_.store(server_state::connected);
+        connect_error_.store(AUD_SUCCESS);
+    } else {
+        connect_error_.store(result);
+        server_.store(server_state::refused);
+        log_.write_error(2, "ERR- connect to the ConMon server (%s)", lib_.error_text(result));
+    }
+    if (id == connect_request) {
+        request_result_ = result;
         connect_request = nullptr;
+    }
 }
 
 void conmon_link::on_request_response(conmon_client_request_id_t id, aud_error_t result) {
     log_.write_error(4, "CB: request response (%s)", lib_.error_text(result));
-    if (id == connect_request)
+    if (id == connect_request) {
+        request_result_ = result;
         connect_request = nullptr;
+    }
 }
 
 void conmon_link::on_subscribe_response(conmon_client_request_id_t id, aud_error_t result) {
@@ -157,11 +191,50 @@ void conmon_link::on_subscribe_response(conmon_client_request_id_t id, aud_error
     }
 }
 
+void conmon_link::on_server_lost(conmon_client_t*) {
+    server_lost();
+}
+
+void conmon_link::server_lost() {
+    // The event and the disconnected callback both report one loss.
+    server_state expected = server_state::connected;
+    if (!server_.compare_exchange_strong(expected, server_state::lost))
+        return;
+    subscribed_.store(false);
+    // Completed with NOTCONN by the library; the restored subscription is its own.
+    subscribe_request = nullptr;
+    log_.write(2, "ERR- lost the connection to the ConMon server");
+    if (service_watch* watch = watch_.load())
+        watch->conmon_server_lost();
+}
+
+void conmon_link::server_back() {
+    const server_state was = server_.exchange(server_state::connected);
+    subscribed_.store(true);
+    if (was != server_state::lost)
+        return;
+    log_.write(2, "ConMon server connection restored");
+    if (service_watch* watch = watch_.load())
+        watch->conmon_server_back();
+}
+
 void conmon_link::on_client_event(conmon_client_t* client, uint32_t flags) {
     char line[120];
     std::snprintf(line, sizeof line, "CB: client event (0x%08x)", flags);
     log_.write(4, line);
-    if ((flags & CONMON_CLIENT_EVENT_FLAG_CONNECTED) != 0 && lib_.client_is_connected(client)) {
+    const bool connected = lib_.client_is_connected(client);
+    // The library has registered and subscribed again by itself: doing it here too
+    // would only send every request twice.
+    if ((flags & CONMON_CLIENT_EVENT_FLAG_RECONNECTED) != 0 && connected) {
+        server_back();
+        return;
+    }
+    if ((flags & CONMON_CLIENT_EVENT_FLAG_CONNECTED) != 0 && !connected) {
+        server_lost();
+        return;
+    }
+    if ((flags & CONMON_CLIENT_EVENT_FLAG_CONNECTED) != 0 && connected) {
+        server_.store(server_state::connected);
         for (uint16_t channel : {CONMON_CHANNEL_TYPE_LOCAL, CONMON_CHANNEL_TYPE_STATUS,
                                  CONMON_CHANNEL_TYPE_BROADCAST}) {
             const aud_error_t e =
@@ -205,12 +278,21 @@ void conmon_link::on_monitor_message(conmon_client_t* client, uint16_t channel, 
     log_.write(2, line);
     // Bodies of every vendor: the amplifier path checks the sender and the frame. A
     // source the library cannot resolve has no name, which that path refuses.
-    if (amp_receiver* target = amp_target_.load())
-        target->on_amp_message(source ? sender.c_str() : nullptr, body, size);
-    if (body != nullptr && conmon_vendor_id_equal(conmon_message_head_get_vendor_id(head),
-                                                  &CONMON_VENDOR_ID_AUDINATE)) {
-        decode_audinate(sender, body, size);
+    const conmon_vendor_id_t* vendor = conmon_message_head_get_vendor_id(head);
+    if (amp_receiver* target = amp_target_.load()) {
+        const receive_status status =
+            target->on_amp_message(source ? sender.c_str() : nullptr, body, size);
+        // The amplifier's own bodies that fail the frame check: a silent amplifier and
+        // one whose answers arrive broken are told apart by this count.
+        const bool amplifier_body =
+            vendor != nullptr &&
+            std::memcmp(vendor->data, varnoll_vendor_id.data(), varnoll_vendor_id.size()) == 0;
+        if (amplifier_body &&
+            (status == receive_status::bad_checksum || status == receive_status::bad_length))
+            corrupted_.fetch_add(1);
     }
+    if (body != nullptr && conmon_vendor_id_equal(vendor, &CONMON_VENDOR_ID_AUDINATE))
+        decode_audinate(sender, body, size);
 }
 
 void conmon_link::decode_audinate(const std::string& sender, const uint8_t* body, size_t size) {
@@ -234,8 +316,12 @@ void conmon_link::decode_audinate(const std::string& sender, const uint8_t* body
                 write_and_store(*facts);
             break;
         case AUDINATE_TYPE_MANF_VERSIONS_STATUS:
-            if (const auto facts = decode_manf_versions(body, size))
+            if (const auto facts = decode_manf_versions(body, size)) {
                 write_and_store(*facts);
+                // Device names compare without regard to case, as DNS-SD names do.
+                if (!probe_name_.empty() && strcasecmp(probe_name_.c_str(), sender.c_str()) == 0)
+                    probe_facts_ = *facts;
+            }
             break;
         default:
             break;
@@ -282,6 +368,45 @@ send_result conmon_link::request_interface(const std::string& device_name, uint3
 
 send_result conmon_link::send_audinate(const std::string& device_name, const std::string& hex_text,
                                        uint32_t wait_ms) {
+    aud_error_t answer = AUD_SUCCESS;
+    return send_audinate_request(device_name, hex_text, wait_ms, answer);
+}
+
+device_probe conmon_link::probe_device(const std::string& device_name) {
+    uint8_t query[AUDINATE_SHORT_QUERY_SIZE];
+    size_t size = 0;
+    audinate_build_short_query(query, sizeof query, AUDINATE_TYPE_MANF_VERSIONS_QUERY,
+                               manf_request_value, &size);
+    {
+        const library_access library = host_.lock_library();
+        probe_name_ = device_name;
+        probe_facts_.reset();
+    }
+    device_probe probe;
+    probe.sent =
+        send_audinate_request(device_name, hex_text_of(query, size), UINT32_MAX, probe.answer);
+    // The device's answer travels apart from the server's and may come a little later.
+    const uint32_t start = time_.now_ms();
+    while (probe.sent.sent() && probe.answer == AUD_SUCCESS) {
+        {
+            const library_access library = host_.lock_library();
+            if (probe_facts_)
+                break;
+        }
+        if (time_.now_ms() - start >= options_.probe_facts_wait_ms)
+            break;
+        time_.sleep_ms(5);
+    }
+    const library_access library = host_.lock_library();
+    probe.facts = probe_facts_;
+    probe_name_.clear();
+    probe_facts_.reset();
+    return probe;
+}
+
+send_result conmon_link::send_audinate_request(const std::string& device_name,
+                                               const std::string& hex_text, uint32_t wait_ms,
+                                               aud_error_t& answer) {
     hex_binary_buffer body;
     size_t size = 0;
     const hex_send_check check = prepare_hex_send(device_name, hex_text, body, size);
@@ -311,6 +436,7 @@ send_result conmon_link::send_audinate(const std::string& device_name, const std
         }
         if (e != AUD_SUCCESS) {
             connect_request = nullptr;
+            answer = e;
             log_.write(2, "ERR- send control message (" + lib_.error_text(e) + ")");
             return {hex_send_check::ok, e};
         }
@@ -318,7 +444,7 @@ send_result conmon_link::send_audinate(const std::string& device_name, const std
                       static_cast<int>(size), device_name.empty() ? "Local" : device_name.c_str());
         log_.write(2, line);
     }
-    wait_request_cleared(std::min(wait_ms, options_.audinate_wait_ms), "Audinate");
+    answer = wait_request_cleared(std::min(wait_ms, options_.audinate_wait_ms), "Audinate", true);
     return {hex_send_check::ok, e};
 }
 

@@ -8,10 +8,14 @@
 // The client_events run on the socket thread with library_lock held. conmon_start
 // runs on the start-up thread, send_control on the communication worker, the Audinate
 // requests on the user-interface thread; each takes library_lock around its calls.
-// Later: a client that loses its server and reconnects will be followed here.
+//
+// A lost server connection is the library's to mend: it connects, registers and
+// subscribes again by itself. The link only follows the state (server()) and tells
+// the application through its service_watch.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/time_source.h"
@@ -21,10 +25,32 @@
 #include "qxapi/device_node_list.h"
 #include "qxapi/library_events.h"
 #include "qxapi/runtime_host.h"
+#include "qxapi/service_watch.h"
 #include "qxapi/wrapper_log.h"
 #include "qxapi/wrapper_options.h"
 
 namespace tavrin {
+
+// The client's connection to the local ConMon server.
+enum class server_state {
+    none,        // no client (the runtime is not up)
+    connecting,  // the connect request is out
+    connected,
+    refused,  // the connect failed or went unanswered (connect_error() says how)
+    lost,     // it was connected; the library is connecting again by itself
+};
+
+// What a probe of a device by name learnt: whether the server could deliver a query
+// to it, and what the device said of itself.
+struct device_probe {
+    send_result sent;
+    // The server's answer to the query: SUCCESS (delivered and acknowledged),
+    // NOTFOUND (no device of that name), TIMEDOUT (the device stayed silent, or no
+    // answer in time), NOTCONN (the server was lost meanwhile) ...
+    aud_error_t answer = AUD_ERR_TIMEDOUT;
+    // The device's manufacturer answer, when it came in time.
+    std::optional<manf_facts> facts;
+};
 
 class conmon_link : public client_events, public runtime_part, public control_sender {
   public:
@@ -36,8 +62,17 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // Creates the client and waits (bounded) for the connect answer.
     void conmon_start();
     bool client_connected();
-    // True once the subscription to STATUS messages of all devices has been answered.
+    // True once the subscription to STATUS messages of all devices has been answered
+    // (and again once the library has restored it after a lost connection).
     bool subscribed() const { return subscribed_.load(); }
+    server_state server() const { return server_.load(); }
+    // Why the connect failed (server() == refused); SUCCESS otherwise.
+    aud_error_t connect_error() const { return connect_error_.load(); }
+    // Told of a lost and restored server (null: nobody). Must outlive the runtime.
+    void set_service_watch(service_watch* watch) { watch_.store(watch); }
+    // Amplifier bodies from the selected amplifier that failed the frame check (a bad
+    // checksum or length) since the client was made.
+    uint64_t corrupted_answers() const { return corrupted_.load(); }
 
     // The receive path of the amplifier (null: none). The worker installs its own on
     // its thread; it must stay alive until it is replaced or the runtime stops.
@@ -56,12 +91,17 @@ class conmon_link : public client_events, public runtime_part, public control_se
     send_result request_interface(const std::string& device_name, uint32_t wait_ms = UINT32_MAX);
     send_result send_audinate(const std::string& device_name, const std::string& hex_text,
                               uint32_t wait_ms = UINT32_MAX);
+    // Asks the device NAME for its manufacturer and model, whether or not the browse
+    // has found it, and waits for the server's answer and then (bounded by
+    // probe_facts_wait_ms) for the device's.
+    device_probe probe_device(const std::string& device_name);
 
     // ---- client_events (socket thread, library_lock held)
     void on_client_event(conmon_client_t* client, uint32_t flags) override;
     void on_connect_response(conmon_client_request_id_t id, aud_error_t result) override;
     void on_request_response(conmon_client_request_id_t id, aud_error_t result) override;
     void on_subscribe_response(conmon_client_request_id_t id, aud_error_t result) override;
+    void on_server_lost(conmon_client_t* client) override;
     void on_monitor_message(conmon_client_t* client, uint16_t channel, uint16_t direction,
                             const conmon_message_head_t* head, const uint8_t* body) override;
 
@@ -71,7 +111,13 @@ class conmon_link : public client_events, public runtime_part, public control_se
     void runtime_teardown() override;
 
   private:
-    bool wait_request_cleared(uint32_t bound_ms, const char* what);
+    // The answer to the request in connect_request, or TIMEDOUT when none came within
+    // the bound (the request is then cancelled when `cancel` says so).
+    aud_error_t wait_request_cleared(uint32_t bound_ms, const char* what, bool cancel);
+    send_result send_audinate_request(const std::string& device_name, const std::string& hex_text,
+                                      uint32_t wait_ms, aud_error_t& answer);
+    void server_lost();
+    void server_back();
     // An Audinate body from `sender`: log it, decode it, store the facts.
     void decode_audinate(const std::string& sender, const uint8_t* body, size_t size);
     void forget_requests();
@@ -88,7 +134,16 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // Written on the socket thread, polled under library_lock by the waiters.
     conmon_client_request_id_t connect_request = nullptr;
     conmon_client_request_id_t subscribe_request = nullptr;
+    // The answer to the request last in connect_request (library_lock).
+    aud_error_t request_result_ = AUD_SUCCESS;
     std::atomic<bool> subscribed_{false};
+    std::atomic<server_state> server_{server_state::none};
+    std::atomic<aud_error_t> connect_error_{AUD_SUCCESS};
+    std::atomic<service_watch*> watch_{nullptr};
+    std::atomic<uint64_t> corrupted_{0};
+    // The device a probe waits for, and its manufacturer answer (library_lock).
+    std::string probe_name_;
+    std::optional<manf_facts> probe_facts_;
     // One request-id wait at a time (connect and Audinate sends share
     // connect_request); taken before library_lock.
     std::mutex request_wait_mutex_;

@@ -25,6 +25,8 @@ struct client_settings {
     uint16_t server_port = 0;
     bool vendor_broadcast = false;
     uint32_t vendor_broadcast_group = 0;
+    // How often the client tries to connect again after losing its server (0: never).
+    uint32_t reconnect_ms = CONMON_CLIENT_DEFAULT_RECONNECT_MS;
 };
 
 struct channel_entry {
@@ -59,6 +61,8 @@ class dante_calls {
     // Network changed, event and sockets changed: they only log.
     virtual void browse_install_other_callbacks(db_browse_t* browse) = 0;
     virtual aud_error_t browse_start(db_browse_t* browse, const db_browse_config_t* config) = 0;
+    // SUCCESS while browsing; NOTRUNNING once the DNS-SD service went away.
+    virtual aud_error_t browse_status(const db_browse_t* browse) = 0;
     virtual void browse_delete(db_browse_t* browse) = 0;
     virtual const char* node_name(const db_node_t* node) = 0;
     virtual db_node_t* node_parent(const db_node_t* node) = 0;
@@ -89,6 +93,8 @@ class dante_calls {
     virtual aud_error_t device_query_capabilities(dr_device_t* device,
                                                   dr_request_id_t* request_id) = 0;
     virtual aud_error_t device_ping(dr_device_t* device, dr_request_id_t* request_id) = 0;
+    // Frees a pending request nobody waits for any more; no completion follows.
+    virtual aud_error_t device_cancel_request(dr_device_t* device, dr_request_id_t request_id) = 0;
     virtual aud_error_t device_close_rename(dr_device_t* device, const char* name) = 0;
     virtual std::vector<channel_entry> device_txchannels(const dr_device_t* device) = 0;
     virtual std::vector<channel_entry> device_rxchannels(const dr_device_t* device) = 0;
@@ -98,6 +104,7 @@ class dante_calls {
     virtual aud_error_t client_new(dapi_t* api, const client_settings& settings,
                                    conmon_client_t** out) = 0;
     virtual void client_delete(conmon_client_t* client) = 0;
+    // The event callback and the disconnected callback (a lost server connection).
     virtual void client_install_event_callback(conmon_client_t* client, library_events* events) = 0;
     virtual aud_error_t client_connect(conmon_client_t* client,
                                        conmon_client_request_id_t* request_id) = 0;
@@ -115,6 +122,9 @@ class dante_calls {
                                             const char* device_name, uint16_t message_class,
                                             const conmon_vendor_id_t* vendor_id,
                                             const uint8_t* body, size_t size) = 0;
+    // Frees a pending request nobody waits for any more; no response callback follows.
+    virtual aud_error_t client_cancel_request(conmon_client_t* client,
+                                              conmon_client_request_id_t request_id) = 0;
     // The sender's device name of a message being delivered; null when unknown.
     virtual const char* client_source_name(const conmon_client_t* client,
                                            const conmon_message_head_t* head) = 0;

@@ -51,6 +51,14 @@ class dante_wrapper {
     }
     void reset_interfaces() { host_.reset_interfaces(); }
     db_browse_config_t iface_selection() const { return host_.iface_selection(); }
+    // SUCCESS while the browse runs; NOTRUNNING without avahi-daemon (see runtime_host).
+    aud_error_t browse_status() const { return host_.browse_status(); }
+    // Who hears of a lost or restored ConMon server and a lost DNS-SD service (null:
+    // nobody); it must outlive the runtime.
+    void set_service_watch(service_watch* watch) {
+        nodes_.set_service_watch(watch);
+        link_.set_service_watch(watch);
+    }
 
     // ---- devices
     std::vector<node_summary> nodes() const { return nodes_.nodes(); }
@@ -69,6 +77,11 @@ class dante_wrapper {
         return link_.request_interface(name, wait_ms);
     }
     bool subscribed() const { return link_.subscribed(); }
+    server_state server() const { return link_.server(); }
+    aud_error_t connect_error() const { return link_.connect_error(); }
+    device_probe probe_device(const std::string& name) { return link_.probe_device(name); }
+    uint64_t corrupted_answers() const { return link_.corrupted_answers(); }
+    std::string error_text(aud_error_t error) { return link_.error_text(error); }
     void set_amp_target(amp_receiver* target) { link_.set_amp_target(target); }
 
     // ---- the diagnostic log

@@ -46,6 +46,7 @@ device_node_list::device_node_list(dante_calls& lib, runtime_host& host, time_so
 // The runtime's life (library_lock held)
 
 void device_node_list::runtime_reset() {
+    dnssd_lost_.store(false);
     slots_.clear();
     pending_components_.clear();
     std::lock_guard lock(nodes_mutex_);
@@ -181,8 +182,30 @@ void device_node_list::on_network_changed() {
     log_.write(4, "CALL: network changed");
 }
 
-void device_node_list::on_browse_event(bool after) {
-    log_.write(4, after ? "CALL: browse event (after)" : "CALL: browse event (before)");
+void device_node_list::on_browse_event(int phase) {
+    switch (phase) {
+        case DB_BROWSE_EVENT_BEFORE_DOMAIN_CHANGE:
+            log_.write(4, "CALL: browse event (before)");
+            return;
+        case DB_BROWSE_EVENT_AFTER_DOMAIN_CHANGE:
+            log_.write(4, "CALL: browse event (after)");
+            return;
+        case DB_BROWSE_EVENT_SERVICE_LOST:
+            // The browse has stopped; the nodes it found stay, but nothing new comes
+            // until a Discovery starts the runtime (and a browse) again.
+            if (dnssd_lost_.exchange(true))
+                return;
+            log_.write(2, "ERR- DNS-SD service not running (avahi-daemon): browsing stopped");
+            if (service_watch* watch = watch_.load())
+                watch->dnssd_service_lost();
+            return;
+        default: {
+            char line[64];
+            std::snprintf(line, sizeof line, "CALL: browse event (%d)", phase);
+            log_.write(4, line);
+            return;
+        }
+    }
 }
 
 void device_node_list::on_sockets_changed() {
@@ -250,7 +273,7 @@ void device_node_list::remove_node(const std::string& name) {
     // The connection would otherwise stay open in the factory with nobody to close it.
     forget_deferred(gone->device);
     if (gone->device != nullptr && !gone->device_closed) {
-        slots_.release_device(gone->device);
+        cancel_requests(slots_.release_device(gone->device));
         lib_.device_close(gone->device);
     }
 }
@@ -361,6 +384,13 @@ void device_node_list::run_deferred() {
 void device_node_list::forget_deferred(const dr_device_t* device) {
     std::erase_if(pending_components_,
                   [device](const pending_components& p) { return p.device == device; });
+}
+
+void device_node_list::cancel_requests(const std::vector<request_slot>& dropped) {
+    for (const request_slot& slot : dropped) {
+        if (slot.device != nullptr && slot.id != nullptr)
+            lib_.device_cancel_request(slot.device, slot.id);
+    }
 }
 
 void device_node_list::request_next_component() {
@@ -512,7 +542,8 @@ int device_node_list::ping_all() {
     std::vector<recorded> before;
     {
         const library_access library = host_.lock_library();
-        slots_.cancel_tag(tag_ping);
+        // Pings of the last sweep that a silent device never answered.
+        cancel_requests(slots_.cancel_tag(tag_ping));
         std::lock_guard nodes(nodes_mutex_);
         for (const auto& node : nodes_)
             before.push_back({node->name, node->active.load()});
@@ -570,6 +601,8 @@ bool device_node_list::rename_device(const std::string& name, const std::string&
         return false;
     }
     std::lock_guard nodes(nodes_mutex_);
+    // The close dropped its requests in the library; only the slots are left to free
+    // (the device must not be touched again).
     slots_.release_device(node->device);
     node->device_closed = true;
     node->active.store(0);

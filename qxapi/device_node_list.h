@@ -7,6 +7,7 @@
 // library_lock held. nodes_mutex_ guards the list and is taken after library_lock;
 // nodes are added and removed only with library_lock held, so a thread holding it
 // may keep a node pointer across a release of nodes_mutex_.
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include "qxapi/library_events.h"
 #include "qxapi/request_slots.h"
 #include "qxapi/runtime_host.h"
+#include "qxapi/service_watch.h"
 #include "qxapi/wrapper_log.h"
 #include "qxapi/wrapper_options.h"
 
@@ -34,7 +36,7 @@ class device_node_list : public node_events, public runtime_part {
     void on_browse_node(db_browse_t* browse, const db_node_ref_t* item,
                         db_node_change_t event) override;
     void on_network_changed() override;
-    void on_browse_event(bool after) override;
+    void on_browse_event(int phase) override;
     void on_sockets_changed() override;
     void on_device_changed(dr_device_t* device, dr_device_change_flags_t changes) override;
     void on_request_done(dr_device_t* device, dr_request_id_t request_id,
@@ -48,6 +50,11 @@ class device_node_list : public node_events, public runtime_part {
     // The component updates of active devices, spaced by component_pause_ms.
     uint32_t deferred_due_in() override;
     void run_deferred() override;
+
+    // Told when the DNS-SD service goes away (null: nobody). Must outlive the runtime.
+    void set_service_watch(service_watch* watch) { watch_.store(watch); }
+    // True once the browse of this runtime lost the DNS-SD service.
+    bool dnssd_lost() const { return dnssd_lost_.load(); }
 
     // ---- readers (any thread)
     std::string first_active_name() const;
@@ -82,6 +89,9 @@ class device_node_list : public node_events, public runtime_part {
     // Requests the next stale component of the queue's first device (library_lock held).
     void request_next_component();
     void forget_deferred(const dr_device_t* device);
+    // Frees the library's entries of requests whose slots were dropped while their
+    // device stays open; otherwise a silent device's would pile up.
+    void cancel_requests(const std::vector<request_slot>& dropped);
 
     dante_calls& lib_;
     runtime_host& host_;
@@ -103,6 +113,8 @@ class device_node_list : public node_events, public runtime_part {
     mutable std::mutex nodes_mutex_;
     std::vector<std::unique_ptr<dt_node>> nodes_;
     request_slots slots_;  // guarded by library_lock
+    std::atomic<service_watch*> watch_{nullptr};
+    std::atomic<bool> dnssd_lost_{false};
 };
 
 }  // namespace tavrin

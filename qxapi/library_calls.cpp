@@ -31,7 +31,7 @@ void browse_event_cb(const db_browse_event_t* event) {
     if (event == nullptr)
         return;
     if (node_events* n = nodes_of(db_browse_get_context(event->browse)))
-        n->on_browse_event(event->phase != 0);
+        n->on_browse_event(event->phase);
 }
 
 void browse_sockets_cb(db_browse_t* browse) {
@@ -54,6 +54,11 @@ void client_event_cb(const conmon_client_event_t* event) {
         return;
     if (client_events* c = client_of(event->client))
         c->on_client_event(event->client, event->flags);
+}
+
+void disconnected_cb(conmon_client_t* client) {
+    if (client_events* c = client_of(client))
+        c->on_server_lost(client);
 }
 
 void connect_response_cb(conmon_client_t* client, conmon_client_request_id_t id,
@@ -133,6 +138,9 @@ void library_calls::browse_install_other_callbacks(db_browse_t* browse) {
 aud_error_t library_calls::browse_start(db_browse_t* browse, const db_browse_config_t* config) {
     return db_browse_start_config(browse, config);
 }
+aud_error_t library_calls::browse_status(const db_browse_t* browse) {
+    return db_browse_get_status(browse);
+}
 void library_calls::browse_delete(db_browse_t* browse) {
     db_browse_delete(browse);
 }
@@ -209,6 +217,9 @@ aud_error_t library_calls::device_query_capabilities(dr_device_t* device,
 aud_error_t library_calls::device_ping(dr_device_t* device, dr_request_id_t* request_id) {
     return dr_device_ping(device, device_response_cb, request_id);
 }
+aud_error_t library_calls::device_cancel_request(dr_device_t* device, dr_request_id_t request_id) {
+    return dr_device_cancel_request(device, request_id);
+}
 aud_error_t library_calls::device_close_rename(dr_device_t* device, const char* name) {
     return CloseRename(device, name);
 }
@@ -254,6 +265,7 @@ aud_error_t library_calls::client_new(dapi_t* api, const client_settings& settin
     conmon_client_config_set_server_port(config, settings.server_port);
     conmon_client_config_enable_vendor_broadcast(config, settings.vendor_broadcast);
     conmon_client_config_set_vendor_broadcast_address(config, settings.vendor_broadcast_group);
+    conmon_client_config_set_reconnect_interval(config, settings.reconnect_ms);
     const aud_error_t e = conmon_client_new(api, config, out);
     conmon_client_config_delete(config);
     return e;
@@ -264,6 +276,7 @@ void library_calls::client_delete(conmon_client_t* client) {
 void library_calls::client_install_event_callback(conmon_client_t* client, library_events* events) {
     conmon_client_set_context(client, events);
     conmon_client_set_event_callback(client, client_event_cb);
+    conmon_client_set_disconnected_callback(client, disconnected_cb);
 }
 aud_error_t library_calls::client_connect(conmon_client_t* client,
                                           conmon_client_request_id_t* request_id) {
@@ -296,6 +309,10 @@ aud_error_t library_calls::client_send_control(conmon_client_t* client,
     return conmon_client_send_control_message(client, request_id ? request_response_cb : nullptr,
                                               request_id, device_name, message_class, vendor_id,
                                               body, size, nullptr);
+}
+aud_error_t library_calls::client_cancel_request(conmon_client_t* client,
+                                                 conmon_client_request_id_t request_id) {
+    return conmon_client_cancel_request(client, request_id);
 }
 const char* library_calls::client_source_name(const conmon_client_t* client,
                                               const conmon_message_head_t* head) {

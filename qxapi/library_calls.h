@@ -24,6 +24,7 @@ class library_calls : public dante_calls {
     aud_error_t browse_install_node_callback(db_browse_t* browse, library_events* events) override;
     void browse_install_other_callbacks(db_browse_t* browse) override;
     aud_error_t browse_start(db_browse_t* browse, const db_browse_config_t* config) override;
+    aud_error_t browse_status(const db_browse_t* browse) override;
     void browse_delete(db_browse_t* browse) override;
     const char* node_name(const db_node_t* node) override;
     db_node_t* node_parent(const db_node_t* node) override;
@@ -53,6 +54,7 @@ class library_calls : public dante_calls {
     aud_error_t device_query_capabilities(dr_device_t* device,
                                           dr_request_id_t* request_id) override;
     aud_error_t device_ping(dr_device_t* device, dr_request_id_t* request_id) override;
+    aud_error_t device_cancel_request(dr_device_t* device, dr_request_id_t request_id) override;
     aud_error_t device_close_rename(dr_device_t* device, const char* name) override;
     std::vector<channel_entry> device_txchannels(const dr_device_t* device) override;
     std::vector<channel_entry> device_rxchannels(const dr_device_t* device) override;
@@ -76,6 +78,8 @@ class library_calls : public dante_calls {
                                     const char* device_name, uint16_t message_class,
                                     const conmon_vendor_id_t* vendor_id, const uint8_t* body,
                                     size_t size) override;
+    aud_error_t client_cancel_request(conmon_client_t* client,
+                                      conmon_client_request_id_t request_id) override;
     const char* client_source_name(const conmon_client_t* client,
                                    const conmon_message_head_t* head) override;
 };

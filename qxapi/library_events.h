@@ -19,9 +19,10 @@ class node_events {
     virtual ~node_events() = default;
     virtual void on_browse_node(db_browse_t* browse, const db_node_ref_t* item,
                                 db_node_change_t event) = 0;
-    // The browse's other callbacks; the wrapper only logs them.
+    // The browse's other callbacks. The event's phase is a DB_BROWSE_EVENT_*: before or
+    // after a domain change (logged only), or the DNS-SD service lost.
     virtual void on_network_changed() = 0;
-    virtual void on_browse_event(bool after) = 0;
+    virtual void on_browse_event(int phase) = 0;
     virtual void on_sockets_changed() = 0;
     virtual void on_device_changed(dr_device_t* device, dr_device_change_flags_t changes) = 0;
     // Completion of a request whose id the wrapper keeps in a request slot.
@@ -37,6 +38,9 @@ class client_events {
     virtual void on_connect_response(conmon_client_request_id_t id, aud_error_t result) = 0;
     virtual void on_request_response(conmon_client_request_id_t id, aud_error_t result) = 0;
     virtual void on_subscribe_response(conmon_client_request_id_t id, aud_error_t result) = 0;
+    // The connection to the ConMon server was lost (once per loss); pending requests
+    // have completed with NOTCONN and the library is connecting again by itself.
+    virtual void on_server_lost(conmon_client_t* client) = 0;
     // A message of a monitored channel; `body` holds the head's body size.
     virtual void on_monitor_message(conmon_client_t* client, uint16_t channel, uint16_t direction,
                                     const conmon_message_head_t* head, const uint8_t* body) = 0;

@@ -23,18 +23,27 @@ void request_slots::release_slot(request_slot* slot) {
     slot->device = nullptr;
 }
 
-void request_slots::release_device(const dr_device_t* device) {
+std::vector<request_slot> request_slots::release_device(const dr_device_t* device) {
+    std::vector<request_slot> dropped;
     for (request_slot& slot : slots_) {
-        if (slot.device == device && slot.id != nullptr)
+        if (slot.device == device && slot.id != nullptr) {
+            dropped.push_back(slot);
             release_slot(&slot);
+        }
     }
+    return dropped;
 }
 
-void request_slots::cancel_tag(std::string_view tag) {
+std::vector<request_slot> request_slots::cancel_tag(std::string_view tag) {
+    std::vector<request_slot> dropped;
     for (request_slot& slot : slots_) {
-        if (slot.tag == tag)
+        if (slot.tag == tag) {
+            if (slot.id != nullptr)
+                dropped.push_back(slot);
             release_slot(&slot);
+        }
     }
+    return dropped;
 }
 
 request_slot* request_slots::find(dr_request_id_t id) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dante/routing/dr_devices.h"
 
@@ -27,10 +28,11 @@ class request_slots {
     // The first free slot, now tagged; null when all are taken.
     request_slot* take_slot(std::string_view tag);
     void release_slot(request_slot* slot);
-    // Releases every slot carrying this tag.
-    void cancel_tag(std::string_view tag);
-    // Releases every slot of requests sent to this device.
-    void release_device(const dr_device_t* device);
+    // Releases every slot carrying this tag; the requests that were pending, for the
+    // caller to cancel in the library.
+    std::vector<request_slot> cancel_tag(std::string_view tag);
+    // Releases every slot of requests sent to this device; those that were pending.
+    std::vector<request_slot> release_device(const dr_device_t* device);
     // The slot holding this (non-null) request id, or null.
     request_slot* find(dr_request_id_t id);
     void clear();

@@ -100,6 +100,15 @@ bool runtime_host::running() const {
     return g_dtAPI != nullptr;
 }
 
+aud_error_t runtime_host::browse_status() const {
+    std::lock_guard lock(library_lock_);
+    if (browse_start_error_ != AUD_SUCCESS)
+        return browse_start_error_;
+    if (g_dtBROWSE == nullptr)
+        return AUD_ERR_NOTINITIALISED;
+    return lib_.browse_status(g_dtBROWSE);
+}
+
 // ---------------------------------------------------------------------------
 // Start and stop
 
@@ -115,6 +124,7 @@ void runtime_host::dt_start() {
     }
     g_dtBROWSE = nullptr;
     g_dtDEVICES = nullptr;
+    browse_start_error_ = AUD_ERR_NOTINITIALISED;
     // Requests still outstanding at the last teardown died with their devices.
     for (runtime_part* part : parts_)
         part->runtime_reset();
@@ -123,6 +133,7 @@ void runtime_host::dt_start() {
     aud_error_t e = lib_.api_new(&g_dtAPI);
     if (e != AUD_SUCCESS) {
         g_dtAPI = nullptr;
+        browse_start_error_ = e;
         log_.write_error(2, "ERR- init environment (%s)", lib_.error_text(e));
         return;
     }
@@ -137,11 +148,13 @@ void runtime_host::dt_start() {
     e = lib_.browse_new(g_dtAPI, browse_types, &g_dtBROWSE);
     if (e != AUD_SUCCESS) {
         g_dtBROWSE = nullptr;
+        browse_start_error_ = e;
         log_.write_error(2, "ERR- create browse with type specified, %s", lib_.error_text(e));
         return;
     }
     e = lib_.browse_set_max_sockets(g_dtBROWSE, browse_max_sockets);
     if (e != AUD_SUCCESS) {
+        browse_start_error_ = e;
         char line[600];
         std::snprintf(line, sizeof line, "ERR- set maximun of sockets to %d, %s",
                       static_cast<int>(browse_max_sockets), lib_.error_text(e).c_str());
@@ -150,6 +163,7 @@ void runtime_host::dt_start() {
     }
     lib_.browse_install_node_callback(g_dtBROWSE, &events_);
     e = lib_.browse_start(g_dtBROWSE, &config);
+    browse_start_error_ = e;
     if (e != AUD_SUCCESS) {
         log_.write_error(2, "ERR- start browsing, %s", lib_.error_text(e));
         return;

@@ -99,6 +99,10 @@ class runtime_host {
 
     bool socket_thread_running() const { return socket_running_.load(); }
     bool running() const;  // an API handle exists
+    // How the browse of this runtime fares: SUCCESS while it browses; the error that
+    // kept it from starting (NOTRUNNING: no DNS-SD service, avahi-daemon); NOTRUNNING
+    // once the service went away; NOTINITIALISED before the first start.
+    aud_error_t browse_status() const;
 
     // Where the library's callbacks land (the context of every library object).
     library_events* events() const { return &events_; }
@@ -129,6 +133,8 @@ class runtime_host {
     dapi_domain_handler_t* g_dtHDR = nullptr;
     db_browse_t* g_dtBROWSE = nullptr;
     dr_devices_t* g_dtDEVICES = nullptr;
+    // Why the browse (or what it needs) could not start; SUCCESS once it has.
+    aud_error_t browse_start_error_ = AUD_ERR_NOTINITIALISED;
     std::thread g_dtTHREAD;
 
     mutable std::mutex interfaces_mutex_;

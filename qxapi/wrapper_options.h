@@ -16,6 +16,11 @@ struct wrapper_options {
     // when the server has gone away; the user-interface thread never hangs.
     uint32_t audinate_wait_ms = 3000;
     uint32_t connect_wait_ms = 5000;
+    // After losing its server the ConMon client connects again this often by itself.
+    uint32_t reconnect_ms = 1000;
+    // How long a device probe waits for the device's manufacturer answer after the
+    // server has said it delivered the query.
+    uint32_t probe_facts_wait_ms = 1000;
     // Pause before each component update request and the ping sweep's pauses.
     uint32_t component_pause_ms = 10;
     uint32_t ping_group_pause_ms = 20;

@@ -1,6 +1,7 @@
 #include "app/core/discovery_flow.h"
 
 #include "app/core/send_report.h"
+#include "app/core/service_report.h"
 
 namespace tavrin {
 
@@ -22,6 +23,12 @@ std::vector<std::string> end_of_discovery(dante_wrapper& wrapper, brand_rule rul
         const uint32_t spent = time.now_ms() - start;
         return spent >= bound_ms ? 0 : bound_ms - spent;
     };
+    // An empty list says nothing of why; the message list does. Without avahi-daemon
+    // the runtime stops before the ConMon client can connect: that one line says all.
+    if (wrapper.browse_status() == AUD_ERR_NOTRUNNING && !wrapper.node_list().dnssd_lost())
+        events.log_line(dnssd_not_running_text);
+    else if (wrapper.server() == server_state::refused)
+        events.log_line(server_unreachable_text);
     wrapper.ping_all();
     std::string name = wrapper.first_active_name();
     while (!name.empty()) {

@@ -26,6 +26,7 @@ tool_core::tool_core(time_source& clock_source)
       receiver(device, mailbox, clock_source),
       worker(worker_parts{flags, device, ring, mailbox, relay, clock_source, *this, *this, nullptr,
                           [this] { wrapper.set_amp_target(&receiver); }}) {
+    wrapper.set_service_watch(&services);
     // The wrapper's diagnostic lines go to standard error when asked for.
     if (std::getenv("TAVRIN_DEBUG") != nullptr) {
         // Each line carries the milliseconds since the core was made, for timing.

@@ -9,6 +9,7 @@
 #include "app/core/discovery_flow.h"
 #include "app/core/events_relay.h"
 #include "app/core/page_context.h"
+#include "app/core/service_report.h"
 #include "protocol/amp_params.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/amp_sender.h"
@@ -49,6 +50,9 @@ class tool_core : private frame_sender, private answer_handler {
     std::string work_dir;
     // The firmware transfer, made by the program that has one (see attach_update).
     firmware_update* firmware = nullptr;
+    // Hears of a lost or restored ConMon server and a lost avahi-daemon; made before
+    // the wrapper, whose socket thread calls it.
+    service_report services{flags, relay};
     library_calls library;
     dante_wrapper wrapper;
     wrapper_discovery discovery{wrapper, relay, time};

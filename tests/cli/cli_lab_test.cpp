@@ -163,7 +163,8 @@ TEST_F(cli_lab, show_connects_polls_and_checks_the_firmware) {
     EXPECT_EQ(wrong.code, 3);
     EXPECT_NE(wrong.out.find("FW Version Error"), std::string::npos) << wrong.out;
 
-    EXPECT_EQ(cli("show Nobody-Here").code, 2);
+    // A name the server does not know is told at once (see exit_codes_lab_test.cpp).
+    EXPECT_EQ(cli("show Nobody-Here").code, 7);
 }
 
 // The frames a virtual amplifier has received so far, one line each.
@@ -309,9 +310,10 @@ TEST_F(cli_lab, several_amplifiers_each_get_a_result_line_and_the_worst_code) {
     kept_settings keep("Amp-2");
     const size_t old_before = wire_lines("Amp-Old").size();
     const run_result r = cli("set Amp-2,Nobody-Here,Amp-Old invert=on");
-    EXPECT_EQ(r.code, 3) << r.out;
+    EXPECT_EQ(r.code, 7) << r.out;
     const std::vector<std::string> lines = lines_of(r.out);
-    EXPECT_EQ(lines, (std::vector<std::string>{"invert=on", "Amp-2: ok", "Nobody-Here: no answer",
+    EXPECT_EQ(lines, (std::vector<std::string>{"invert=on", "Amp-2: ok",
+                                               "Nobody-Here: no such device on the network",
                                                "Amp-Old: Firmware Version Error, nothing sent"}));
     // The amplifier with the old firmware saw nothing but polls.
     const std::vector<std::string> old = wire_lines("Amp-Old");

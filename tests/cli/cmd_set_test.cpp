@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/cli_args.h"
 #include "cli/cli_command.h"
 #include "cli/cli_output.h"
 #include "cli/exit_codes.h"
@@ -86,8 +87,12 @@ TEST(cli_show, prints_every_setting_by_its_set_name) {
 TEST(cli_show, json_carries_the_settings_and_the_fields) {
     amp_params p;
     p.replace(sample_block());
-    const std::string json = show_json(" Model: RQ417\n", p.snapshot(), p.list_fields());
-    EXPECT_EQ(json.rfind("{\"info\": \" Model: RQ417\\u000a\", \"settings\": {\"master\": 72, ", 0),
+    const std::string json = show_json(" Model: RQ417\n", {"Amp-1", "TAVRIN-PA22", "21.11.17.01"},
+                                       p.snapshot(), p.list_fields());
+    EXPECT_EQ(json.rfind("{\"info\": \" Model: RQ417\\u000a\", \"device\": \"Amp-1\", "
+                         "\"model\": \"TAVRIN-PA22\", \"firmware\": \"21.11.17.01\", "
+                         "\"settings\": {\"master\": 72, ",
+                         0),
               0u)
         << json;
     EXPECT_NE(json.find("\"route\": \"swap\""), std::string::npos);
@@ -95,6 +100,33 @@ TEST(cli_show, json_carries_the_settings_and_the_fields) {
     EXPECT_NE(json.find("\"ch1.level\": -3.7"), std::string::npos);
     EXPECT_NE(json.find("}, \"fields\": {\"master_volume\": 36, "), std::string::npos);
     EXPECT_EQ(json.substr(json.size() - 3), "}}\n");
+}
+
+TEST(cli_show, json_keeps_utf8_names_whole_and_refusals_are_objects_too) {
+    // The information text is UTF-8 (a device name, a Latin-1 location made UTF-8);
+    // a byte that starts no character cannot pass into JSON as it is.
+    amp_params p;
+    const std::string json = show_json(" Device Name: Zo\xc3\xab Amp\n Location: \xff\xe9!",
+                                       {"Zo\xc3\xab Amp", "", ""}, p.snapshot(), p.list_fields());
+    EXPECT_EQ(json.rfind("{\"info\": \" Device Name: Zo\xc3\xab Amp\\u000a Location: "
+                         "\\ufffd\\ufffd!\", \"device\": \"Zo\xc3\xab Amp\", \"model\": null, "
+                         "\"firmware\": null, ",
+                         0),
+              0u)
+        << json;
+
+    EXPECT_EQ(show_error_json({"Nobody", "", ""}, "Nobody: no such device on the network", 7),
+              "{\"device\": \"Nobody\", \"model\": null, \"error\": \"Nobody: no such device on "
+              "the network\", \"exit\": 7}\n");
+    // A refused firmware names the date that caused it.
+    amp_params old;
+    old.set_fw_date(21, 11, 17, 0);
+    EXPECT_EQ(firmware_date_text(old.snapshot()), "21.11.17.00");
+    EXPECT_EQ(show_error_json({"Amp-Old", "TAVRIN-PA22", "21.11.17.00"}, "Firmware Version Error",
+                              3, "Firmware Version Error"),
+              "{\"device\": \"Amp-Old\", \"model\": \"TAVRIN-PA22\", \"error\": \"Firmware "
+              "Version Error\", \"exit\": 3, \"info\": \"Firmware Version Error\", "
+              "\"firmware\": \"21.11.17.00\"}\n");
 }
 
 // The source tree: TAVRIN_SOURCE_DIR, or two folders above the build folder
@@ -117,6 +149,25 @@ TEST(cli_docs, every_setting_is_documented) {
     text << in.rdbuf();
     for (const setting_def& def : all_settings())
         EXPECT_NE(text.str().find("`" + def.name + "`"), std::string::npos) << def.name;
+}
+
+// --help and docs/cli.md list every exit code.
+TEST(cli_docs, every_exit_code_is_documented) {
+    std::ifstream in(source_dir() + "/docs/cli.md");
+    ASSERT_TRUE(in);
+    std::stringstream docs;
+    docs << in.rdbuf();
+    const std::string usage = usage_text();
+    for (int code :
+         {exit_done, exit_no_answer, exit_firmware_gate, exit_disagrees, exit_update_failed,
+          exit_update_timeout, exit_no_such_device, exit_not_an_amplifier, exit_unreachable,
+          exit_bad_arguments, exit_bad_input_file, exit_output_failed}) {
+        const std::string n = std::to_string(code);
+        EXPECT_NE(docs.str().find("\n| " + n + " | "), std::string::npos) << code;
+        EXPECT_TRUE(usage.find("  " + n + " ") != std::string::npos ||
+                    usage.find(", " + n + " ") != std::string::npos)
+            << code;
+    }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ TEST_F(conmon_link_test, client_settings_and_the_connect_wait) {
     EXPECT_EQ(lib.settings.server_port, 0);
     EXPECT_TRUE(lib.settings.vendor_broadcast);
     EXPECT_EQ(lib.settings.vendor_broadcast_group, 0xEFFE327Bu);
+    EXPECT_EQ(lib.settings.reconnect_ms, 1000u);
     EXPECT_TRUE(logged("multicast address (123.50.254.239)"));
     EXPECT_TRUE(link.client_connected());
     EXPECT_FALSE(logged("ERR- no answer to the connect request"));

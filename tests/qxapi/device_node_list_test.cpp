@@ -219,6 +219,53 @@ TEST_F(device_node_list_test, ping_sweep_reports_whether_the_active_set_changed)
     EXPECT_TRUE(logged("ERR- sending device ping message: NOBUFS"));
 }
 
+TEST_F(device_node_list_test, unanswered_requests_are_cancelled_in_the_library_when_dropped) {
+    browse_adds("Amp-1");
+    fake_library::browse_node* silent = browse_adds("Amp-2");
+    lib.device_named("Amp-2")->answers_ping = false;
+    nodes.ping_all();
+    const dr_request_id_t first = lib.last_ping("Amp-2");
+    EXPECT_TRUE(lib.cancelled.empty());
+
+    // The next sweep drops the silent device's ping: its library entry goes too, or
+    // sweep after sweep would fill the library's request table.
+    nodes.ping_all();
+    EXPECT_EQ(lib.cancelled, (std::vector<dr_request_id_t>{first}));
+
+    // A device the browse removes loses its pending requests before its connection.
+    lib.clear_calls();
+    browse_removes(silent);
+    EXPECT_EQ(lib.calls(), (std::vector<std::string>{"cancel Amp-2", "device_close Amp-2"}));
+    EXPECT_EQ(nodes.pending_slots(), 0u);
+}
+
+TEST_F(device_node_list_test, a_lost_dns_sd_service_is_told_once_per_runtime) {
+    struct dnssd_watch : service_watch {
+        void conmon_server_lost() override {}
+        void conmon_server_back() override {}
+        void dnssd_service_lost() override { ++lost; }
+        int lost = 0;
+    } watch;
+    nodes.set_service_watch(&watch);
+    nodes.on_browse_event(DB_BROWSE_EVENT_AFTER_DOMAIN_CHANGE);
+    EXPECT_TRUE(logged("CALL: browse event (after)"));
+    EXPECT_EQ(watch.lost, 0);
+    EXPECT_FALSE(nodes.dnssd_lost());
+
+    nodes.on_browse_event(DB_BROWSE_EVENT_SERVICE_LOST);
+    nodes.on_browse_event(DB_BROWSE_EVENT_SERVICE_LOST);
+    EXPECT_EQ(watch.lost, 1);
+    EXPECT_TRUE(nodes.dnssd_lost());
+    EXPECT_EQ(lines(2), (std::vector<std::string>{
+                            "ERR- DNS-SD service not running (avahi-daemon): browsing stopped"}));
+    // A new runtime has a new browse.
+    host.dt_start();
+    EXPECT_FALSE(nodes.dnssd_lost());
+    nodes.on_browse_event(DB_BROWSE_EVENT_SERVICE_LOST);
+    EXPECT_EQ(watch.lost, 2);
+    host.dante_stop();
+}
+
 TEST_F(device_node_list_test, ping_sweep_pauses_per_group_of_forty) {
     time.pump = true;
     for (int i = 0; i < 81; ++i)

@@ -46,6 +46,7 @@ class fake_library : public dante_calls {
 
     // Results the next calls return.
     aud_error_t browse_start_result = AUD_SUCCESS;
+    aud_error_t browse_status_result = AUD_SUCCESS;
     aud_error_t device_open_result = AUD_SUCCESS;
     aud_error_t ping_result = AUD_SUCCESS;
     aud_error_t register_result_at = AUD_SUCCESS;
@@ -53,8 +54,15 @@ class fake_library : public dante_calls {
     aud_error_t send_result = AUD_SUCCESS;
     bool connected = true;
     bool remote_ready = true;
-    bool answer_connect = true;   // the connect request is answered
+    bool answer_connect = true;  // the connect request is answered
+    aud_error_t connect_answer = AUD_SUCCESS;
     bool answer_controls = true;  // control messages with a request id are answered
+    // What the server answers to control messages with a request id.
+    aud_error_t control_answer = AUD_SUCCESS;
+    // Audinate bodies the device sends when asked (after the server's answer).
+    std::function<void()> on_audinate_query;
+    // Runs just before the server's answer to a control message is delivered.
+    std::function<void()> before_control_answer;
     // Pings complete when pings are flushed (see flush_pings), on the socket thread.
     bool auto_answer_pings = true;
     timeval runtime_timeout{0, 5000};
@@ -189,6 +197,7 @@ class fake_library : public dante_calls {
         log("browse_start");
         return browse_start_result;
     }
+    aud_error_t browse_status(const db_browse_t*) override { return browse_status_result; }
     void browse_delete(db_browse_t*) override { log("browse_delete"); }
     const char* node_name(const db_node_t* node) override {
         return reinterpret_cast<const browse_node*>(node)->name.c_str();
@@ -292,6 +301,11 @@ class fake_library : public dante_calls {
         }
         return AUD_SUCCESS;
     }
+    aud_error_t device_cancel_request(dr_device_t* d, dr_request_id_t id) override {
+        log("cancel " + dev(d).name);
+        cancelled.push_back(id);
+        return AUD_SUCCESS;
+    }
     aud_error_t device_close_rename(dr_device_t* d, const char* name) override {
         log("close_rename " + dev(d).name + " " + name);
         devices_[d].closed = true;
@@ -318,7 +332,8 @@ class fake_library : public dante_calls {
         *id = next_client_id();
         if (answer_connect) {
             conmon_client_request_id_t rid = *id;
-            deliver([this, rid] { events->client->on_connect_response(rid, AUD_SUCCESS); });
+            const aud_error_t answer = connect_answer;
+            deliver([this, rid, answer] { events->client->on_connect_response(rid, answer); });
         }
         return AUD_SUCCESS;
     }
@@ -355,9 +370,21 @@ class fake_library : public dante_calls {
             *id = next_client_id();
             if (answer_controls) {
                 conmon_client_request_id_t rid = *id;
-                deliver([this, rid] { events->client->on_request_response(rid, AUD_SUCCESS); });
+                const aud_error_t answer = control_answer;
+                deliver([this, rid, answer] {
+                    if (before_control_answer)
+                        before_control_answer();
+                    events->client->on_request_response(rid, answer);
+                    if (answer == AUD_SUCCESS && on_audinate_query)
+                        on_audinate_query();
+                });
             }
         }
+        return AUD_SUCCESS;
+    }
+    aud_error_t client_cancel_request(conmon_client_t*, conmon_client_request_id_t id) override {
+        log("cancel request");
+        cancelled_client.push_back(id);
         return AUD_SUCCESS;
     }
     const char* client_source_name(const conmon_client_t*,
@@ -369,6 +396,8 @@ class fake_library : public dante_calls {
     }
 
     db_browse_config_t started_config{};
+    std::vector<dr_request_id_t> cancelled;
+    std::vector<conmon_client_request_id_t> cancelled_client;
     client_settings settings;
     conmon_client_request_id_t last_subscribe = nullptr;
     dr_request_id_t last_component = nullptr;

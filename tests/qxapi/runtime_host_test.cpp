@@ -79,6 +79,24 @@ TEST_F(runtime_host_test, a_failed_browse_start_ends_the_sequence_without_hangin
     EXPECT_EQ(lib.calls().back(), "api_delete");
 }
 
+TEST_F(runtime_host_test, browse_status_tells_a_missing_dns_sd_service) {
+    time.pump = false;
+    EXPECT_EQ(wrapper.browse_status(), AUD_ERR_NOTINITIALISED);
+    lib.browse_start_result = AUD_ERR_NOTRUNNING;
+    host.dante_start();
+    EXPECT_EQ(wrapper.browse_status(), AUD_ERR_NOTRUNNING);
+    host.dante_stop();
+
+    // Started, then the service went away.
+    lib.browse_start_result = AUD_SUCCESS;
+    host.dante_start();
+    EXPECT_EQ(wrapper.browse_status(), AUD_SUCCESS);
+    lib.browse_status_result = AUD_ERR_NOTRUNNING;
+    EXPECT_EQ(wrapper.browse_status(), AUD_ERR_NOTRUNNING);
+    host.dante_stop();
+    EXPECT_EQ(wrapper.browse_status(), AUD_ERR_NOTINITIALISED);
+}
+
 TEST_F(runtime_host_test, teardown_closes_devices_before_the_factory_in_order) {
     time.pump = false;
     host.dante_start();

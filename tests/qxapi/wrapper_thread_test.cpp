@@ -1,6 +1,7 @@
 // The wrapper's threads together: the socket thread running library callbacks (browse
-// events, ping answers, received messages), the communication worker sending through
-// the wrapper, and device searches restarting the runtime underneath both.
+// events, ping answers, received messages, a server lost and restored, avahi-daemon
+// gone), the communication worker sending through the wrapper, and device searches
+// and probes restarting the runtime and waiting underneath both.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include "app/core/comm_worker.h"
 #include "app/core/command_ring.h"
 #include "app/core/discovery_flow.h"
+#include "app/core/service_report.h"
 #include "fake_library.h"
 #include "protocol/amp_receiver.h"
 #include "protocol/amp_sender.h"
@@ -69,6 +71,8 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     worker_parts parts{flags, device, ring, mailbox, ui, system_time(), out, in};
     parts.on_thread_start = [&] { wrapper.set_amp_target(&receiver); };
     comm_worker worker(std::move(parts));
+    service_report services(flags, ui);
+    wrapper.set_service_watch(&services);
 
     // Browse events and amplifier answers, run by whichever socket thread is current.
     std::atomic<bool> stop{false};
@@ -84,6 +88,14 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
                 lib.events->client->on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS,
                                                        CONMON_CHANNEL_DIRECTION_RX, &head,
                                                        answer.data());
+                if (i % 10 == 5) {
+                    lib.events->client->on_server_lost(nullptr);
+                    lib.events->client->on_client_event(nullptr,
+                                                        CONMON_CLIENT_EVENT_FLAG_CONNECTED |
+                                                            CONMON_CLIENT_EVENT_FLAG_REMOTE_READY |
+                                                            CONMON_CLIENT_EVENT_FLAG_RECONNECTED);
+                    lib.events->nodes->on_browse_event(DB_BROWSE_EVENT_SERVICE_LOST);
+                }
             });
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -100,6 +112,9 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
             EXPECT_EQ(name[0], 'D');
         ring.ring_push(amp_command{0xE3, 0x11, {0x01}});
         wrapper.ping_all();
+        EXPECT_EQ(wrapper.probe_device("Amp-1").answer, AUD_SUCCESS);
+        // A lost server may have closed the link meanwhile; the probe's answer opens it.
+        flags.connect_flag.store(true);
     }
     stop.store(true);
     feeder.join();

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/core/poll_tick.h"
+#include "app/core/service_report.h"
 #include "tests/support/recording_events.h"
 #include "worker_fakes.h"
 
@@ -174,6 +175,39 @@ TEST_F(CommWorker, SilentAmplifierIsDroppedAfterTwentySecondsThenProbed) {
     run_for(5'000);
     EXPECT_TRUE(flags.probe_flag);
     EXPECT_EQ(polls_sent(), 5u);
+}
+
+TEST_F(CommWorker, ALostServerClosesTheLinkAtOnceAndTheProbeOpensItAgain) {
+    service_report services(flags, ui);
+    flags.connect_flag = true;
+    run_for(1'000);
+    ui.clear();
+
+    // No answer can come through a lost server: closed on the next wake-up, not after
+    // four missed polls.
+    services.conmon_server_lost();
+    run_for(100);
+    EXPECT_FALSE(flags.link_open);
+    EXPECT_EQ(ui.logs(), (std::vector<std::string>{server_lost_text, "Disconnected from Amp-1"}));
+
+    services.conmon_server_back();
+    run_for(5'000);
+    EXPECT_TRUE(flags.probe_flag);
+    fill(make_frame(0xE3, 0x20, {0}));
+    run_for(100);
+    flags.connect_flag = true;  // what the parser does on a full answer
+    flags.probe_flag = false;
+    run_for(100);
+    EXPECT_TRUE(flags.link_open);
+    EXPECT_EQ(ui.logs(), (std::vector<std::string>{server_lost_text, "Disconnected from Amp-1",
+                                                   server_back_text, "Connected to Amp-1"}));
+
+    // Without an open link, or during a firmware transfer, only the line is shown.
+    flags.update_mode = true;
+    services.conmon_server_lost();
+    run_for(100);
+    EXPECT_TRUE(flags.link_open);
+    EXPECT_TRUE(flags.connect_flag);
 }
 
 TEST_F(CommWorker, SteadyCommandsKeepThePollTimerFromFiring) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/core/service_report.h"
 #include "dante/conmon/audinate_manf_versions.h"
 #include "tests/qxapi/wrapper_fixture.h"
 #include "tests/support/recording_events.h"
@@ -108,6 +109,35 @@ TEST_F(discovery, the_end_of_scan_keeps_one_bound_however_many_devices) {
     EXPECT_EQ(lib.sent().size(), 6u);
     EXPECT_EQ(seen.logs(),
               std::vector<std::string>{"Discovery: not every device answered in time"});
+}
+
+TEST_F(discovery, an_empty_list_says_why) {
+    testing::recording_events seen;
+    // Without avahi-daemon the runtime stops before the client can connect: one line.
+    lib.browse_start_result = AUD_ERR_NOTRUNNING;
+    lib.connect_answer = AUD_ERR_CONNREFUSED;
+    host.dante_start();
+    EXPECT_TRUE(end_of_discovery(wrapper, brand_rule::all, seen, time).empty());
+    EXPECT_EQ(seen.logs(), (std::vector<std::string>{dnssd_not_running_text}));
+    host.dante_stop();
+
+    seen.clear();
+    lib.browse_start_result = AUD_SUCCESS;
+    host.dante_start();
+    end_of_discovery(wrapper, brand_rule::all, seen, time);
+    EXPECT_EQ(seen.logs(), (std::vector<std::string>{server_unreachable_text}));
+    host.dante_stop();
+
+    // A daemon lost during the scan was told when it went; it is not told twice.
+    seen.clear();
+    lib.browse_start_result = AUD_SUCCESS;
+    lib.connect_answer = AUD_SUCCESS;
+    host.dante_start();
+    lib.browse_status_result = AUD_ERR_NOTRUNNING;
+    nodes.on_browse_event(DB_BROWSE_EVENT_SERVICE_LOST);
+    end_of_discovery(wrapper, brand_rule::all, seen, time);
+    EXPECT_TRUE(seen.logs().empty());
+    host.dante_stop();
 }
 
 TEST_F(discovery, no_nodes_lists_nothing) {

@@ -1,0 +1,35 @@
+#pragma once
+// What the core does when a service the tool depends on goes or comes back: the
+// message list hears of it, and a connection whose amplifier can no longer be reached
+// through a lost ConMon server is closed ("Disconnected from ..."), so that the poll's
+// probe opens it again ("Connected to ...") once the library has reconnected. The
+// window and tavrin-cli show the same lines.
+#include "app/core/app_events.h"
+#include "protocol/link_state.h"
+#include "qxapi/service_watch.h"
+
+namespace tavrin {
+
+// The lines of the message list (and the texts tavrin-cli's errors start with).
+inline constexpr const char* server_lost_text = "Lost the connection to the ConMon server";
+inline constexpr const char* server_back_text = "Connected to the ConMon server again";
+inline constexpr const char* server_unreachable_text = "ConMon server not reachable";
+inline constexpr const char* dnssd_not_running_text = "avahi-daemon not running";
+inline constexpr const char* dnssd_lost_text =
+    "avahi-daemon stopped: no devices are found until it runs again";
+
+class service_report : public service_watch {
+  public:
+    service_report(link_flags& flags, app_events& events) : flags_(flags), events_(events) {}
+
+    // Socket thread, library lock held: flags and events only.
+    void conmon_server_lost() override;
+    void conmon_server_back() override;
+    void dnssd_service_lost() override;
+
+  private:
+    link_flags& flags_;
+    app_events& events_;
+};
+
+}  // namespace tavrin
