@@ -60,6 +60,10 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     cli_session session;
     session.log_to_stderr(options);
     session.start_runtime(options.primary, options.secondary);
+    if (const reach_outcome up = session.check_services(); !up.ok()) {
+        session.stop();
+        return report_refusal(up);
+    }
     if (!wait_for_node(session, name, node_state::active, find_wait_ms)) {
         session.stop();
         std::fprintf(stderr, "tavrin-cli: no device %s on the network\n", name.c_str());

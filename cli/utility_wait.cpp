@@ -8,9 +8,10 @@ namespace tavrin::cli {
 
 int open_and_wait_answer(cli_session& session, const global_options& options,
                          const std::string& name) {
-    session.open(options, name);
+    if (const reach_outcome reached = session.open(options, name); !reached.ok())
+        return report_refusal(reached);
     if (!session.wait_first_answer(cli_session::answer_wait_ms)) {
-        std::fprintf(stderr, "tavrin-cli: no answer from %s\n", name.c_str());
+        std::fprintf(stderr, "tavrin-cli: %s\n", session.no_answer(name).c_str());
         return exit_no_answer;
     }
     if (session.flags().version_gate.load()) {

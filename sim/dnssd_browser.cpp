@@ -193,11 +193,15 @@ void dnssd_browser::on_browse(uint32_t flags, uint32_t interface, int error, con
     std::string key(name);
     if (flags & kDNSServiceFlagsAdd) {
         instance& inst = instances_[key];
-        inst.interfaces.insert(interface);
+        const bool new_here = inst.interfaces.insert(interface).second;
         // A service on the loopback interface runs on this host: resolve it there,
         // so its address is 127.0.0.1.
         if (!inst.resolved && (!inst.resolve || interface == loopback_)) {
             start_resolve(key, inst, interface);
+        } else if (inst.resolved && new_here) {
+            // Back on an interface it had left while still seen on another: a
+            // restarted device comes back on other ports, so ask again.
+            start_resolve(key, inst, inst.interfaces.count(loopback_) ? loopback_ : interface);
         }
         return;
     }

@@ -67,7 +67,7 @@ TEST_F(utility_cli_lab, rename_and_back) {
     const cli_run renamed = cli("rename Amp-2 Stage-2");
     const cli_run found = cli("discover");
     // The renamed amplifier answers under its new name.
-    const cli_run shown = cli("show Stage-2");
+    const cli_run shown = cli("show Stage-2 --raw");
     const cli_run back = cli("rename Stage-2 Amp-2");
     EXPECT_EQ(renamed.code, 0) << renamed.out;
     EXPECT_EQ(renamed.out, "Amp-2 renamed to Stage-2\n");
@@ -88,7 +88,7 @@ TEST_F(utility_cli_lab, location_written_and_shown_after_the_next_poll) {
     EXPECT_EQ(set.code, 0);
     EXPECT_TRUE(has(set.out, " Location: Lobby")) << set.out;
     EXPECT_EQ(count_of(amp2_since(before), cmd::location("Lobby")), 1u);
-    const cli_run shown = cli("show Amp-2");
+    const cli_run shown = cli("show Amp-2 --raw");
     EXPECT_TRUE(has(shown.out, " Location: Lobby")) << shown.out;
     EXPECT_EQ(cli("location Amp-2 ''").code, 0);
 }
@@ -113,7 +113,7 @@ TEST_F(utility_cli_lab, reset_asks_or_takes_yes) {
     EXPECT_EQ(frame_of(cmd::factory_reset()),
               (std::vector<uint8_t>{0x55, 0x01, 0xAA, 0xD5, 0x34, 0x00, 0x02, 0xC0, 0xCB}));
     // Back after its restart, with its factory settings.
-    const cli_run shown = cli("show Amp-2");
+    const cli_run shown = cli("show Amp-2 --raw");
     EXPECT_EQ(shown.code, 0);
     EXPECT_TRUE(has(shown.out, " Location: \n")) << shown.out;
 }

@@ -51,6 +51,9 @@ version=$(dpkg-deb -f "$config" Version)
 QT_QPA_PLATFORM=offscreen "$root/usr/bin/tavrin-config" --version | grep -q "^tavrin-config $version " ||
   fail "tavrin-config --version"
 bash -n "$root/usr/share/bash-completion/completions/tavrin-cli" || fail "completion script"
+# Installed as tavrin-lab, the lab script takes its programs from the package.
+[ "$("$root/usr/bin/tavrin-lab" programs 2>&1)" = "$root/usr/lib/tavrin-lab" ] ||
+  fail "tavrin-lab does not find its programs in /usr/lib/tavrin-lab"
 
 # The validators, where installed.
 if command -v desktop-file-validate >/dev/null; then
