@@ -114,7 +114,8 @@ class MainWindow : public ::testing::Test {
     // The end step runs on a thread of its own and may take a while on a loaded
     // machine: wait on the window's events until its result arrived.
     void wait_for_scan_end() {
-        QTest::qWaitFor([this] { return window->scan() == nullptr; }, 10000);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return window->scan() == nullptr; }, 10000))
+            << "the search's end step never came back";
     }
     QStringList device_names() {
         QStringList names;
