@@ -81,6 +81,9 @@ function(tavrin_test_folder folder)
     if(NOT srcs)
       continue()
     endif()
+    if(kind STREQUAL "lab")
+      list(APPEND helpers ${PROJECT_SOURCE_DIR}/tests/support/lab_slot.cpp)
+    endif()
     add_executable(${exe} ${srcs} ${helpers})
     target_link_libraries(${exe} PRIVATE ${A_LINK} GTest::gtest GTest::gmock GTest::gtest_main tavrin_warnings)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${dir})
@@ -90,10 +93,12 @@ function(tavrin_test_folder folder)
     # find the build and the lab beside their own executable.
     set(extra)
     if(kind STREQUAL "lab")
-      # One lab for all lab tests of this build, brought up by the tavrin_lab fixture.
-      # They run one at a time: one renames or silences a device that another polls,
-      # and the discovery's 50 ms ping window does not survive a loaded machine.
-      set(extra FIXTURES_REQUIRED tavrin_lab RUN_SERIAL TRUE)
+      # Two labs for the lab tests of this build, brought up by the tavrin_lab
+      # fixture. A test has a lab to itself (one renames or silences a device that
+      # another polls): run with --resource-spec-file tests/lab_resources.json, CTest
+      # gives each test one of the two and runs at most two at once; without it, run
+      # them one at a time (-j1), all on the first lab.
+      set(extra FIXTURES_REQUIRED tavrin_lab RESOURCE_GROUPS labs:1)
     endif()
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS ${labels} ${extra})
