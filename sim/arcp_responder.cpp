@@ -12,7 +12,6 @@ namespace {
 // Written out here rather than shared with the library, so that the lab checks the
 // library against an independent reading of the protocol.
 constexpr size_t head_size = 10;
-constexpr size_t max_packet = 1400;
 constexpr uint16_t status_ok = 0x001;
 constexpr uint16_t status_more_records = 0x112;
 constexpr uint16_t status_invalid_data = 0x100;

@@ -254,7 +254,7 @@ void client_fixture::on_message(conmon_client_t* client, conmon_channel_type_t c
     conmon_message_head_get_instance_id(head, &source);
     const char* name = conmon_client_get_source_name(client, &source);
     self->messages_.push_back(
-        {channel, direction,
+        {static_cast<uint16_t>(channel), static_cast<uint16_t>(direction),
          std::vector<uint8_t>(body, body + conmon_message_head_get_body_size(head)),
          name ? name : "(null)", conmon_client_get_control_flags(client)});
 }
