@@ -75,7 +75,10 @@ std::string trim_text(int tenths) {
     return fixed_text(tenths / 10.0, 1) + " dB";
 }
 
-input_page_logic::input_page_logic(page_context& ctx, input_view& view) : ctx_(ctx), view_(view) {}
+input_page_logic::input_page_logic(page_context& ctx, input_view& view)
+    : ctx_(ctx), view_(view), trim_send_(ctx, view, [c = &ctx](const amp_channel& ch) {
+          c->ring.ring_push(cmd::match_gain(ch, c->params.match_gain(ch)));
+      }) {}
 
 void input_page_logic::refresh() {
     amp_params& p = ctx_.params;
@@ -107,39 +110,15 @@ void input_page_logic::trim_scrolled(amp_channel ch, int position) {
     const int t = std::clamp(position, min_trim, max_trim);
     ctx_.params.set_match_gain(ch, static_cast<int8_t>(t));
     view_.set_item_text(trim_label(ch), trim_text(t));
-    // The other channel's trim waits: send it now rather than lose it.
-    if (waiting_ && *waiting_ != ch)
-        ctx_.ring.ring_push(cmd::match_gain(*waiting_, ctx_.params.match_gain(*waiting_)));
-    waiting_ = ch;
-    moved_at_ = ctx_.time.now_ms();
-    ctx_.events.poll_timer(poll_timer_action::stop);
-    view_.arm_send_timer(send_delay_ms);
+    trim_send_.moved(ch);
 }
 
 void input_page_logic::send_timer_fired() {
-    if (!waiting_) {
-        view_.stop_send_timer();
-        return;
-    }
-    const uint32_t still = ctx_.time.now_ms() - moved_at_;
-    if (still < send_delay_ms) {
-        view_.arm_send_timer(send_delay_ms - still);
-        return;
-    }
-    send_trim();
+    trim_send_.timer_fired();
 }
 
 void input_page_logic::flush() {
-    if (waiting_)
-        send_trim();
-}
-
-void input_page_logic::send_trim() {
-    const amp_channel ch = *waiting_;
-    waiting_.reset();
-    ctx_.ring.ring_push(cmd::match_gain(ch, ctx_.params.match_gain(ch)));
-    view_.stop_send_timer();
-    ctx_.events.poll_timer(poll_timer_action::start);
+    trim_send_.flush();
 }
 
 void input_page_logic::limiter_typed(amp_channel ch, limiter_item item, std::string_view text) {

@@ -8,6 +8,7 @@
 
 #include "app/core/page_context.h"
 #include "pages/page_view.h"
+#include "pages/paused_send.h"
 
 namespace tavrin {
 
@@ -41,21 +42,13 @@ size_t limiter_read_width(limiter_item item);
 constexpr int min_trim = -100;  // tenths of a dB
 constexpr int max_trim = 100;
 
-// The page timer that sends a slider's value once it has been still this long; the
-// poll timer is stopped meanwhile. The Power page uses the same.
-constexpr int send_timer_id = 300;
-constexpr uint32_t send_delay_ms = 300;
-
 // "-3.5 dB" for -35.
 std::string trim_text(int tenths);
 
-class input_view : public page_view {
+class input_view : public page_view, public send_timer_view {
   public:
     virtual void set_slider_range(int item, int min, int max) = 0;
     virtual void set_slider_position(int item, int position) = 0;
-    // The page's send timer: (re)armed to fire once in `ms`, or stopped.
-    virtual void arm_send_timer(uint32_t ms) = 0;
-    virtual void stop_send_timer() = 0;
 };
 
 // A limiter value as stored after its limits.
@@ -81,7 +74,7 @@ class input_page_logic {
     // Sends a waiting trim at once and starts the poll timer again (the page is left,
     // or tavrin-cli, which has nothing to wait for).
     void flush();
-    bool trim_waiting() const { return waiting_.has_value(); }
+    bool trim_waiting() const { return trim_send_.waiting(); }
 
     // An edit's text is applied (Enter, or focus loss while the tab is current).
     void limiter_typed(amp_channel ch, limiter_item item, std::string_view text);
@@ -90,12 +83,9 @@ class input_page_logic {
     limiter_entry set_limiter(amp_channel ch, limiter_item item, double value);
 
   private:
-    void send_trim();
-
     page_context& ctx_;
     input_view& view_;
-    std::optional<amp_channel> waiting_;
-    uint32_t moved_at_ = 0;
+    paused_send<amp_channel> trim_send_;
 };
 
 }  // namespace tavrin

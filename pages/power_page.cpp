@@ -89,7 +89,10 @@ std::string release_text(int seconds) {
     return std::to_string(seconds) + " sec";
 }
 
-power_page_logic::power_page_logic(page_context& ctx, power_view& view) : ctx_(ctx), view_(view) {}
+power_page_logic::power_page_logic(page_context& ctx, power_view& view)
+    : ctx_(ctx), view_(view), limit_send_(ctx, view, [c = &ctx](const waiting_limit& w) {
+          c->ring.ring_push(cmd::power_limit(w.set, w.slot, c->params.power_limit(w.set, w.slot)));
+      }) {}
 
 void power_page_logic::init() {
     for (const char* name : power_class_names)
@@ -236,15 +239,7 @@ std::optional<int> power_page_logic::limit_scrolled(limit_slot slot, int positio
     }
     p.set_power_limit(*set, slot, static_cast<uint16_t>(v));
     view_.set_item_text(power_limit_label(slot), power_limit_text(v));
-
-    // Another slider's limit still waits: send it now rather than lose it.
-    if (waiting_ && (waiting_->set != *set || waiting_->slot != slot))
-        ctx_.ring.ring_push(cmd::power_limit(waiting_->set, waiting_->slot,
-                                             p.power_limit(waiting_->set, waiting_->slot)));
-    waiting_ = waiting_limit{*set, slot};
-    moved_at_ = ctx_.time.now_ms();
-    ctx_.events.poll_timer(poll_timer_action::stop);
-    view_.arm_send_timer(send_delay_ms);
+    limit_send_.moved(waiting_limit{*set, slot});
     return v;
 }
 
@@ -273,29 +268,11 @@ bool power_page_logic::release_scrolled(int position) {
 }
 
 void power_page_logic::send_timer_fired() {
-    if (!waiting_) {
-        view_.stop_send_timer();
-        return;
-    }
-    const uint32_t still = ctx_.time.now_ms() - moved_at_;
-    if (still < send_delay_ms) {
-        view_.arm_send_timer(send_delay_ms - still);
-        return;
-    }
-    send_limit();
+    limit_send_.timer_fired();
 }
 
 void power_page_logic::flush() {
-    if (waiting_)
-        send_limit();
-}
-
-void power_page_logic::send_limit() {
-    const waiting_limit w = *waiting_;
-    waiting_.reset();
-    ctx_.ring.ring_push(cmd::power_limit(w.set, w.slot, ctx_.params.power_limit(w.set, w.slot)));
-    view_.stop_send_timer();
-    ctx_.events.poll_timer(poll_timer_action::start);
+    limit_send_.flush();
 }
 
 }  // namespace tavrin

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/core/page_context.h"
-#include "pages/input_page.h"  // the 300 ms send timer both pages use
 #include "pages/page_view.h"
+#include "pages/paused_send.h"
 
 namespace tavrin {
 
@@ -64,7 +64,7 @@ std::string power_limit_text(int tenths_watt);  // "6.0 W"
 std::string threshold_text(int units_25ma);     // "1000 mA"
 std::string release_text(int seconds);          // "5 sec"
 
-class power_view : public page_view {
+class power_view : public page_view, public send_timer_view {
   public:
     virtual void add_entry(int item, const std::string& text) = 0;
     // Selects a combo entry; -1 selects none.
@@ -72,9 +72,6 @@ class power_view : public page_view {
     virtual void set_enabled(int item, bool enabled) = 0;
     virtual void set_slider_range(int item, int min, int max) = 0;
     virtual void set_slider_position(int item, int position) = 0;
-    // The page's send timer: (re)armed to fire once in `ms`, or stopped.
-    virtual void arm_send_timer(uint32_t ms) = 0;
-    virtual void stop_send_timer() = 0;
 };
 
 class power_page_logic {
@@ -110,7 +107,7 @@ class power_page_logic {
     void send_timer_fired();
     // Sends a waiting limit at once and starts the poll timer again.
     void flush();
-    bool limit_waiting() const { return waiting_.has_value(); }
+    bool limit_waiting() const { return limit_send_.waiting(); }
 
     int budget() const { return budget_; }
 
@@ -118,18 +115,17 @@ class power_page_logic {
     struct waiting_limit {
         power_set set;
         limit_slot slot;
+        bool operator==(const waiting_limit&) const = default;
     };
 
     // The limits and current limit in force: those of the current class, if known.
     std::optional<power_set> current_set() const;
     void enable_limit_sliders(bool limit_on, bool pbtl_on);
-    void send_limit();
 
     page_context& ctx_;
     power_view& view_;
     int budget_ = 0;
-    std::optional<waiting_limit> waiting_;
-    uint32_t moved_at_ = 0;
+    paused_send<waiting_limit> limit_send_;
 };
 
 }  // namespace tavrin
