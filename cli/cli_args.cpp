@@ -49,6 +49,27 @@ bool parse_number(const std::string& text, uint32_t& out) {
     return true;
 }
 
+std::string read_name_and_options(const std::string& command, const std::vector<std::string>& words,
+                                  std::string& name, const option_reader& option) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (!w.empty() && w[0] == '-') {
+            const std::optional<std::string> taken = option ? option(words, i) : std::nullopt;
+            if (!taken)
+                return "unknown option '" + w + "' for " + command;
+            if (!taken->empty())
+                return *taken;
+        } else if (name.empty()) {
+            name = w;
+        } else {
+            return "unexpected argument '" + w + "'";
+        }
+    }
+    if (name.empty())
+        return command + " needs a device NAME";
+    return check_device_name(name);
+}
+
 std::string check_device_name(const std::string& name) {
     if (name.empty())
         return "the device NAME is empty";

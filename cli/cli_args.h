@@ -4,6 +4,8 @@
 //   tavrin-cli [--iface P[,S]] [--verbose] COMMAND [ARGS...]
 //   tavrin-cli --help | --version, and COMMAND --help
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,15 @@ command_line parse_command_line(const std::vector<std::string>& words,
 bool parse_number(const std::string& text, uint32_t& out);
 // Empty when NAME can name a device; otherwise why not.
 std::string check_device_name(const std::string& name);
+// A command's own option at words[i]: nullopt when it is not one of its options,
+// "" when taken (it may take the next word too, moving `i` on), else what is wrong.
+using option_reader =
+    std::function<std::optional<std::string>(const std::vector<std::string>& words, size_t& i)>;
+// The words of a command that acts on one device: its NAME, which must be able to
+// name a device, and the options `option` knows. Empty when they are sound,
+// otherwise the message for bad_arguments.
+std::string read_name_and_options(const std::string& command, const std::vector<std::string>& words,
+                                  std::string& name, const option_reader& option = {});
 // True when the words ask for the command's help.
 bool wants_help(const std::vector<std::string>& words);
 

@@ -1,13 +1,12 @@
 // tavrin-cli identify NAME [--seconds S]
-#include <signal.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "cli/utility_wait.h"
 #include "protocol/catalogue.h"
 #include "utilities/utility_page.h"
@@ -18,45 +17,23 @@ namespace {
 constexpr uint32_t default_seconds = 10;
 constexpr uint32_t max_seconds = 3600;
 
-std::atomic<bool> interrupted{false};
-
-void on_interrupt(int) {
-    interrupted.store(true);
-}
-
-void install_interrupt_handler() {
-    struct sigaction sa {};
-    sa.sa_handler = on_interrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     uint32_t seconds = default_seconds;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        if (w == "--seconds") {
-            if (i + 1 >= words.size() || !parse_number(words[i + 1], seconds) || seconds == 0 ||
+    const std::string wrong = read_name_and_options(
+        "identify", words, name,
+        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
+            if (ws[i] != "--seconds")
+                return std::nullopt;
+            if (++i >= ws.size() || !parse_number(ws[i], seconds) || seconds == 0 ||
                 seconds > max_seconds)
-                return bad_arguments(identify_command,
-                                     "--seconds needs a whole number from 1 to 3600");
-            ++i;
-        } else if (!w.empty() && w[0] == '-') {
-            return bad_arguments(identify_command, "unknown option '" + w + "' for identify");
-        } else if (name.empty()) {
-            name = w;
-        } else {
-            return bad_arguments(identify_command, "unexpected argument '" + w + "'");
-        }
-    }
-    if (name.empty())
-        return bad_arguments(identify_command, "identify needs a device NAME");
-    if (const std::string why = check_device_name(name); !why.empty())
-        return bad_arguments(identify_command, why);
+                return "--seconds needs a whole number from 1 to 3600";
+            return "";
+        });
+    if (!wrong.empty())
+        return bad_arguments(identify_command, wrong);
 
-    install_interrupt_handler();
+    catch_interrupts();
     cli_session session;
     session.log_to_stderr(options);
     if (const int status = open_and_wait_answer(session, options, name); status != exit_done) {
@@ -67,7 +44,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     unsigned sent = 0;
     bool lost = false;
     // As the Utility page does, every 2 s, starting at once.
-    for (uint64_t at = 0; at < uint64_t{seconds} * 1000 && !interrupted.load();
+    for (uint64_t at = 0; at < uint64_t{seconds} * 1000 && !interrupted();
          at += find_me_period_ms) {
         if (!ctx.flags.connect_flag.load() || ctx.flags.update_mode.load()) {
             lost = true;

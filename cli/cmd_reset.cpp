@@ -32,21 +32,16 @@ bool confirmed() {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool yes = false;
-    for (const std::string& w : words) {
-        if (w == "--yes" || w == "-y") {
+    const std::string wrong = read_name_and_options(
+        "reset", words, name,
+        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
+            if (ws[i] != "--yes" && ws[i] != "-y")
+                return std::nullopt;
             yes = true;
-        } else if (!w.empty() && w[0] == '-') {
-            return bad_arguments(reset_command, "unknown option '" + w + "' for reset");
-        } else if (name.empty()) {
-            name = w;
-        } else {
-            return bad_arguments(reset_command, "unexpected argument '" + w + "'");
-        }
-    }
-    if (name.empty())
-        return bad_arguments(reset_command, "reset needs a device NAME");
-    if (const std::string why = check_device_name(name); !why.empty())
-        return bad_arguments(reset_command, why);
+            return "";
+        });
+    if (!wrong.empty())
+        return bad_arguments(reset_command, wrong);
     if (!yes && !::isatty(STDIN_FILENO))
         return bad_arguments(reset_command,
                              "reset asks \"Reset to default?\" on a terminal; give --yes to reset "

@@ -14,21 +14,16 @@ namespace {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool csv = false;
-    for (const std::string& w : words) {
-        if (w == "--csv") {
+    const std::string wrong = read_name_and_options(
+        "response", words, name,
+        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
+            if (ws[i] != "--csv")
+                return std::nullopt;
             csv = true;
-        } else if (!w.empty() && w[0] == '-') {
-            return bad_arguments(response_command, "unknown option '" + w + "' for response");
-        } else if (name.empty()) {
-            name = w;
-        } else {
-            return bad_arguments(response_command, "unexpected argument '" + w + "'");
-        }
-    }
-    if (name.empty())
-        return bad_arguments(response_command, "response needs a device NAME");
-    if (const std::string why = check_device_name(name); !why.empty())
-        return bad_arguments(response_command, why);
+            return "";
+        });
+    if (!wrong.empty())
+        return bad_arguments(response_command, wrong);
 
     cli_session session;
     session.log_to_stderr(options);

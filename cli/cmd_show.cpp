@@ -15,23 +15,17 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool json = false;
     bool raw = false;
-    for (const std::string& w : words) {
-        if (w == "--json") {
-            json = true;
-        } else if (w == "--raw") {
-            raw = true;
-        } else if (!w.empty() && w[0] == '-') {
-            return bad_arguments(show_command, "unknown option '" + w + "' for show");
-        } else if (name.empty()) {
-            name = w;
-        } else {
-            return bad_arguments(show_command, "unexpected argument '" + w + "'");
-        }
-    }
-    if (name.empty())
-        return bad_arguments(show_command, "show needs a device NAME");
-    if (const std::string why = check_device_name(name); !why.empty())
-        return bad_arguments(show_command, why);
+    const std::string wrong = read_name_and_options(
+        "show", words, name,
+        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
+            bool& flag = ws[i] == "--json" ? json : raw;
+            if (ws[i] != "--json" && ws[i] != "--raw")
+                return std::nullopt;
+            flag = true;
+            return "";
+        });
+    if (!wrong.empty())
+        return bad_arguments(show_command, wrong);
 
     const auto started = std::chrono::steady_clock::now();
     cli_session session;

@@ -12,17 +12,8 @@ namespace {
 
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
-    for (const std::string& w : words) {
-        if (!w.empty() && w[0] == '-')
-            return bad_arguments(summary_command, "unknown option '" + w + "' for summary");
-        if (!name.empty())
-            return bad_arguments(summary_command, "unexpected argument '" + w + "'");
-        name = w;
-    }
-    if (name.empty())
-        return bad_arguments(summary_command, "summary needs a device NAME");
-    if (const std::string why = check_device_name(name); !why.empty())
-        return bad_arguments(summary_command, why);
+    if (const std::string wrong = read_name_and_options("summary", words, name); !wrong.empty())
+        return bad_arguments(summary_command, wrong);
 
     cli_session session;
     session.log_to_stderr(options);

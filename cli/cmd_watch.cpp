@@ -1,7 +1,5 @@
 // tavrin-cli watch NAME [--seconds S]
-#include <signal.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "cli/cli_args.h"
@@ -9,47 +7,27 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 
 namespace tavrin::cli {
 namespace {
 
-std::atomic<bool> interrupted{false};
-
-void on_interrupt(int) {
-    interrupted.store(true);
-}
-
-void install_interrupt_handler() {
-    struct sigaction sa {};
-    sa.sa_handler = on_interrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     uint32_t seconds = 0;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        if (w == "--seconds") {
-            if (i + 1 >= words.size() || !parse_number(words[i + 1], seconds))
-                return bad_arguments(watch_command, "--seconds needs a whole number");
-            ++i;
-        } else if (!w.empty() && w[0] == '-') {
-            return bad_arguments(watch_command, "unknown option '" + w + "' for watch");
-        } else if (name.empty()) {
-            name = w;
-        } else {
-            return bad_arguments(watch_command, "unexpected argument '" + w + "'");
-        }
-    }
-    if (name.empty())
-        return bad_arguments(watch_command, "watch needs a device NAME");
-    if (const std::string why = check_device_name(name); !why.empty())
-        return bad_arguments(watch_command, why);
+    const std::string wrong = read_name_and_options(
+        "watch", words, name,
+        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
+            if (ws[i] != "--seconds")
+                return std::nullopt;
+            if (++i >= ws.size() || !parse_number(ws[i], seconds))
+                return "--seconds needs a whole number";
+            return "";
+        });
+    if (!wrong.empty())
+        return bad_arguments(watch_command, wrong);
 
-    install_interrupt_handler();
+    catch_interrupts();
     cli_session session;
     session.log_to_stderr(options);
     session.events().on_line(print_stamped);
@@ -60,7 +38,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const uint64_t limit_ms = uint64_t{seconds} * 1000;
     uint64_t waited = 0;
     // Nobody reads what a closed output would be given: stop at once.
-    while (!interrupted.load() && (limit_ms == 0 || waited < limit_ms) && !output_failed()) {
+    while (!interrupted() && (limit_ms == 0 || waited < limit_ms) && !output_failed()) {
         session.pump(100);
         waited += 100;
     }

@@ -76,6 +76,39 @@ TEST(cli_args, commands_refuse_bad_words_before_sending_anything) {
     EXPECT_EQ(refused("watch", {}), exit_bad_arguments);
 }
 
+// The shared reader of NAME and options: each fault named, an option's value taken
+// with it, and a value that looks like an option still read as that value.
+TEST(cli_args, one_device_name_and_the_command_options) {
+    size_t seconds_at = 0;
+    const option_reader seconds = [&](const std::vector<std::string>& ws,
+                                      size_t& i) -> std::optional<std::string> {
+        if (ws[i] != "--seconds")
+            return std::nullopt;
+        if (++i >= ws.size())
+            return "--seconds needs a value";
+        seconds_at = i;
+        return "";
+    };
+    std::string name;
+    EXPECT_EQ(read_name_and_options("watch", {"--seconds", "-5", "Amp-1"}, name, seconds), "");
+    EXPECT_EQ(name, "Amp-1");
+    EXPECT_EQ(seconds_at, 1u);
+    name.clear();
+    EXPECT_EQ(read_name_and_options("watch", {"Amp-1", "--seconds"}, name, seconds),
+              "--seconds needs a value");
+    name.clear();
+    EXPECT_EQ(read_name_and_options("watch", {"Amp-1", "--json"}, name, seconds),
+              "unknown option '--json' for watch");
+    name.clear();
+    EXPECT_EQ(read_name_and_options("summary", {"Amp-1", "Amp-2"}, name),
+              "unexpected argument 'Amp-2'");
+    name.clear();
+    EXPECT_EQ(read_name_and_options("summary", {}, name), "summary needs a device NAME");
+    name.clear();
+    EXPECT_EQ(read_name_and_options("summary", {std::string(32, 'a')}, name),
+              check_device_name(std::string(32, 'a')));
+}
+
 TEST(cli_output, settings_as_lines_and_json) {
     std::vector<field_value> fields;
     fields.push_back({"master_volume", 0, {30}, {}, false});
