@@ -60,9 +60,13 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     cli_session session;
     session.log_to_stderr(options);
     session.start_runtime(options.primary, options.secondary);
-    if (const reach_outcome up = session.check_services(); !up.ok()) {
+    reach_outcome reached = session.check_services();
+    // The server tells at once whether it knows the name, and the model it has.
+    if (reached.ok())
+        reached = session.reach(name);
+    if (!reached.ok()) {
         session.stop();
-        return report_refusal(up);
+        return report_refusal(reached);
     }
     if (!wait_for_node(session, name, node_state::active, find_wait_ms)) {
         session.stop();

@@ -62,7 +62,10 @@ TEST_F(utility_cli_lab, interfaces_lists_the_veth_and_the_loopback) {
 TEST_F(utility_cli_lab, rename_and_back) {
     EXPECT_EQ(cli("rename Amp-2 -Stage").code, 64);
     EXPECT_EQ(cli("rename Amp-2 Amp-1").code, 64);  // another device has that name
-    EXPECT_EQ(cli("rename Nobody-Here Stage-2").code, 7);
+    const cli_run nobody = cli("rename Nobody-Here Stage-2");
+    EXPECT_EQ(nobody.code, 7);
+    EXPECT_TRUE(has(nobody.out, "Nobody-Here: no such device on the network")) << nobody.out;
+    EXPECT_EQ(cli("rename Stagebox-1 Stagebox-2").code, 8);  // not a TAVRIN-PA22
 
     const cli_run renamed = cli("rename Amp-2 Stage-2");
     const cli_run found = cli("discover");
