@@ -12,9 +12,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 #include "platform/time_source.h"
+#include "sim/device_ports.h"
 
 namespace tavrin::sim {
 namespace {
@@ -22,8 +24,9 @@ namespace {
 constexpr char conmon_type[] = "_netaudio-cmc._udp.";
 constexpr char arcp_type[] = "_netaudio-arc._udp.";
 
-// A non-blocking UDP socket on an ephemeral port of every local address.
-int open_udp(uint16_t& port) {
+// A non-blocking UDP socket on every local address: on port `wanted` when it is
+// free, otherwise (and for 0) on an ephemeral one.
+int open_udp(uint16_t wanted, uint16_t& port) {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
@@ -31,6 +34,12 @@ int open_udp(uint16_t& port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_ANY);
+    a.sin_port = htons(wanted);
+    if (wanted != 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        port = wanted;
+        return fd;
+    }
+    a.sin_port = 0;
     socklen_t len = sizeof a;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
@@ -119,15 +128,22 @@ device_host::~device_host() {
 
 std::string device_host::start(const std::vector<lab_device_config>& devices) {
     uint32_t ip = lab_host_address();
+    const std::string ports_path = lab_dir_.empty() ? "" : lab_dir_ + "/ports";
+    std::map<std::string, device_ports> ports;
+    if (!ports_path.empty()) {
+        ports = read_device_ports(ports_path);
+    }
     for (const lab_device_config& config : devices) {
         auto h = std::make_unique<hosted>(registrar_);
         std::string wire = lab_dir_.empty() ? "" : lab_dir_ + "/" + config.name + ".wire";
         h->device = std::make_unique<lab_device>(config, system_time(), wire, ip);
-        h->conmon_fd = open_udp(h->conmon_port);
-        h->arcp_fd = open_udp(h->arcp_port);
+        device_ports& kept = ports[config.name];
+        h->conmon_fd = open_udp(kept.conmon, h->conmon_port);
+        h->arcp_fd = open_udp(kept.arcp, h->arcp_port);
         if (h->conmon_fd < 0 || h->arcp_fd < 0) {
             return "cannot open the sockets of " + config.name + ": " + std::strerror(errno);
         }
+        kept = {h->conmon_port, h->arcp_port};
         hosted& ref = *h;
         loop_.watch(ref.conmon_fd, [this, &ref](int fd, short) { on_readable(ref, fd, true); });
         loop_.watch(ref.arcp_fd, [this, &ref](int fd, short) { on_readable(ref, fd, false); });
@@ -137,6 +153,10 @@ std::string device_host::start(const std::vector<lab_device_config>& devices) {
                      config.name.c_str(), ref.conmon_port, ref.arcp_port);
     }
 
+    if (!ports_path.empty() && !write_device_ports(ports_path, ports)) {
+        std::fprintf(stderr, "device-sim: cannot write %s: %s\n", ports_path.c_str(),
+                     std::strerror(errno));
+    }
     if (!lab_dir_.empty()) {
         ctl_path_ = lab_dir_ + "/ctl.sock";
         ::unlink(ctl_path_.c_str());
@@ -329,7 +349,10 @@ int lab_ctl_client(const std::string& socket_path, const std::vector<std::string
     }
     std::string line;
     for (const auto& w : words) {
-        line += (line.empty() ? "" : " ") + escape_ctl_word(w);
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line += escape_ctl_word(w);
     }
     line += "\n";
     (void)!::write(fd, line.data(), line.size());

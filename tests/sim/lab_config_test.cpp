@@ -1,9 +1,14 @@
 #include "sim/lab_config.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "sim/conmon_server_registry.h"
 #include "sim/device_host.h"
+#include "sim/device_ports.h"
 #include "sim/dnssd_publisher.h"
 
 namespace tavrin::sim {
@@ -25,6 +30,31 @@ TEST(lab_config, parses_devices_comments_and_firmware) {
     EXPECT_EQ(r.devices[1].firmware.day, 17);
     EXPECT_FALSE(r.devices[2].amplifier);
     EXPECT_EQ(r.devices[2].manufacturer, "Other Audio");
+}
+
+TEST(lab_config, device_ports_come_back_as_written_and_bad_lines_are_skipped) {
+    char dir[] = "/tmp/tavrin-ports-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/ports";
+    EXPECT_TRUE(read_device_ports(path).empty());  // no file yet: new ports
+
+    std::map<std::string, device_ports> ports{{"Amp 1", {40001, 40002}}, {"Amp-2", {65535, 1}}};
+    ASSERT_TRUE(write_device_ports(path, ports));
+    auto back = read_device_ports(path);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back["Amp 1"].conmon, 40001);
+    EXPECT_EQ(back["Amp 1"].arcp, 40002);
+    EXPECT_EQ(back["Amp-2"].conmon, 65535);
+
+    std::ofstream(path) << "70000 1 Big\n0 5 Zero\n12 x Word\n12 13\n12 13Glued\n7 8 Kept\n";
+    back = read_device_ports(path);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back["Kept"].arcp, 8);
+
+    // The folder gone: nothing written, and no half file left behind.
+    std::remove(path.c_str());
+    ::rmdir(dir);
+    EXPECT_FALSE(write_device_ports(path, ports));
 }
 
 TEST(lab_config, rejects_bad_lines_with_their_number) {

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -207,6 +209,32 @@ TEST(lab_recovery, devices_register_again_when_avahi_comes_back) {
     watching_client c;
     c.connect_and_subscribe();
     EXPECT_TRUE(answers_through(c));
+}
+
+// ---------------------------------------------------------------------------
+// device-sim restarted: its devices come back on the ports they had
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+TEST(lab_recovery, restarted_devices_keep_their_ports_and_answer_at_once) {
+    REQUIRE_LAB();
+    // A quick restart announces the devices again before their old records expire,
+    // so a browse may see no removal at all: only unchanged ports keep the server's
+    // addresses right, as they do for a rebooted amplifier.
+    const std::string ports = read_file(lab().lab_dir() + "/ports");
+    ASSERT_NE(ports.find(" Amp-1\n"), std::string::npos) << ports;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(lab().command("restart device-sim >/dev/null"), 0);
+        EXPECT_EQ(read_file(lab().lab_dir() + "/ports"), ports) << "round " << round;
+        watching_client c;
+        c.connect_and_subscribe();
+        EXPECT_TRUE(answers_through(c)) << "round " << round;
+    }
 }
 
 // Starts `scripts/lab exec ARGS` through `sh -c` in its own process; returns the pid.
