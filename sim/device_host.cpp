@@ -279,6 +279,18 @@ std::string device_host::handle_ctl_line(const std::string& line) {
         }
         return s;
     }
+    if (words[0] == "unsubscribed" && words.size() == 1) {
+        // The devices no ConMon server has subscribed to yet: a restarted device-sim
+        // answers nobody until the server subscribes again.
+        std::string s = "ok";
+        for (auto& h : hosted_) {
+            if (h->device->subscribers().empty()) {
+                s += ' ';
+                s += escape_ctl_word(h->device->name());
+            }
+        }
+        return s;
+    }
     for (auto& h : hosted_) {
         if (h->device->name() != words[0]) {
             continue;

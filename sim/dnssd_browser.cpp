@@ -250,6 +250,7 @@ void dnssd_browser::on_resolve(const std::string& name, uint32_t interface, int 
         if (host == nullptr || ::getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) {
             std::fprintf(stderr, "conmon-server: no address for '%s' (host %s)\n", name.c_str(),
                          host ? host : "?");
+            inst.retry_at = lab_loop::now_ms() + retry_ms;  // or sooner, once seen on loopback
             return;
         }
         r.address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
