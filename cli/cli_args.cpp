@@ -49,6 +49,19 @@ bool parse_number(const std::string& text, uint32_t& out) {
     return true;
 }
 
+option_reader switches(std::vector<std::pair<std::string, bool*>> flags) {
+    return [flags = std::move(flags)](const std::vector<std::string>& words,
+                                      size_t& i) -> std::optional<std::string> {
+        for (const auto& [word, flag] : flags) {
+            if (words[i] == word) {
+                *flag = true;
+                return "";
+            }
+        }
+        return std::nullopt;
+    };
+}
+
 std::string read_name_and_options(const std::string& command, const std::vector<std::string>& words,
                                   std::string& name, const option_reader& option) {
     for (size_t i = 0; i < words.size(); ++i) {

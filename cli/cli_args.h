@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_command.h"
@@ -37,6 +38,8 @@ std::string check_device_name(const std::string& name);
 // "" when taken (it may take the next word too, moving `i` on), else what is wrong.
 using option_reader =
     std::function<std::optional<std::string>(const std::vector<std::string>& words, size_t& i)>;
+// Options that are plain switches: each of the words sets its flag.
+option_reader switches(std::vector<std::pair<std::string, bool*>> flags);
 // The words of a command that acts on one device: its NAME, which must be able to
 // name a device, and the options `option` knows. Empty when they are sound,
 // otherwise the message for bad_arguments.

@@ -32,14 +32,8 @@ bool confirmed() {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool yes = false;
-    const std::string wrong = read_name_and_options(
-        "reset", words, name,
-        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
-            if (ws[i] != "--yes" && ws[i] != "-y")
-                return std::nullopt;
-            yes = true;
-            return "";
-        });
+    const std::string wrong =
+        read_name_and_options("reset", words, name, switches({{"--yes", &yes}, {"-y", &yes}}));
     if (!wrong.empty())
         return bad_arguments(reset_command, wrong);
     if (!yes && !::isatty(STDIN_FILENO))
@@ -77,8 +71,9 @@ const cli_command reset_command{
     "  to the amplifier NAME and sends the reset command (55 01 AA D5 34 00 02\n"
     "  C0 CB). The amplifier restarts with its factory settings and is silent\n"
     "  for a few seconds.\n"
-    "  Exit status: 0 sent, 2 no answer, 3 firmware version error, 64 not\n"
-    "  confirmed, or no terminal to ask and no --yes (nothing sent).\n",
+    "  Exit status: 0 sent, 2 no answer, 3 firmware version error, 7 no such\n"
+    "  device, 8 not a TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable,\n"
+    "  64 not confirmed, or no terminal to ask and no --yes (nothing sent).\n",
     run};
 
 }  // namespace tavrin::cli

@@ -14,14 +14,8 @@ namespace {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool csv = false;
-    const std::string wrong = read_name_and_options(
-        "response", words, name,
-        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
-            if (ws[i] != "--csv")
-                return std::nullopt;
-            csv = true;
-            return "";
-        });
+    const std::string wrong =
+        read_name_and_options("response", words, name, switches({{"--csv", &csv}}));
     if (!wrong.empty())
         return bad_arguments(response_command, wrong);
 

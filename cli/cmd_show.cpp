@@ -15,15 +15,8 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
     bool json = false;
     bool raw = false;
-    const std::string wrong = read_name_and_options(
-        "show", words, name,
-        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
-            bool& flag = ws[i] == "--json" ? json : raw;
-            if (ws[i] != "--json" && ws[i] != "--raw")
-                return std::nullopt;
-            flag = true;
-            return "";
-        });
+    const std::string wrong =
+        read_name_and_options("show", words, name, switches({{"--json", &json}, {"--raw", &raw}}));
     if (!wrong.empty())
         return bad_arguments(show_command, wrong);
 

@@ -107,6 +107,18 @@ TEST(cli_args, one_device_name_and_the_command_options) {
     name.clear();
     EXPECT_EQ(read_name_and_options("summary", {std::string(32, 'a')}, name),
               check_device_name(std::string(32, 'a')));
+    // Switches set their own flag only, in any order around the NAME.
+    name.clear();
+    bool json = false, raw = false;
+    EXPECT_EQ(read_name_and_options("show", {"--raw", "Amp-1"}, name,
+                                    switches({{"--json", &json}, {"--raw", &raw}})),
+              "");
+    EXPECT_TRUE(raw);
+    EXPECT_FALSE(json);
+    name.clear();
+    EXPECT_EQ(read_name_and_options("show", {"Amp-1", "--yes"}, name,
+                                    switches({{"--json", &json}, {"--raw", &raw}})),
+              "unknown option '--yes' for show");
 }
 
 TEST(cli_output, settings_as_lines_and_json) {
