@@ -73,7 +73,8 @@ const cli_command identify_command{
     "  then every 2 seconds for S seconds (default 10, at most 3600), or until\n"
     "  interrupted.\n"
     "  Exit status: 0 done, 2 no answer or the connection was lost, 3 firmware\n"
-    "  version error.\n",
+    "  version error, 7 no such device, 8 not a TAVRIN-PA22, 9 ConMon server or\n"
+    "  avahi-daemon unreachable.\n",
     run};
 
 }  // namespace tavrin::cli

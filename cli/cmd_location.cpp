@@ -72,7 +72,9 @@ const cli_command location_command{
     "  it) and waits up to 10 seconds for the amplifier to answer with it. On\n"
     "  success prints the device information.\n"
     "  Exit status: 0 stored, 4 the amplifier shows another location, 2 no\n"
-    "  answer, 3 firmware version error, 64 TEXT does not fit (nothing sent).\n",
+    "  answer, 3 firmware version error, 7 no such device, 8 not a TAVRIN-PA22,\n"
+    "  9 ConMon server or avahi-daemon unreachable, 64 TEXT does not fit\n"
+    "  (nothing sent).\n",
     run};
 
 }  // namespace tavrin::cli

@@ -105,8 +105,9 @@ const cli_command rename_command{
     "  then waits up to 10 seconds for the device to announce itself as NEW.\n"
     "  NEW has 1 to 31 letters, digits and hyphens and does not start or end\n"
     "  with a hyphen; a NEW another device already has is refused.\n"
-    "  Exit status: 0 renamed (or NEW is NAME: nothing sent), 7 no such device,\n"
-    "  4 the rename was refused or NEW never appeared, 64 a bad name (nothing sent).\n",
+    "  Exit status: 0 renamed (or NEW is NAME: nothing sent), 4 the rename was\n"
+    "  refused or NEW never appeared, 7 no such device, 8 not a TAVRIN-PA22, 9\n"
+    "  ConMon server or avahi-daemon unreachable, 64 a bad name (nothing sent).\n",
     run};
 
 }  // namespace tavrin::cli
