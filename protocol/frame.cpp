@@ -43,10 +43,19 @@ frame_status decode_frame(const uint8_t* bytes, size_t size, frame_view& out) {
     out.sync = bytes[0];
     out.unit = bytes[1];
     out.marker_hi = bytes[2];
+    out.marker_lo = bytes[3];
     out.code = bytes[4];
+    out.length = length;
     out.data = bytes + frame_header_size;
     out.count = size == frame_header_size ? 0 : size - frame_overhead;
     return frame_status::ok;
+}
+
+bool is_amp_answer(const frame_view& frame) {
+    const bool known_unit =
+        frame.unit == 0x01 || frame.unit == 0x10 || frame.unit == 0x11 || frame.unit == 0x20;
+    return (frame.sync == frame_sync || frame.sync == 0xFF) && known_unit &&
+           frame.marker_lo == frame_marker_lo && frame.length <= 1024;
 }
 
 frame_status decode_command(const uint8_t* bytes, size_t size, frame_view& out) {

@@ -46,7 +46,9 @@ struct frame_view {
     uint8_t sync = 0;
     uint8_t unit = 0;
     uint8_t marker_hi = 0;
+    uint8_t marker_lo = 0;
     uint8_t code = 0;
+    uint16_t length = 0;  // the length field: data bytes + 1, or 0
     const uint8_t* data = nullptr;
     size_t count = 0;  // data bytes
 };
@@ -63,6 +65,10 @@ struct segment_view {
 // with the size and, unless the size is 7, a matching checksum. Header bytes are not
 // examined (answers may carry other unit and marker values).
 frame_status decode_frame(const uint8_t* bytes, size_t size, frame_view& out);
+
+// Whether a checked frame is an answer the tool takes: sync 0x55 (or 0xFF), one of
+// the amplifier's unit bytes, 0xD5 before the code, and at most 1024 length.
+bool is_amp_answer(const frame_view& frame);
 
 // A command as the tool sends it: decode_frame plus 0x55, 0xAA, 0xD5 and a checksum.
 frame_status decode_command(const uint8_t* bytes, size_t size, frame_view& out);
