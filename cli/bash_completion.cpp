@@ -39,7 +39,7 @@ std::string bash_completion_script() {
            "    case $command in\n"
            "        set)\n"
            "            compopt -o nospace 2>/dev/null\n"
-           "            COMPREPLY=($(compgen -W \"$settings --all --help\" -- \"$cur\")) ;;\n"
+           "            COMPREPLY=($(compgen -W \"$settings --all --names --help\" -- \"$cur\")) ;;\n"
            "        preset|firmware)\n"
            "            COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
            "        *)\n"

@@ -162,8 +162,9 @@ TEST(cli_docs, every_setting_is_documented) {
     text << in.rdbuf();
     for (const setting_def& def : all_settings()) {
         EXPECT_NE(text.str().find("`" + def.name + "`"), std::string::npos) << def.name;
-        if (!def.step.empty())
+        if (!def.step.empty()) {
             EXPECT_NE(text.str().find("| " + def.step + " |"), std::string::npos) << def.name;
+        }
     }
 }
 
