@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/utf8.h"
 #include "resources/version_record.h"
 
 namespace tavrin::cli {
@@ -86,7 +87,8 @@ std::string read_name_and_options(const std::string& command, const std::vector<
 std::string check_device_name(const std::string& name) {
     if (name.empty())
         return "the device NAME is empty";
-    if (name.size() > max_name_length) {
+    // Characters, not bytes, as the window counts them.
+    if (first_chars(name, max_name_length) != name) {
         return "device name '" + name + "' is longer than " + std::to_string(max_name_length) +
                " characters";
     }

@@ -1,6 +1,6 @@
 #pragma once
-// What tavrin-cli prints: settings as "label: value" lines or one JSON object, and
-// message-list lines with their time stamp.
+// What tavrin-cli prints: settings as "label: value" lines or one JSON object (written
+// by nlohmann-json, on one line), and message-list lines with their time stamp.
 #include <ctime>
 #include <string>
 #include <vector>
@@ -9,14 +9,15 @@
 
 namespace tavrin::cli {
 
-// One "name: value" line per named field; arrays as comma-separated values.
+// One "name: value" line per named field; arrays as comma-separated values, text fields
+// (one Latin-1 character a byte, as the location is sent) as UTF-8.
 std::string settings_lines(const std::vector<field_value>& fields);
 // {"name": value, ...}: numbers, arrays of numbers, and strings for text fields
-// (bytes above 0x7F taken as Latin-1).
+// (Latin-1, as in settings_lines).
 std::string settings_json(const std::vector<field_value>& fields);
-// Every setting by its `set` name, one "name=value" line each, in the order of
-// all_settings(); settings without a value in this block (a power class the tool does
-// not know) are left out.
+// Every setting by its `set` name, one "name=value" line each, as the block stores it,
+// in the order of all_settings(); settings without a value in this block (the limits
+// of a power class the tool does not know) are left out.
 std::string setting_lines(const param_block& block);
 // What show --json tells of the device besides its settings (empty: not known).
 struct device_json {

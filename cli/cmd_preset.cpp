@@ -220,13 +220,17 @@ int run_load(const global_options& options, const preset_words& w) {
     }
     const std::string info = session.events().info_text().value_or("");
     const bool gated = session.flags().version_gate.load();
-    const std::vector<field_value> fields = session.params().list_fields();
+    const param_block answer = session.params().snapshot();
     session.stop();
     if (gated) {
         print_out(info);
         return exit_firmware_gate;
     }
-    print_out(info + "\n\n" + settings_lines(fields));
+    // The amplifier's answer as `show` prints it.
+    std::string lines = setting_lines(answer);
+    if (!lines.empty())
+        lines.pop_back();
+    print_out(lines);
     if (!differences.empty()) {
         std::string list;
         for (const std::string& d : differences)
@@ -275,7 +279,7 @@ const cli_command preset_command{
     "                  and saves its parameter block as FILE. An existing FILE is\n"
     "                  replaced only with --yes.\n"
     "  load NAME FILE  writes FILE to the amplifier NAME (with --yes), waits for\n"
-    "                  its next full answer and prints it.\n"
+    "                  its next full answer and prints it as `show` does.\n"
     "  delete FILE     deletes FILE (with --yes).\n"
     "  Exit status: 0 done, 2 no answer, 3 firmware version error, 4 the amplifier\n"
     "  answered other values than FILE holds, 7 no such device, 8 not a\n"

@@ -51,28 +51,24 @@ std::vector<std::string> device_names(const std::string& word, std::string& why)
 
 // The words after `set`; an error text when they are not usable.
 std::string parse(const std::vector<std::string>& words, set_words& out) {
-    std::set<const setting_def*> given;
+    // --names lists the settings and takes nothing else.
+    if (std::find(words.begin(), words.end(), "--names") != words.end()) {
+        out.list = true;
+        if (words.size() == 1)
+            return {};
+        return "--names takes nothing else (tavrin-cli set --names)";
+    }
     bool have_target = false;
     for (const std::string& w : words) {
         if (w == "--all") {
             if (have_target)
                 return "--all and a device NAME exclude each other";
             out.all = have_target = true;
-        } else if (w == "--names") {
-            out.list = true;
         } else if (!w.empty() && w[0] == '-') {
             return "unknown option '" + w + "' for set";
-        } else if (const size_t eq = w.find('='); eq != std::string::npos) {
-            const std::string name = w.substr(0, eq);
-            const std::string value = w.substr(eq + 1);
-            const setting_def* def = find_setting(name);
-            if (def == nullptr)
-                return "unknown setting '" + name + "' (tavrin-cli set --names lists them)";
-            if (const std::optional<std::string> why = def->check(value))
-                return *why;
-            if (!given.insert(def).second)
-                return name + " is given twice";
-            out.requests.push_back({def, value});
+        } else if (w.find('=') != std::string::npos) {
+            if (std::string why = add_request(out.requests, w); !why.empty())
+                return why;
         } else if (!have_target) {
             std::string why;
             out.names = device_names(w, why);
@@ -83,8 +79,6 @@ std::string parse(const std::vector<std::string>& words, set_words& out) {
             return "'" + w + "' is not SETTING=VALUE";
         }
     }
-    if (out.list)
-        return {};
     if (!have_target)
         return "set needs a device NAME (or several, separated by commas) or --all";
     if (out.requests.empty())
@@ -98,14 +92,21 @@ void print_line(const std::string& line) {
     std::fflush(stdout);
 }
 
+// NAME, UNIT, STEP and RANGE in columns as wide as their widest entry.
 void list_settings() {
-    // NAME, UNIT and RANGE in columns.
+    size_t name = 0, unit = 0, step = 0;
     for (const setting_def& def : all_settings()) {
-        std::string line = def.name;
-        line.resize(std::max<size_t>(line.size() + 2, 24), ' ');
-        line += def.unit;
-        line.resize(std::max<size_t>(line.size() + 2, 30), ' ');
-        print_line(line + def.range);
+        name = std::max(name, def.name.size());
+        unit = std::max(unit, def.unit.size());
+        step = std::max(step, def.step.size());
+    }
+    const auto column = [](std::string text, size_t width) {
+        text.resize(width + 2, ' ');
+        return text;
+    };
+    for (const setting_def& def : all_settings()) {
+        print_line(column(def.name, name) + column(def.unit, unit) + column(def.step, step) +
+                   def.range);
     }
 }
 
@@ -217,8 +218,9 @@ const cli_command set_command{
     "  pages do (same limits, same commands), prints each as applied\n"
     "  (\"ch1.level=-3.8 (typed -3.75)\"), reads the amplifier's settings back and\n"
     "  prints one result line per amplifier (\"Amp-1: ok\"). Settings are checked\n"
-    "  before anything is sent. The output of `show` is valid input. --names lists\n"
-    "  every setting with its range and unit (see also docs/cli.md).\n"
+    "  before anything is sent; a value the amplifier holds already is left alone,\n"
+    "  so the output of `show` copies an amplifier exactly. --names (alone) lists\n"
+    "  every setting with its unit, step and range (see also docs/cli.md).\n"
     "  Exit status (the highest over all amplifiers): 0 every amplifier shows the\n"
     "  values, 2 no answer, 3 firmware version error (nothing sent), 4 an amplifier\n"
     "  shows other values, 7 no such device, 8 not a TAVRIN-PA22 (nothing sent),\n"

@@ -226,11 +226,12 @@ std::optional<int> power_page_logic::limit_scrolled(limit_slot slot, int positio
     if (!set)
         return std::nullopt;
     amp_params& p = ctx_.params;
-    // CH1 and CH2 share the budget; the bridged output has it alone.
+    // In PBTL mode the bridged output has the budget alone; otherwise CH1 and CH2
+    // share it. The mode decides, not the slider that moved.
     const int old = p.power_limit(*set, slot);
-    const int total = slot == limit_slot::pbtl ? old
-                                               : p.power_limit(*set, limit_slot::ch1) +
-                                                     p.power_limit(*set, limit_slot::ch2);
+    const int total =
+        p.pbtl_mode() ? p.power_limit(*set, limit_slot::pbtl)
+                      : p.power_limit(*set, limit_slot::ch1) + p.power_limit(*set, limit_slot::ch2);
     int v = std::max(position, 0);
     if (total - old + v > budget_) {
         // Limits that already exceed the budget on their own leave nothing.

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "pages/setting_desk.h"
+
 namespace tavrin {
 namespace {
 
@@ -11,14 +13,98 @@ std::string_view first(std::string_view text, size_t width) {
     return text.substr(0, std::min(text.size(), width));
 }
 
+std::string word_list(const setting_def& def) {
+    std::string list;
+    for (const std::string& w : def.words)
+        list += (list.empty() ? "" : "|") + w;
+    return list;
+}
+
+// The typed value equals what the block holds: same word, or the same number.
+bool holds(const setting_def& def, const std::optional<std::string>& now,
+           const setting_value& given) {
+    if (!now)
+        return false;
+    const std::optional<setting_value> held = parse_value(def, *now);
+    if (!held)
+        return false;
+    return def.words.empty() ? held->number == given.number : held->word == given.word;
+}
+
+setting_outcome refused(std::string error) {
+    setting_outcome out;
+    out.error = std::move(error);
+    return out;
+}
+
+// One value through the page logic, unless the block holds it already.
+setting_outcome apply_one(setting_desk& desk, const setting_def& def, std::string_view typed,
+                          bool& cut_by_others) {
+    cut_by_others = false;
+    std::string why;
+    const std::optional<setting_value> value = parse_value(def, typed, &why);
+    if (!value)
+        return refused(why);
+    setting_outcome out;
+    const std::optional<std::string> now = def.read(desk.block());
+    if (holds(def, now, *value)) {
+        out.ok = out.left_alone = true;
+        out.applied = *now;
+        return out;
+    }
+    const apply_note note = def.apply(desk, *value);
+    // A slider's value goes out at once rather than after the page's pause.
+    desk.flush();
+    if (!note.refused.empty())
+        return refused(note.refused);
+    cut_by_others = note.cut_by_others;
+    out.ok = true;
+    out.applied = def.read(desk.block()).value_or("");
+    return out;
+}
+
+std::vector<setting_result> apply_on(setting_desk& desk,
+                                     const std::vector<setting_request>& requests) {
+    std::vector<const setting_def*> defs;
+    for (const setting_request& r : requests)
+        defs.push_back(r.def);
+    const auto value_of = [&](const setting_def* def) -> const std::string& {
+        for (const setting_request& r : requests) {
+            if (r.def == def)
+                return r.value;
+        }
+        static const std::string none;
+        return none;
+    };
+    std::vector<setting_result> results;
+    std::vector<bool> cut;
+    // The block right after each setting: a cut value is tried again only when the
+    // settings after it changed something.
+    std::vector<param_block> after;
+    for (const setting_def* def : apply_order(defs)) {
+        bool was_cut = false;
+        const std::string& value = value_of(def);
+        results.push_back({def, value, apply_one(desk, *def, value, was_cut)});
+        cut.push_back(was_cut);
+        after.push_back(desk.block());
+    }
+    for (size_t i = 0; i < results.size(); ++i) {
+        setting_result& r = results[i];
+        bool again = false;
+        if (cut[i] && desk.block() != after[i])
+            r.outcome = apply_one(desk, *r.def, r.typed, again);
+    }
+    return results;
+}
+
 }  // namespace
 
 const std::vector<setting_def>& all_settings() {
     static const std::vector<setting_def> all = [] {
         std::vector<setting_def> out;
-        for (auto family : {volume_setting_names, input_setting_names, peq_setting_names,
-                            filter_setting_names, power_setting_names}) {
-            for (setting_def& def : family())
+        for (auto page : {volume_page_settings, input_page_settings, peq_page_settings,
+                          filter_page_settings, power_page_settings}) {
+            for (setting_def& def : page())
                 out.push_back(std::move(def));
         }
         return out;
@@ -32,6 +118,49 @@ const setting_def* find_setting(std::string_view name) {
             return &def;
     }
     return nullptr;
+}
+
+std::optional<setting_value> parse_value(const setting_def& def, std::string_view text,
+                                         std::string* error) {
+    const auto fail = [&](const std::string& why) -> std::optional<setting_value> {
+        if (error)
+            *error = def.name + " " + why + ", not '" + std::string(text) + "'";
+        return std::nullopt;
+    };
+    setting_value v;
+    if (!def.words.empty()) {
+        const std::string t = lower_case(text);
+        for (v.word = 0; v.word < def.words.size(); ++v.word) {
+            if (def.words[v.word] == t)
+                return v;
+        }
+        return fail("takes " + word_list(def));
+    }
+    const std::optional<double> n = number_value(text);
+    if (!n || (def.whole && std::trunc(*n) != *n))
+        return fail(def.whole ? "needs a whole number" : "needs a number");
+    v.number = *n;
+    return v;
+}
+
+std::string add_request(std::vector<setting_request>& requests, std::string_view word) {
+    const size_t eq = word.find('=');
+    if (eq == std::string_view::npos)
+        return std::string("'").append(word).append("' is not SETTING=VALUE");
+    const std::string name(word.substr(0, eq));
+    const std::string value(word.substr(eq + 1));
+    const setting_def* def = find_setting(name);
+    if (def == nullptr)
+        return "unknown setting '" + name + "' (tavrin-cli set --names lists them)";
+    std::string why;
+    if (!parse_value(*def, value, &why))
+        return why;
+    for (const setting_request& r : requests) {
+        if (r.def == def)
+            return name + " is given twice";
+    }
+    requests.push_back({def, value});
+    return {};
 }
 
 std::vector<const setting_def*> apply_order(const std::vector<const setting_def*>& names) {
@@ -53,31 +182,15 @@ std::vector<const setting_def*> apply_order(const std::vector<const setting_def*
 
 std::vector<setting_result> apply_settings(page_context& ctx,
                                            const std::vector<setting_request>& requests) {
-    std::vector<const setting_def*> defs;
-    for (const setting_request& r : requests)
-        defs.push_back(r.def);
-    const auto value_of = [&](const setting_def* def) -> const std::string& {
-        for (const setting_request& r : requests) {
-            if (r.def == def)
-                return r.value;
-        }
-        static const std::string none;
-        return none;
-    };
-    std::vector<setting_result> results;
-    // The mirror right after each setting: a cut value is tried again only when the
-    // settings after it changed something.
-    std::vector<param_block> after;
-    for (const setting_def* def : apply_order(defs)) {
-        const std::string& value = value_of(def);
-        results.push_back({def, value, def->apply(ctx, value)});
-        after.push_back(ctx.params.snapshot());
-    }
-    for (size_t i = 0; i < results.size(); ++i) {
-        setting_result& r = results[i];
-        if (r.outcome.ok && r.outcome.cut_by_others && ctx.params.snapshot() != after[i])
-            r.outcome = r.def->apply(ctx, r.typed);
-    }
+    setting_desk desk(ctx);
+    return apply_on(desk, requests);
+}
+
+std::vector<setting_result> apply_to_block(param_block& block,
+                                           const std::vector<setting_request>& requests) {
+    setting_desk desk(block);
+    std::vector<setting_result> results = apply_on(desk, requests);
+    block = desk.block();
     return results;
 }
 
@@ -85,11 +198,8 @@ std::string applied_line(const setting_result& result) {
     if (!result.outcome.ok)
         return result.def->name + ": " + result.outcome.error;
     std::string line = result.def->name + "=" + result.outcome.applied;
-    const std::optional<double> typed = number_value(result.typed);
-    const std::optional<double> applied = number_value(result.outcome.applied);
-    const bool same =
-        typed && applied ? *typed == *applied : lower_case(result.typed) == result.outcome.applied;
-    if (!same)
+    const std::optional<setting_value> typed = parse_value(*result.def, result.typed);
+    if (!typed || !holds(*result.def, result.outcome.applied, *typed))
         line += " (typed " + result.typed + ")";
     return line;
 }
@@ -100,9 +210,28 @@ std::vector<std::string> disagreements(const std::vector<setting_result>& result
     for (const setting_result& r : results) {
         if (!r.outcome.ok)
             continue;
-        const std::string shown = r.def->show(answer);
+        const std::string shown = r.def->read(answer).value_or("");
         if (shown != r.outcome.applied)
             out.push_back(r.def->name + "=" + shown + " (set " + r.outcome.applied + ")");
+    }
+    return out;
+}
+
+std::vector<setting_reading> read_settings(const param_block& block) {
+    std::vector<setting_reading> out;
+    for (const setting_def& def : all_settings())
+        out.push_back({&def, def.read(block)});
+    return out;
+}
+
+std::vector<setting_difference> compare_settings(const param_block& first,
+                                                 const param_block& second) {
+    std::vector<setting_difference> out;
+    for (const setting_def& def : all_settings()) {
+        std::optional<std::string> a = def.read(first);
+        std::optional<std::string> b = def.read(second);
+        if (a != b)
+            out.push_back({&def, std::move(a), std::move(b)});
     }
     return out;
 }
@@ -142,55 +271,6 @@ std::string lower_case(std::string_view text) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     }
-    return out;
-}
-
-std::optional<bool> parse_on_off(std::string_view text) {
-    const std::string t = lower_case(text);
-    if (t == "on")
-        return true;
-    if (t == "off")
-        return false;
-    return std::nullopt;
-}
-
-std::function<std::optional<std::string>(std::string_view)> number_check(std::string name) {
-    return [name = std::move(name)](std::string_view value) -> std::optional<std::string> {
-        if (number_value(value))
-            return std::nullopt;
-        return name + " needs a number, not '" + std::string(value) + "'";
-    };
-}
-
-std::function<std::optional<std::string>(std::string_view)> word_check(
-    std::string name, std::vector<std::string> words) {
-    return [name = std::move(name),
-            words = std::move(words)](std::string_view value) -> std::optional<std::string> {
-        const std::string v = lower_case(value);
-        std::string list;
-        for (const std::string& w : words) {
-            if (v == w)
-                return std::nullopt;
-            list += (list.empty() ? "" : "|") + w;
-        }
-        return name + " takes " + list + ", not '" + std::string(value) + "'";
-    };
-}
-
-std::string on_off_text(bool on) {
-    return on ? "on" : "off";
-}
-
-setting_outcome applied_outcome(const amp_params& params, const setting_show_fn& show) {
-    setting_outcome out;
-    out.ok = true;
-    out.applied = show(params.snapshot());
-    return out;
-}
-
-setting_outcome refused_outcome(std::string error) {
-    setting_outcome out;
-    out.error = std::move(error);
     return out;
 }
 

@@ -125,12 +125,13 @@ TEST(cli_output, settings_as_lines_and_json) {
     std::vector<field_value> fields;
     fields.push_back({"master_volume", 0, {30}, {}, false});
     fields.push_back({"peq_ch1_gain", 27, {40, 41, 42}, {}, false});
+    // The location keeps a character a byte (Latin-1), as it is sent; it prints as UTF-8.
     fields.push_back({"location", 149, {}, "Stage \"L\"\\\xe9", true});
     EXPECT_EQ(settings_lines(fields),
-              "master_volume: 30\npeq_ch1_gain: 40, 41, 42\nlocation: Stage \"L\"\\\xe9\n");
+              "master_volume: 30\npeq_ch1_gain: 40, 41, 42\nlocation: Stage \"L\"\\\xc3\xa9\n");
     EXPECT_EQ(settings_json(fields),
               "{\"master_volume\": 30, \"peq_ch1_gain\": [40, 41, 42], "
-              "\"location\": \"Stage \\\"L\\\"\\\\\\u00e9\"}\n");
+              "\"location\": \"Stage \\\"L\\\"\\\\\xc3\xa9\"}\n");
 
     amp_params params;
     const std::string all = settings_json(params.list_fields());

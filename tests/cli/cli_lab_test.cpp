@@ -200,11 +200,6 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// The lab's amplifiers leave the factory with their low-pass filters at 20000 Hz,
-// above the 16000 Hz that the Filter page (and so `set`) can give them.
-bool filter_frequency(const std::string& line) {
-    return contains(line, "pf.freq=");
-}
 // A setting of the Parametric EQ or Filter page, which these tests leave alone.
 bool eq_or_filter(const std::string& line) {
     return contains(line, ".peq") || contains(line, "pf.");
@@ -287,7 +282,10 @@ TEST_F(cli_lab, set_goes_through_the_page_logic_and_reads_the_amplifier_back) {
         EXPECT_TRUE(contains("\n" + shown.out, line)) << line << shown.out;
 }
 
-TEST_F(cli_lab, the_output_of_show_given_to_set_copies_an_amplifier) {
+// set B $(show A) copies A exactly: what B holds already is left alone and nothing
+// is sent for it, so the factory low-pass at 20000 Hz (more than the Filter page can
+// give) stays; only what differs goes out.
+TEST_F(cli_lab, the_output_of_show_given_to_set_copies_an_amplifier_exactly) {
     kept_settings keep1("Amp-1");
     kept_settings keep2("Amp-2");
     ASSERT_EQ(cli("set Amp-2 master=40 mute=on ch2.level=-12.5 invert=on route=mixed ch2.trim=4.5 "
@@ -298,12 +296,36 @@ TEST_F(cli_lab, the_output_of_show_given_to_set_copies_an_amplifier) {
               0);
     // Leaning the other way on the target: raising CH1 first would overrun the budget.
     ASSERT_EQ(cli("set Amp-1 power.class=poe+ ch1.power=5 ch2.power=15").code, 0);
+    const run_result target = cli("show Amp-1");
     const run_result source = cli("show Amp-2");
     ASSERT_EQ(source.code, 0);
-    const run_result copy = cli("set Amp-1" + as_words(source.out, filter_frequency));
+    ASSERT_TRUE(contains(source.out, "\nch1.lpf.freq=20000\n")) << source.out;
+    ASSERT_TRUE(contains(target.out, "\nmute=off\n")) << target.out;
+    std::string target_eq, source_eq;
+    for (const std::string& line : lines_of(target.out))
+        target_eq += eq_or_filter(line) ? line + "\n" : "";
+    for (const std::string& line : lines_of(source.out))
+        source_eq += eq_or_filter(line) ? line + "\n" : "";
+    ASSERT_EQ(target_eq, source_eq) << "both amplifiers keep the factory equaliser and filters";
+
+    const size_t before = wire_lines("Amp-1").size();
+    const run_result copy = cli("set Amp-1" + as_words(source.out));
     EXPECT_EQ(copy.code, 0) << copy.out;
+    EXPECT_TRUE(contains(copy.out, "\nch1.lpf.freq=20000\n")) << copy.out;
+    EXPECT_FALSE(contains(copy.out, "(typed")) << copy.out;
     EXPECT_TRUE(contains(copy.out, "Amp-1: ok\n")) << copy.out;
     EXPECT_EQ(cli("show Amp-1").out, source.out);
+
+    std::vector<std::string> sent = wire_lines("Amp-1");
+    sent.erase(sent.begin(), sent.begin() + static_cast<long>(std::min(before, sent.size())));
+    std::string wire;
+    for (const std::string& line : sent)
+        wire += line + "\n";
+    // Nothing for the 52 equaliser and filter settings it held already.
+    EXPECT_FALSE(contains(wire, "55 10 aa d5 22 ")) << wire;
+    EXPECT_FALSE(contains(wire, "55 10 aa d5 4a ")) << wire;
+    // What differed did go out: the mute.
+    EXPECT_TRUE(contains(wire, setting_frame({0x08, 0xFF, 0xFF}) + "\n")) << wire;
 }
 
 TEST_F(cli_lab, several_amplifiers_each_get_a_result_line_and_the_worst_code) {

@@ -2,6 +2,7 @@
 // setting lines and JSON that show prints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -46,42 +47,50 @@ TEST(cli_set, unusable_words_are_refused_before_anything_is_sent) {
     }
 }
 
+// --names lists the settings and takes nothing else.
+TEST(cli_set, names_alone_lists_every_setting_in_aligned_columns) {
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {"Amp-1", "master=5", "--names"}, {"--names", "extra"}, {"--names", "--all"}})
+        EXPECT_EQ(run_set(words), exit_bad_arguments) << words[0] << " " << words[1];
+
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(run_set({"--names"}), exit_done);
+    std::istringstream out(::testing::internal::GetCapturedStdout());
+    // Every column starts where it starts on the first line, whatever the unit ("dB/oct").
+    size_t unit_at = 0, step_at = 0, range_at = 0, lines = 0;
+    for (std::string line; std::getline(out, line); ++lines) {
+        const setting_def* def = find_setting(line.substr(0, line.find(' ')));
+        ASSERT_NE(def, nullptr) << line;
+        if (lines == 0) {
+            unit_at = line.find(def->unit, def->name.size());
+            step_at = line.find(def->step, unit_at + def->unit.size());
+            range_at = line.size() - def->range.size();
+        }
+        EXPECT_EQ(line.substr(unit_at, def->unit.size()), def->unit) << line;
+        EXPECT_EQ(line.substr(step_at, def->step.size()), def->step) << line;
+        EXPECT_EQ(line.substr(range_at), def->range) << line;
+    }
+    EXPECT_EQ(lines, all_settings().size());
+}
+
+// Characters count, not bytes, as in the window: 16 accented letters are 32 bytes.
+TEST(cli_set, device_names_are_counted_in_characters) {
+    std::string name;
+    for (int i = 0; i < 16; ++i)
+        name += "\xc3\xa9";
+    EXPECT_EQ(check_device_name(name), "");
+    EXPECT_NE(check_device_name(name + name), "");
+}
+
 param_block sample_block() {
     amp_params p;
     p.set_master_volume(36);
     p.set_gain(amp_channel::ch1, 213);
     p.set_route(4);
-    p.set_match_gain(amp_channel::ch2, -35);
     p.set_speaker_impedance(8);
     p.set_limiter_value(limiter_set::ohm8, amp_channel::ch1, limiter_item::ratio, 250);
-    p.set_power_source(0x02);
-    p.set_power_limit(power_set::poeplusplus, limit_slot::ch1, 300);
+    p.set_power_source(0x87);  // a class this tool does not know
     return p.snapshot();
-}
-
-TEST(cli_show, prints_every_setting_by_its_set_name) {
-    const std::string lines = setting_lines(sample_block());
-    for (const char* line :
-         {"master=72\n", "mute=off\n", "ch1.level=-3.7\n", "route=swap\n", "ch2.trim=-3.5\n",
-          "ch1.limiter.ratio=2.50\n", "power.class=auto\n", "speaker=8\n", "ch1.power=30.0\n"})
-        EXPECT_NE(lines.find(line), std::string::npos) << line << lines;
-    // Each line is a SETTING=VALUE that set takes back.
-    std::istringstream in(lines);
-    size_t n = 0;
-    for (std::string line; std::getline(in, line); ++n) {
-        const size_t eq = line.find('=');
-        ASSERT_NE(eq, std::string::npos) << line;
-        const setting_def* def = find_setting(line.substr(0, eq));
-        ASSERT_NE(def, nullptr) << line;
-        EXPECT_FALSE(def->check(line.substr(eq + 1))) << line;
-    }
-    EXPECT_EQ(n, all_settings().size());
-
-    // A class the tool does not know has no limits to show.
-    amp_params odd;
-    odd.replace(sample_block());
-    odd.set_power_source(0x87);
-    EXPECT_EQ(setting_lines(odd.snapshot()).find("ch1.power="), std::string::npos);
 }
 
 TEST(cli_show, json_carries_the_settings_and_the_fields) {
@@ -89,16 +98,17 @@ TEST(cli_show, json_carries_the_settings_and_the_fields) {
     p.replace(sample_block());
     const std::string json = show_json(" Model: RQ417\n", {"Amp-1", "TAVRIN-PA22", "21.11.17.01"},
                                        p.snapshot(), p.list_fields());
-    EXPECT_EQ(json.rfind("{\"info\": \" Model: RQ417\\u000a\", \"device\": \"Amp-1\", "
+    EXPECT_EQ(json.rfind("{\"info\": \" Model: RQ417\\n\", \"device\": \"Amp-1\", "
                          "\"model\": \"TAVRIN-PA22\", \"firmware\": \"21.11.17.01\", "
                          "\"settings\": {\"master\": 72, ",
                          0),
               0u)
         << json;
-    EXPECT_NE(json.find("\"route\": \"swap\""), std::string::npos);
-    EXPECT_NE(json.find("\"ch1.limiter.ratio\": 2.50"), std::string::npos);
-    EXPECT_NE(json.find("\"ch1.level\": -3.7"), std::string::npos);
-    EXPECT_NE(json.find("}, \"fields\": {\"master_volume\": 36, "), std::string::npos);
+    for (const char* part :
+         {"\"route\": \"swap\"", "\"ch1.limiter.ratio\": 2.5,", "\"ch1.level\": -3.7,",
+          "\"speaker\": 8,", "\"ch1.hpf.slope\": 12,", "\"power.class\": null,",
+          "}, \"fields\": {\"master_volume\": 36, ", "\"peq_ch1_gain\": [0, 0, 0, 0, 0], "})
+        EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
     EXPECT_EQ(json.substr(json.size() - 3), "}}\n");
 }
 
@@ -106,14 +116,18 @@ TEST(cli_show, json_keeps_utf8_names_whole_and_refusals_are_objects_too) {
     // The information text is UTF-8 (a device name, a Latin-1 location made UTF-8);
     // a byte that starts no character cannot pass into JSON as it is.
     amp_params p;
+    const char location[] = "St\xe9";
+    p.set_location(reinterpret_cast<const uint8_t*>(location), 3);
     const std::string json = show_json(" Device Name: Zo\xc3\xab Amp\n Location: \xff\xe9!",
                                        {"Zo\xc3\xab Amp", "", ""}, p.snapshot(), p.list_fields());
-    EXPECT_EQ(json.rfind("{\"info\": \" Device Name: Zo\xc3\xab Amp\\u000a Location: "
-                         "\\ufffd\\ufffd!\", \"device\": \"Zo\xc3\xab Amp\", \"model\": null, "
-                         "\"firmware\": null, ",
-                         0),
-              0u)
+    EXPECT_EQ(
+        json.rfind("{\"info\": \" Device Name: Zo\xc3\xab Amp\\n Location: "
+                   "\xef\xbf\xbd\xef\xbf\xbd!\", \"device\": \"Zo\xc3\xab Amp\", \"model\": null, "
+                   "\"firmware\": null, ",
+                   0),
+        0u)
         << json;
+    EXPECT_NE(json.find("\"location\": \"St\xc3\xa9\""), std::string::npos) << json;
 
     EXPECT_EQ(show_error_json({"Nobody", "", ""}, "Nobody: no such device on the network", 7),
               "{\"device\": \"Nobody\", \"model\": null, \"error\": \"Nobody: no such device on "
@@ -140,15 +154,24 @@ std::string source_dir() {
                                testing::lab_parent(testing::lab_parent(build)));
 }
 
-// docs/cli.md lists every setting name.
+// docs/cli.md lists every setting name and the step of each.
 TEST(cli_docs, every_setting_is_documented) {
     const std::string docs = source_dir() + "/docs/cli.md";
     std::ifstream in(docs);
     ASSERT_TRUE(in) << docs;
     std::stringstream text;
     text << in.rdbuf();
-    for (const setting_def& def : all_settings())
+    // What the Parametric EQ and Filter pages show for an amplifier already in PBTL.
+    std::string flowing = text.str();
+    std::replace(flowing.begin(), flowing.end(), '\n', ' ');
+    EXPECT_NE(flowing.find("changes to CH 2 only when \"PBTL Mode\" is switched on there"),
+              std::string::npos);
+    for (const setting_def& def : all_settings()) {
         EXPECT_NE(text.str().find("`" + def.name + "`"), std::string::npos) << def.name;
+        if (!def.step.empty()) {
+            EXPECT_NE(text.str().find("| " + def.step + " |"), std::string::npos) << def.name;
+        }
+    }
 }
 
 // --help and docs/cli.md list every exit code.

@@ -45,8 +45,10 @@ TEST(PowerLimits, AMoveOverTheBudgetIsCutBackAndSentAfterThePause) {
 
 TEST(PowerLimits, ABridgedLimitHasTheBudgetAloneAndOverfullLimitsLeaveNothing) {
     power_fixture f;
-    // PBTL is measured against the budget by itself.
+    // In PBTL mode the bridged limit is measured against the budget by itself.
+    f.params.set_pbtl_mode(true);
     EXPECT_EQ(f.logic.limit_scrolled(limit_slot::pbtl, 100), 100);
+    f.params.set_pbtl_mode(false);
     // A dump whose limits already exceed the budget: the move is cut to 0, not below.
     f.params.set_power_limit(power_set::poe, limit_slot::ch1, 120);
     EXPECT_EQ(f.logic.limit_scrolled(limit_slot::ch2, 10), 0);
