@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dante/runtime/byte_view.h"
 #include "protocol/byte_view.h"
 
 namespace tavrin {
@@ -13,13 +14,8 @@ constexpr size_t seg_transfer_id = 7;
 constexpr size_t seg_total = 9;
 constexpr size_t seg_offset = 11;
 
-uint16_t be16_at(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
 void put_be16(uint8_t* p, size_t value) {
-    p[0] = static_cast<uint8_t>(value >> 8);
-    p[1] = static_cast<uint8_t>(value);
+    aud_put_be16(p, static_cast<uint16_t>(value));
 }
 
 }  // namespace
@@ -73,8 +69,8 @@ frame_status decode_segment(const frame_view& frame, size_t max_total, segment_v
         return frame_status::too_short;
     const uint8_t* head = frame.data - frame_header_size;
     const uint8_t transfer_id = head[seg_transfer_id];
-    const uint16_t total = be16_at(head + seg_total);
-    const uint16_t offset = be16_at(head + seg_offset);
+    const uint16_t total = aud_get_be16(head + seg_total);
+    const uint16_t offset = aud_get_be16(head + seg_offset);
     const size_t piece_size = frame.count - fields;
     if (transfer_id == 0 || total == 0 || total > max_total ||
         size_t{offset} + piece_size > total) {

@@ -596,19 +596,6 @@ void stop_all(db_adhoc_browse* adhoc) {
     adhoc->spare.clear();
 }
 
-uint32_t find_loopback(aud_env_t* env) {
-    aud_interface_t* list = nullptr;
-    size_t count = 0;
-    uint32_t index = 0;
-    if (aud_interface_list_with_env(env, &list, &count) == AUD_SUCCESS) {
-        if (const aud_interface_t* lo = aud_interface_find_loopback(list, count)) {
-            index = lo->index;
-        }
-        aud_interface_list_free(list);
-    }
-    return index;
-}
-
 }  // namespace
 
 aud_error_t db_adhoc_browse_new(db_browse* browse, db_adhoc_browse** out) {
@@ -631,7 +618,7 @@ aud_error_t db_adhoc_browse_new(db_browse* browse, db_adhoc_browse** out) {
 aud_error_t db_adhoc_browse_start_config(db_adhoc_browse* adhoc, const db_browse_config_t* config) {
     db_browse* browse = adhoc->browse;
     adhoc->config = *config;
-    adhoc->loopback_index = find_loopback(browse->env);
+    adhoc->loopback_index = aud_interface_loopback_index(browse->env);
     adhoc->max_resolves = browse->max_sockets - browse->type_count;
 
     char list[DB_MAX_NETWORKS * 11 + 1] = "";

@@ -47,15 +47,6 @@ constexpr status_entry kStatusTable[] = {
     {"Not Found", AUD_ERR_NOTFOUND},
 };
 
-uint16_t get_be16(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-void put_be16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-
 // Copies a fixed-size name field, always terminated and cut at its first NUL.
 bool read_name(aud_byte_reader* r, size_t field, char* out, size_t out_cap) {
     if (!aud_reader_has(r, field) || out_cap == 0) {
@@ -274,28 +265,28 @@ int conmon_vendor_id_equal(const conmon_vendor_id_t* a, const conmon_vendor_id_t
 // ---------------------------------------------------------------------------
 
 uint16_t conmon_message_head_get_message_class(const conmon_message_head_t* head) {
-    return get_be16(head->message_class);
+    return aud_get_be16(head->message_class);
 }
 
 uint16_t conmon_message_head_get_length(const conmon_message_head_t* head) {
-    return get_be16(head->length);
+    return aud_get_be16(head->length);
 }
 
 uint16_t conmon_message_head_get_body_size(const conmon_message_head_t* head) {
-    uint16_t length = get_be16(head->length);
+    uint16_t length = aud_get_be16(head->length);
     return length < CONMON_MESSAGE_HEAD_SIZE
                ? 0
                : static_cast<uint16_t>(length - CONMON_MESSAGE_HEAD_SIZE);
 }
 
 uint16_t conmon_message_head_get_seqnum(const conmon_message_head_t* head) {
-    return get_be16(head->seqnum);
+    return aud_get_be16(head->seqnum);
 }
 
 void conmon_message_head_get_instance_id(const conmon_message_head_t* head,
                                          conmon_instance_id_t* out) {
     memcpy(out->device_id, head->device_id, 8);
-    out->process_id = get_be16(head->process_id);
+    out->process_id = aud_get_be16(head->process_id);
 }
 
 const conmon_vendor_id_t* conmon_message_head_get_vendor_id(const conmon_message_head_t* head) {
@@ -306,11 +297,11 @@ void conmon_message_head_init(conmon_message_head_t* head, uint16_t message_clas
                               const conmon_instance_id_t* source,
                               const conmon_vendor_id_t* vendor_id, uint16_t body_size) {
     memset(head, 0, sizeof *head);
-    put_be16(head->message_class, message_class);
-    put_be16(head->length, static_cast<uint16_t>(body_size + CONMON_MESSAGE_HEAD_SIZE));
-    put_be16(head->seqnum, seqnum);
+    aud_put_be16(head->message_class, message_class);
+    aud_put_be16(head->length, static_cast<uint16_t>(body_size + CONMON_MESSAGE_HEAD_SIZE));
+    aud_put_be16(head->seqnum, seqnum);
     if (source) {
-        put_be16(head->process_id, source->process_id);
+        aud_put_be16(head->process_id, source->process_id);
         memcpy(head->device_id, source->device_id, 8);
     }
     if (vendor_id) {
@@ -557,11 +548,11 @@ aud_error_t conmon_ipc_decode_control(const conmon_ipc_head_t* /*head*/, const u
     }
     const uint8_t* msg = data + CONMON_IPC_CONTROL_MESSAGE_OFFSET;
     const size_t msg_size = size - CONMON_IPC_CONTROL_MESSAGE_OFFSET;
-    if (conmon_message_check(msg, msg_size) != AUD_SUCCESS || get_be16(msg + 2) != msg_size) {
+    if (conmon_message_check(msg, msg_size) != AUD_SUCCESS || aud_get_be16(msg + 2) != msg_size) {
         return AUD_ERR_INVALIDDATA;
     }
     ctl->message = reinterpret_cast<const conmon_message_head_t*>(msg);
-    ctl->message_class = get_be16(msg);
+    ctl->message_class = aud_get_be16(msg);
     memcpy(ctl->vendor_id.data, msg + 16, 8);
     ctl->body = msg + CONMON_MESSAGE_HEAD_SIZE;
     ctl->body_size = msg_size - CONMON_MESSAGE_HEAD_SIZE;

@@ -14,19 +14,6 @@
 
 namespace {
 
-uint32_t find_loopback(aud_env_t* env) {
-    aud_interface_t* list = nullptr;
-    size_t count = 0;
-    uint32_t index = 0;
-    if (aud_interface_list_with_env(env, &list, &count) == AUD_SUCCESS) {
-        if (const aud_interface_t* lo = aud_interface_find_loopback(list, count)) {
-            index = lo->index;
-        }
-        aud_interface_list_free(list);
-    }
-    return index;
-}
-
 bool knows_address(const dr_device* d, uint32_t ip, uint16_t port, bool match_ip) {
     for (const dr_address_slot* s : d->slots) {
         if (s->have_address && s->address.port == port && (!match_ip || s->address.ip == ip)) {
@@ -342,7 +329,7 @@ aud_error_t dr_devices_new(dapi_t* api, dr_devices_t** out) {
                                         dr_devices_read_dapi_socket, factory, AUD_WATCH_ADD_ONLY);
     }
     if (e == AUD_SUCCESS) {
-        factory->loopback_index = find_loopback(base.env);
+        factory->loopback_index = aud_interface_loopback_index(base.env);
         e = dapi_domain_handler_register(base.handler, on_domain, factory, &factory->registration);
     }
     if (e != AUD_SUCCESS) {

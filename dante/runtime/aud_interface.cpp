@@ -398,3 +398,16 @@ const aud_interface_t* aud_interface_find_loopback(const aud_interface_t* list, 
     }
     return nullptr;
 }
+
+uint32_t aud_interface_loopback_index(aud_env_t* env) {
+    aud_interface_t* list = nullptr;
+    size_t count = 0;
+    uint32_t index = 0;
+    if (aud_interface_list_with_env(env, &list, &count) == AUD_SUCCESS) {
+        if (const aud_interface_t* lo = aud_interface_find_loopback(list, count)) {
+            index = lo->index;
+        }
+        aud_interface_list_free(list);
+    }
+    return index;
+}

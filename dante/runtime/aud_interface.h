@@ -60,6 +60,9 @@ const aud_interface_t* aud_interface_find_by_index(const aud_interface_t* list, 
 const aud_interface_t* aud_interface_find_by_name(const aud_interface_t* list, size_t count,
                                                   const char* name);
 const aud_interface_t* aud_interface_find_loopback(const aud_interface_t* list, size_t count);
+// The loopback interface's index from a fresh list, 0 when there is none or the list
+// cannot be read.
+uint32_t aud_interface_loopback_index(aud_env_t* env);
 
 #ifdef __cplusplus
 }

@@ -12,6 +12,16 @@
 extern "C" {
 #endif
 
+// Big-endian (network order) at a place the caller has checked; the readers and
+// writers below check first.
+static inline uint16_t aud_get_be16(const uint8_t* p) {
+    return (uint16_t)((p[0] << 8) | p[1]);
+}
+static inline void aud_put_be16(uint8_t* p, uint16_t v) {
+    p[0] = (uint8_t)(v >> 8);
+    p[1] = (uint8_t)(v);
+}
+
 typedef struct aud_byte_reader {
     const uint8_t* data;
     size_t size;
@@ -67,8 +77,7 @@ static inline bool aud_read_be16(aud_byte_reader* r, uint16_t* out) {
     if (!aud_reader_has(r, 2)) {
         return false;
     }
-    const uint8_t* p = r->data + r->pos;
-    *out = (uint16_t)((p[0] << 8) | p[1]);
+    *out = aud_get_be16(r->data + r->pos);
     r->pos += 2;
     return true;
 }
@@ -204,8 +213,7 @@ static inline bool aud_write_be16(aud_byte_writer* w, uint16_t v) {
     if (w->size - w->pos < 2) {
         return false;
     }
-    w->data[w->pos] = (uint8_t)(v >> 8);
-    w->data[w->pos + 1] = (uint8_t)(v);
+    aud_put_be16(w->data + w->pos, v);
     w->pos += 2;
     return true;
 }
