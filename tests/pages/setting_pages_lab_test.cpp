@@ -169,6 +169,9 @@ TEST(SettingPagesLab, VolumePage) {
         sent, {"08 32 ff", "08 ff ff", "08 9e ff", "08 7f ff", "0a 01 01 fa ff", "0a 01 01 00 ff",
                "0a 01 01 ff d4", "0a 01 01 ff 00", "07 06 04", "29 01 01 02 01"}))
         << joined(sent);
+    // Each typed level went out once, whether Enter or Tab ended it.
+    for (const char* typed : {"0a 01 01 fa ff", "0a 01 01 00 ff", "0a 01 01 ff d4"})
+        EXPECT_EQ(count_of(sent, typed), 1) << typed << "\n" << joined(sent);
 }
 
 TEST(SettingPagesLab, InputPage) {

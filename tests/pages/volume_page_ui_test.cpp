@@ -74,7 +74,8 @@ TEST(VolumePage, ControlsSendThroughTheLogic) {
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 d4 ff"}));
     EXPECT_EQ(edit->text(), "-3.8");
-    edit->setText("-1");
+    edit->clear();
+    QTest::keyClicks(edit, "-1");
     QTest::keyClick(edit, Qt::Key_Tab);  // Tab applies here
     EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 f0 ff"}));
 
