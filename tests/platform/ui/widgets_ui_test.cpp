@@ -2,18 +2,21 @@
 // order, edit filtering, trackbars, drop-downs, window timers and the UI port.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleOptionSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <thread>
 
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/drop_down.h"
 #include "platform/ui/edit_filter.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/trackbar.h"
 #include "platform/ui/window_timers.h"
@@ -386,6 +389,29 @@ TEST(WindowTimers, OneTimerPerIdOwnedByTheWindow) {
     timers.fire(6000);
     EXPECT_FALSE(timers.running(6000));
     delete window;
+}
+
+// The filters as the dialog matches them: "*.*" admits every file, as it does where
+// the patterns come from, files without an extension too.
+TEST(FileDialog, FiltersMatchAsTheirPatternsMean) {
+    qt_app();
+    QTemporaryDir dir;
+    for (const char* name : {"firmware", "image.hex", "notes.txt"})
+        QFile(dir.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
+    const QStringList filters =
+        qt_name_filters({{{"All", "*.*"}, {"Hex file(*.hex)", "*.hex"}}, 1});
+    ASSERT_EQ(filters.size(), 2);
+    EXPECT_EQ(filters[1], QStringLiteral("Hex file(*.hex)"));
+    const auto files_shown = [&](const QString& filter) {
+        // The dialog's own reading of a filter: the blank-separated patterns in the
+        // last parentheses.
+        const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+        const QStringList patterns =
+            filter.mid(open + 1, filter.size() - open - 2).split(QLatin1Char(' '));
+        return QDir(dir.path()).entryList(patterns, QDir::Files, QDir::Name);
+    };
+    EXPECT_EQ(files_shown(filters[0]), (QStringList{"firmware", "image.hex", "notes.txt"}));
+    EXPECT_EQ(files_shown(filters[1]), QStringList{"image.hex"});
 }
 
 }  // namespace
