@@ -318,6 +318,64 @@ TEST(Trackbar, ScrollCodesFollowTheKeysAndThePointer) {
     EXPECT_EQ(seen[1].first, c::end_scroll);
 }
 
+// A group box's frame has its top line half the font height below the box's top,
+// with the title on that line, so the controls a template puts inside the box lie
+// below the line on every window and page.
+TEST(DialogBuilder, GroupBoxesPutTheirLineAndTitleWhereTheTemplatesMeanThem) {
+    qt_app();
+    int groups = 0;
+    for (int id = 100; id < 200; ++id) {
+        const dialog_template* tmpl = find_template(id);
+        if (tmpl == nullptr)
+            continue;
+        QWidget host;
+        const built_dialog built = build_dialog(*tmpl, &host);
+        host.setAttribute(Qt::WA_DontShowOnScreen);
+        host.show();
+        const QImage image = host.grab().toImage();
+        const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+        const int half_font = QFontMetrics(host.font()).height() / 2;
+        for (const dialog_control& g : tmpl->controls) {
+            if (g.kind != control_kind::group_box || g.hidden)
+                continue;
+            ++groups;
+            const QRect box = dlu_rect(built.units, g.x, g.y, g.w, g.h);
+            const std::string where = std::to_string(id) + " \"" + std::string(g.text) + "\"";
+            // The top line, found on the right edge, away from the title.
+            int line = -1;
+            for (int y = box.top(); y < box.bottom() && line < 0; ++y) {
+                for (int x = box.right() - 2; x <= box.right(); ++x) {
+                    if (image.pixel(x, y) != background) {
+                        line = y;
+                        break;
+                    }
+                }
+            }
+            ASSERT_GE(line, 0) << where;
+            EXPECT_NEAR(line - box.top(), half_font, 1) << where;
+            if (!g.text.empty()) {
+                // The title's letters reach above the line.
+                bool ink_above = false;
+                const int title_end = box.left() + 4 * built.units.x;
+                for (int y = box.top(); y < line && !ink_above; ++y) {
+                    for (int x = box.left(); x < title_end; ++x)
+                        ink_above = ink_above || image.pixel(x, y) != background;
+                }
+                EXPECT_TRUE(ink_above) << where;
+            }
+            for (const dialog_control& c : tmpl->controls) {
+                const bool inside = &c != &g && !c.hidden && c.x >= g.x && c.y >= g.y &&
+                                    c.x + c.w <= g.x + g.w && c.y + c.h <= g.y + g.h;
+                if (inside) {
+                    EXPECT_GT(dlu_rect(built.units, c.x, c.y, c.w, c.h).top(), line)
+                        << where << " holds \"" << c.text << "\" (" << c.id << ")";
+                }
+            }
+        }
+    }
+    EXPECT_GT(groups, 20);
+}
+
 TEST(DialogBuilder, FramesAndPlainTextsLetClicksThrough) {
     qt_app();
     using k = control_kind;
