@@ -83,6 +83,10 @@ class input_page_logic {
     limiter_entry set_limiter(amp_channel ch, limiter_item item, double value);
 
   private:
+    // Stores a limiter value, shows it and sends it.
+    void store_limiter(amp_channel ch, limiter_item item, uint16_t stored);
+    void show_limiter(amp_channel ch, limiter_item item, uint16_t stored);
+
     page_context& ctx_;
     input_view& view_;
     paused_send<amp_channel> trim_send_;

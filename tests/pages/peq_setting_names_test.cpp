@@ -59,7 +59,8 @@ TEST(PeqSettings, ApplyGoesThroughThePageRulesAndQueuesItsCommand) {
          "-20.0",
          {0x4A, 1, 1, 1, 0xFF, 0, 0xFF, 0, 0x7F, 0xFF, 0xFF, 0xFF}},
         {"ch1.peq2.q", "1.4", "1.40", {0x4A, 1, 1, 1, 0xFF, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0, 140}},
-        {"ch1.peq2.q", "0.29", "0.29", {0x4A, 1, 1, 1, 0xFF, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0, 28}},
+        // Q x 100 is truncated: what is stored, 0.28, is what is said.
+        {"ch1.peq2.q", "0.29", "0.28", {0x4A, 1, 1, 1, 0xFF, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0, 28}},
         {"ch2.peq5.freq",
          "99999999999",
          "23000",

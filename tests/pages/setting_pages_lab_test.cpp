@@ -187,11 +187,10 @@ TEST(SettingPagesLab, InputPage) {
     // Three moves of the trim, one command after the pause.
     EXPECT_EQ(count_of(sent, "10 01 01 dd"), 1) << joined(sent);
     EXPECT_EQ(count_of(sent, "10 01 01 f6") + count_of(sent, "10 01 01 ec"), 0) << joined(sent);
+    // The attack above the hold raised the hold on the amplifier too.
     EXPECT_TRUE(in_order(sent, {"10 01 01 dd", "2c 03 01 02 00 00", "2c 03 02 01 27 10",
-                                "2c 03 04 01 00 32", "2c 03 08 02 07 d0"}))
+                                "2c 03 04 01 00 32", "2c 03 10 01 00 32", "2c 03 08 02 07 d0"}))
         << joined(sent);
-    for (const std::string& s : sent)
-        EXPECT_NE(s.rfind("2c 03 10 ", 0), 0u) << "a hold command: " << s;
 }
 
 TEST(SettingPagesLab, PowerPage) {
