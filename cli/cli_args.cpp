@@ -182,7 +182,8 @@ std::string usage_text() {
 }
 
 std::string version_text() {
-    return std::string("tavrin-cli ") + version_record::version + "\n";
+    return std::string("tavrin-cli ") + version_record::product_version + "\n" +
+           version_record::record_line + "\n";
 }
 
 }  // namespace tavrin::cli

@@ -28,7 +28,8 @@ const cli_command interfaces_command{
     "  Prints the adapters as the Network Interface window lists them, in the\n"
     "  system's order, one per line, fields separated by tabs: the index to give\n"
     "  --iface, the name, the first IPv4 address, the MAC address (- when none)\n"
-    "  and the kind (wired, wireless, virtual, loopback, firewire, bluetooth).\n"
+    "  and the kind (wired, wireless, virtual, firewire, bluetooth). The loopback\n"
+    "  is no Dante interface and is not listed.\n"
     "  Exit status: 0.\n",
     run};
 

@@ -103,8 +103,8 @@ const cli_command rename_command{
     "rename", "NAME NEW", "give an amplifier another Dante name",
     "  Finds the device NAME and renames it to NEW through the routing layer,\n"
     "  then waits up to 10 seconds for the device to announce itself as NEW.\n"
-    "  NEW has 1 to 31 letters, digits and hyphens and does not start or end\n"
-    "  with a hyphen; a NEW another device already has is refused.\n"
+    "  NEW has 1 to 16 characters of A-Z, a-z, 0-9 and hyphens and does not\n"
+    "  start or end with a hyphen; a NEW another device already has is refused.\n"
     "  Exit status: 0 renamed (or NEW is NAME: nothing sent), 4 the rename was\n"
     "  refused or NEW never appeared, 7 no such device, 8 not a TAVRIN-PA22, 9\n"
     "  ConMon server or avahi-daemon unreachable, 64 a bad name (nothing sent).\n",

@@ -46,7 +46,9 @@ function(tavrin_gzip source output)
 endfunction()
 set(packaged_docs)
 foreach(page tavrin-config tavrin-cli tavrin-lab)
-  tavrin_gzip(${PROJECT_SOURCE_DIR}/resources/man/${page}.1 ${pkg_gen}/${page}.1.gz)
+  # The page's header names the version of the version record.
+  configure_file(${PROJECT_SOURCE_DIR}/resources/man/${page}.1 ${pkg_gen}/${page}.1 @ONLY)
+  tavrin_gzip(${pkg_gen}/${page}.1 ${pkg_gen}/${page}.1.gz)
   list(APPEND packaged_docs ${pkg_gen}/${page}.1.gz)
 endforeach()
 install(FILES ${pkg_gen}/tavrin-config.1.gz ${pkg_gen}/tavrin-cli.1.gz

@@ -90,14 +90,9 @@ void input_page_logic::refresh() {
     }
     const limiter_set set = p.active_limiter_set();
     for (amp_channel ch : {amp_channel::ch1, amp_channel::ch2}) {
-        const limiter_settings s = p.limiter(set, ch);
-        set_item_int(view_, limiter_edit(ch, limiter_item::threshold),
-                     s.threshold - threshold_offset);
-        set_item_int(view_, limiter_edit(ch, limiter_item::knee), s.knee);
-        set_item_int(view_, limiter_edit(ch, limiter_item::attack), s.attack);
-        set_item_int(view_, limiter_edit(ch, limiter_item::hold), s.hold);
-        set_item_int(view_, limiter_edit(ch, limiter_item::release), s.release);
-        set_item_hundredths(view_, limiter_edit(ch, limiter_item::ratio), s.ratio / 100.0);
+        for (limiter_item item : {limiter_item::threshold, limiter_item::knee, limiter_item::attack,
+                                  limiter_item::hold, limiter_item::release, limiter_item::ratio})
+            show_limiter(ch, item, p.limiter_value(set, ch, item));
     }
 }
 
@@ -133,52 +128,61 @@ limiter_entry input_page_logic::set_limiter(amp_channel ch, limiter_item item, d
     amp_params& p = ctx_.params;
     const limiter_set set = p.active_limiter_set();
     limiter_entry e;
-    long shown = 0;  // written back into the edit when a limit applied
     switch (item) {
         case limiter_item::threshold:
-            shown = limit(whole(value), min_threshold, max_threshold, e.limited);
-            e.stored = static_cast<uint16_t>(shown + threshold_offset);
+            e.stored = static_cast<uint16_t>(
+                limit(whole(value), min_threshold, max_threshold, e.limited) + threshold_offset);
             break;
         case limiter_item::knee:
-            shown = limit(whole(value), min_knee, max_knee, e.limited);
-            e.stored = static_cast<uint16_t>(shown);
+            e.stored = static_cast<uint16_t>(limit(whole(value), min_knee, max_knee, e.limited));
             break;
         case limiter_item::ratio: {
             const double x = std::clamp(value, min_ratio, max_ratio);
             e.limited = x != value;
-            shown = whole(x);
             // The allowance keeps 1.15 from becoming 114 through binary rounding.
             e.stored = static_cast<uint16_t>(std::trunc(x * 100 + 1e-6));
             break;
         }
-        case limiter_item::attack: {
-            shown = limit(whole(value), min_attack, max_attack, e.limited);
-            e.stored = static_cast<uint16_t>(shown);
-            // The hold is never shorter than the attack; it is raised here only.
-            if (p.limiter_value(set, ch, limiter_item::hold) < e.stored) {
-                p.set_limiter_value(set, ch, limiter_item::hold, e.stored);
-                set_item_int(view_, limiter_edit(ch, limiter_item::hold), e.stored);
-            }
+        case limiter_item::attack:
+            e.stored =
+                static_cast<uint16_t>(limit(whole(value), min_attack, max_attack, e.limited));
             break;
-        }
         case limiter_item::hold: {
             const long attack = p.limiter_value(set, ch, limiter_item::attack);
             const long v = whole(value);
-            shown = v < attack ? attack : std::min<long>(v, max_hold);
-            e.limited = shown != v;
-            e.stored = static_cast<uint16_t>(shown);
+            const long kept = v < attack ? attack : std::min<long>(v, max_hold);
+            e.limited = kept != v;
+            e.stored = static_cast<uint16_t>(kept);
             break;
         }
         case limiter_item::release:
-            shown = limit(whole(value), min_release, max_release, e.limited);
-            e.stored = static_cast<uint16_t>(shown);
+            e.stored =
+                static_cast<uint16_t>(limit(whole(value), min_release, max_release, e.limited));
             break;
     }
-    p.set_limiter_value(set, ch, item, e.stored);
-    if (e.limited)
-        set_item_int(view_, limiter_edit(ch, item), static_cast<int>(shown));
-    ctx_.ring.ring_push(cmd::limiter_setting(ch, item, e.stored));
+    store_limiter(ch, item, e.stored);
+    // The hold is never shorter than the attack: a longer attack raises it, on the
+    // amplifier too, so that both hold what the page shows.
+    if (item == limiter_item::attack && p.limiter_value(set, ch, limiter_item::hold) < e.stored)
+        store_limiter(ch, limiter_item::hold, e.stored);
     return e;
+}
+
+void input_page_logic::store_limiter(amp_channel ch, limiter_item item, uint16_t stored) {
+    ctx_.params.set_limiter_value(ctx_.params.active_limiter_set(), ch, item, stored);
+    // The edit shows what was stored, as the next refresh would.
+    show_limiter(ch, item, stored);
+    ctx_.ring.ring_push(cmd::limiter_setting(ch, item, stored));
+}
+
+void input_page_logic::show_limiter(amp_channel ch, limiter_item item, uint16_t stored) {
+    const int edit = limiter_edit(ch, item);
+    if (item == limiter_item::ratio)
+        set_item_hundredths(view_, edit, stored / 100.0);
+    else if (item == limiter_item::threshold)
+        set_item_int(view_, edit, stored - threshold_offset);
+    else
+        set_item_int(view_, edit, stored);
 }
 
 }  // namespace tavrin

@@ -65,8 +65,8 @@ class input_page_logic {
     void refresh();
     void paint_begins();
 
-    // A trim slider moved by a line, a page or its thumb (top, bottom and end of
-    // scroll are not passed on).
+    // A trim slider moved by a line, a page, Home or End, or its thumb (end of scroll
+    // is not passed on).
     void trim_scrolled(amp_channel ch, int position);
     // The send timer fired: sends the trim once it has been still for 300 ms by the
     // clock, or re-arms for the rest of the wait.
@@ -83,6 +83,10 @@ class input_page_logic {
     limiter_entry set_limiter(amp_channel ch, limiter_item item, double value);
 
   private:
+    // Stores a limiter value, shows it and sends it.
+    void store_limiter(amp_channel ch, limiter_item item, uint16_t stored);
+    void show_limiter(amp_channel ch, limiter_item item, uint16_t stored);
+
     page_context& ctx_;
     input_view& view_;
     paused_send<amp_channel> trim_send_;

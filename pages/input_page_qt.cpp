@@ -9,12 +9,6 @@
 namespace tavrin {
 namespace {
 
-// A line, a page or the thumb; top, bottom and end of scroll are ignored.
-bool line_page_or_thumb(scroll_code code) {
-    return code != scroll_code::top && code != scroll_code::bottom &&
-           code != scroll_code::end_scroll;
-}
-
 constexpr limiter_item all_items[] = {limiter_item::threshold, limiter_item::ratio,
                                       limiter_item::knee,      limiter_item::attack,
                                       limiter_item::hold,      limiter_item::release};
@@ -63,7 +57,7 @@ void input_page::wire_controls() {
         const int id = ch == amp_channel::ch1 ? input_item::ch1_trim : input_item::ch2_trim;
         if (auto* bar = built_.get<trackbar>(id)) {
             connect(bar, &trackbar::scrolled, this, [this, ch, bar](scroll_code code) {
-                if (line_page_or_thumb(code))
+                if (moves_thumb(code))
                     logic_.trim_scrolled(ch, bar->position());
             });
         }

@@ -129,10 +129,8 @@ bool peq_page_logic::edit_applied(int item, std::string_view text) {
     };
     if (in(idc_peq_freq)) {
         const auto band = static_cast<size_t>(item - idc_peq_freq);
-        const int typed = typed_int(text);
-        // Only a corrected value replaces what was typed.
-        if (apply_frequency(band, typed) != typed)
-            set_item_int(view_, item, static_cast<int>(bands_[band].frequency));
+        // The edit shows what was stored, as the next refresh would.
+        set_item_int(view_, item, apply_frequency(band, typed_int(text)));
         return true;
     }
     if (in(idc_peq_gain)) {
@@ -167,14 +165,15 @@ double peq_page_logic::apply_gain(size_t band, double db) {
 }
 
 double peq_page_logic::apply_q(size_t band, double q) {
-    // Kept as typed: only the bytes are truncated.
-    const double value = limit(q, peq_min_q, peq_max_q);
-    bands_[band].q = value;
-    set_item_hundredths(view_, idc_peq_q + static_cast<int>(band), value);
+    bands_[band].q = limit(q, peq_min_q, peq_max_q);
     store_q(band);
     send(band, false, false, true);
     repaint_graph();
-    return value;
+    // The bytes keep Q x 100 truncated: the edit shows what they hold, as the next
+    // refresh would (a typed 0.29 is stored and shown as 0.28).
+    const double stored = q_code(bands_[band].q) / 100.0;
+    set_item_hundredths(view_, idc_peq_q + static_cast<int>(band), stored);
+    return stored;
 }
 
 void peq_page_logic::apply_enable(size_t band, bool on) {
@@ -297,7 +296,7 @@ void peq_page_logic::drag_step(int x, int y, bool release) {
                 send(k, true, true, false);
         }
         if (b.dragging_left_handle || b.dragging_right_handle) {
-            set_item_hundredths(view_, idc_peq_q + item, b.q);
+            set_item_hundredths(view_, idc_peq_q + item, q_code(b.q) / 100.0);
             store_q(k);
             if (release)
                 send(k, false, false, true);

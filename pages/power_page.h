@@ -93,8 +93,8 @@ class power_page_logic {
     void limit_enable_clicked(bool checked);
     void current_enable_clicked(bool checked);
 
-    // A power-limit slider moved by a line, a page or its thumb (top, bottom and end
-    // of scroll are not passed on). The value is cut to the class budget, stored and
+    // A power-limit slider moved by a line, a page, Home or End, or its thumb (end of
+    // scroll is not passed on). The value is cut to the class budget, stored and
     // sent once the slider has been still for 300 ms. Returns the value kept (0.1 W),
     // none when the class is unknown.
     std::optional<int> limit_scrolled(limit_slot slot, int position);

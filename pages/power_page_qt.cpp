@@ -8,16 +8,6 @@
 #include "resources/page_templates.h"
 
 namespace tavrin {
-namespace {
-
-// A line, a page or the thumb; top, bottom and end of scroll are ignored.
-bool line_page_or_thumb(scroll_code code) {
-    return code != scroll_code::top && code != scroll_code::bottom &&
-           code != scroll_code::end_scroll;
-}
-
-}  // namespace
-
 void qt_power_view::add_entry(int item, const std::string& text) {
     if (auto* combo = built_.get<drop_down>(item))
         combo->addItem(QString::fromStdString(text));
@@ -95,7 +85,7 @@ void power_page::wire_controls() {
     for (limit_slot slot : {limit_slot::ch1, limit_slot::ch2, limit_slot::pbtl}) {
         if (auto* bar = built_.get<trackbar>(power_limit_slider(slot))) {
             connect(bar, &trackbar::scrolled, this, [this, slot, bar](scroll_code code) {
-                if (line_page_or_thumb(code))
+                if (moves_thumb(code))
                     logic_.limit_scrolled(slot, bar->position());
             });
         }
@@ -105,7 +95,7 @@ void power_page::wire_controls() {
         if (bar == nullptr)
             return;
         connect(bar, &trackbar::scrolled, this, [this, bar, scrolled](scroll_code code) {
-            if (line_page_or_thumb(code))
+            if (moves_thumb(code))
                 (logic_.*scrolled)(bar->position());
         });
     };

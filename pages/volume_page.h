@@ -57,8 +57,8 @@ class volume_page_logic {
     // At the start of a repaint: refreshes when a changed dump came in, and clears that mark.
     void paint_begins();
 
-    // The master fader moved by a line, a page or its thumb (top, bottom and end of
-    // scroll are not passed on); `position` counts from the top.
+    // The master fader moved by a line, a page, Home or End, or its thumb (end of
+    // scroll is not passed on); `position` counts from the top.
     void master_scrolled(int position);
     // A channel fader, on every scroll notification.
     void fader_scrolled(amp_channel ch, int position);

@@ -9,16 +9,6 @@
 #include "resources/page_templates.h"
 
 namespace tavrin {
-namespace {
-
-// A line, a page or the thumb: the master fader ignores top, bottom and end of scroll.
-bool line_page_or_thumb(scroll_code code) {
-    return code != scroll_code::top && code != scroll_code::bottom &&
-           code != scroll_code::end_scroll;
-}
-
-}  // namespace
-
 void qt_volume_view::set_slider_range(int item, int min, int max) {
     if (auto* bar = built_.get<trackbar>(item))
         bar->set_range(min, max);
@@ -46,7 +36,7 @@ volume_page::~volume_page() {
 void volume_page::wire_controls() {
     if (auto* master = built_.get<trackbar>(volume_item::master_fader)) {
         connect(master, &trackbar::scrolled, this, [this, master](scroll_code code) {
-            if (line_page_or_thumb(code))
+            if (moves_thumb(code))
                 logic_.master_scrolled(master->position());
         });
     }

@@ -42,7 +42,16 @@ class file_layer {
     // Atomically puts `from` in the place of `to`, replacing a file there.
     virtual bool rename_over(const std::string& from, const std::string& to) = 0;
     virtual bool remove_file(const std::string& path) = 0;
+    // Removes the temporary files in `folder` that saves which ended without
+    // finishing left behind; those of saves still running stay.
+    virtual void remove_stale_temporaries(const std::string& folder) = 0;
 };
+
+// Temporary files are named ".preset-<process id>-<count>.tmp".
+inline constexpr char temporary_prefix[] = ".preset-";
+inline constexpr char temporary_suffix[] = ".tmp";
+// True for a name of the temporary files' pattern (".preset-*.tmp"): not a preset.
+bool is_temporary_name(const std::string& name);
 
 // The real file system (POSIX).
 file_layer& system_files();

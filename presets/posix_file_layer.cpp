@@ -2,11 +2,14 @@
 // take more than they were asked for.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <optional>
 #include <string>
 
 #include "presets/file_layer.h"
@@ -117,8 +120,8 @@ class posix_files : public file_layer {
         static std::atomic<unsigned> counter{0};
         // A name of fixed length, so that it fits wherever the target's name fits.
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string path = folder + "/.preset-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(counter.fetch_add(1)) + ".tmp";
+            std::string path = folder + "/" + temporary_prefix + std::to_string(::getpid()) + "-" +
+                               std::to_string(counter.fetch_add(1)) + temporary_suffix;
             int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0)
                 return std::make_unique<posix_writer>(fd, std::move(path));
@@ -133,6 +136,34 @@ class posix_files : public file_layer {
     }
 
     bool remove_file(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+    void remove_stale_temporaries(const std::string& folder) override {
+        for (const std::string& name : plain_files(folder)) {
+            const std::optional<pid_t> writer = writer_of(name);
+            // Only a file whose process has ended: another save may be writing the rest.
+            if (writer && ::kill(*writer, 0) != 0 && errno == ESRCH)
+                ::unlink((folder + "/" + name).c_str());
+        }
+    }
+
+  private:
+    // The process that made a temporary file ".preset-<pid>-<count>.tmp".
+    static std::optional<pid_t> writer_of(const std::string& name) {
+        if (!is_temporary_name(name))
+            return std::nullopt;
+        const size_t prefix = sizeof temporary_prefix - 1, suffix = sizeof temporary_suffix - 1;
+        const std::string_view middle(name.data() + prefix, name.size() - prefix - suffix);
+        const char* end = middle.data() + middle.size();
+        pid_t pid = 0;
+        auto r = std::from_chars(middle.data(), end, pid);
+        if (r.ec != std::errc() || pid <= 0 || r.ptr == end || *r.ptr != '-')
+            return std::nullopt;
+        unsigned long count = 0;
+        r = std::from_chars(r.ptr + 1, end, count);
+        if (r.ec != std::errc() || r.ptr != end)
+            return std::nullopt;
+        return pid;
+    }
 };
 
 }  // namespace

@@ -16,6 +16,12 @@ preset_controls::preset_controls(const page_context& ctx, const built_dialog& co
     if (list_ != nullptr) {
         connect(list_, &drop_down::about_to_open, this, &preset_controls::about_to_open);
         connect(list_, &drop_down::closed, this, &preset_controls::closed);
+        // Whatever changed the entry on show; the listing's own refill is silenced.
+        connect(list_, &QComboBox::currentIndexChanged, this, [this](int index) {
+            picker_.show(index >= 0 ? std::optional<size_t>(static_cast<size_t>(index))
+                                    : std::nullopt);
+            show_buttons();
+        });
     }
     if (load_ != nullptr)
         connect(load_, &QPushButton::clicked, this, [this] { load(); });

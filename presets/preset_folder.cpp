@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/text_order.h"
 #include "presets/preset_texts.h"
 
 namespace tavrin {
@@ -25,7 +26,10 @@ bool preset_folder::ensure() const {
 
 std::vector<std::string> preset_folder::listing() const {
     std::vector<std::string> names = files_.plain_files(path_);
-    std::sort(names.begin(), names.end());
+    std::erase_if(names, is_temporary_name);
+    // In the drop-down's own order, so that its indexes name these files.
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return sorts_before(a, b); });
     return names;
 }
 

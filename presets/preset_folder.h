@@ -20,8 +20,8 @@ class preset_folder {
 
     // Creates the folder when it is missing; false when that is impossible.
     bool ensure() const;
-    // Every regular file of the folder by its plain name, sorted; empty when the
-    // folder is missing.
+    // Every regular file of the folder by its plain name but the tool's temporary
+    // files, sorted as the sorted drop-down sorts; empty when the folder is missing.
     std::vector<std::string> listing() const;
 
   private:

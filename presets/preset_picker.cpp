@@ -16,6 +16,15 @@ void preset_picker::close(std::optional<size_t> choice) {
     }
 }
 
+void preset_picker::show(std::optional<size_t> index) {
+    if (index && *index < names_.size()) {
+        selected_ = index;
+        set_buttons(true);
+    } else {
+        selected_.reset();
+    }
+}
+
 void preset_picker::relist_after_delete(std::vector<std::string> names) {
     names_ = std::move(names);
     if (names_.empty())

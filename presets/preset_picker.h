@@ -22,6 +22,9 @@ class preset_picker {
     void open(std::vector<std::string> names);
     // The drop-down closed, with the index of the chosen entry or without a choice.
     void close(std::optional<size_t> choice);
+    // The drop-down shows another entry, however it was chosen (the popup, the
+    // keyboard or the wheel on the closed drop-down): the buttons act on that one.
+    void show(std::optional<size_t> index);
     // A preset was deleted: the new listing, its first entry selected if there is one.
     void relist_after_delete(std::vector<std::string> names);
 

@@ -33,9 +33,9 @@ void about_page_logic::paint_begins() {
 
 void about_page_logic::fill() {
     view_.set_item_text(idc_app_version, app_version_text());
-    // A block without a firmware hour (the mirror cleared for another amplifier)
-    // must not leave the previous amplifier's version on show.
-    view_.set_item_text(idc_amp_version, firmware_version_text(params_));
+    // A block without a firmware hour leaves the field as it was (empty on a new page).
+    if (const std::string text = firmware_version_text(params_); !text.empty())
+        view_.set_item_text(idc_amp_version, text);
     view_.invalidate();
 }
 

@@ -49,11 +49,15 @@ bool printable_latin1(uint32_t cp) {
 std::string device_name_problem(const std::string& name) {
     if (name.empty())
         return "a device name cannot be empty";
-    if (name.size() > max_device_name)
-        return "a device name has at most 31 characters";
+    // Characters, not bytes, as the rename field counts them.
+    size_t chars = 0;
+    for (char c : name)
+        chars += (static_cast<uint8_t>(c) & 0xC0) != 0x80;
+    if (chars > max_rename_chars)
+        return "a device name has at most " + std::to_string(max_rename_chars) + " characters";
     for (char c : name) {
         if (!alnum(c) && c != '-')
-            return "a device name holds only letters, digits and hyphens";
+            return "a device name holds only the letters A to Z and a to z, digits and hyphens";
     }
     if (name.front() == '-' || name.back() == '-')
         return "a device name cannot start or end with a hyphen";

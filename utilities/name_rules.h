@@ -9,14 +9,15 @@
 
 namespace tavrin {
 
-// A Dante device name: 1 to 31 letters, digits and hyphens, not starting or ending
-// with a hyphen.
-constexpr size_t max_device_name = 31;
+// A name a rename may give: 1 to 16 characters (the rename field, control 1288,
+// takes 16) of A-Z, a-z, 0-9 and "-", not starting or ending with a hyphen. The
+// window's rename, tavrin-cli rename and their error texts all follow this rule.
+constexpr size_t max_rename_chars = 16;
 // The location: 16 single-byte characters, zero-padded.
 constexpr size_t location_size = 16;
 using location_field = std::array<uint8_t, location_size>;
 
-// Empty when `name` can be a device's name; otherwise why not, for an error message.
+// Empty when `name` (UTF-8) can be given; otherwise why not, for an error message.
 std::string device_name_problem(const std::string& name);
 
 // The location as the amplifier keeps it: each character one byte (Latin-1), so that

@@ -23,8 +23,9 @@ rename_outcome rename_amplifier(const rename_fn& rename, selected_device& device
                                 const std::string& new_name) {
     const std::string current = device.name();
     // An empty name asks the device for its factory name, which the tool would not
-    // know; renaming to the same name would only close the device's connection.
-    if (new_name.empty() || !rename)
+    // know; a name tavrin-cli rename refuses is refused here as well. Renaming to the
+    // same name would only close the device's connection.
+    if (!device_name_problem(new_name).empty() || !rename)
         return rename_outcome::refused;
     if (new_name == current)
         return rename_outcome::unchanged;

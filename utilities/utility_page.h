@@ -46,7 +46,7 @@ rename_fn wrapper_rename(dante_wrapper* wrapper);
 enum class rename_outcome {
     renamed,    // handed to the routing layer; the tool now uses the new name
     unchanged,  // the new name is the current one: nothing to send
-    refused,    // empty name, no such device node, or the routing layer said no
+    refused,    // a name the rules refuse, no such device node, or the routing layer said no
 };
 
 // Renames the selected amplifier. On success the selected name and the copy that

@@ -48,14 +48,14 @@ utility_page::utility_page(page_context& ctx, QWidget* parent)
       logic_({ctx.flags, ctx.device, ctx.ring, ctx.params, ctx.events, wrapper_rename(ctx.wrapper)},
              view_) {
     setAutoFillBackground(true);
-    // The fields take only what the amplifier accepts: a Dante name's characters, and
-    // a location of 16 single-byte characters. Whether a name is well formed (no
-    // hyphen at either end) is the routing layer's to say.
+    // The fields take only what the amplifier accepts: a name's characters (the rule
+    // of name_rules, which the rename checks whole), and a location of 16 single-byte
+    // characters.
     // A click selects the whole text, as in the other pages' fields; Enter does nothing.
     const edit_rules select_on_click{QString(), false, {}, {}};
     if (auto* name = built_.get<QLineEdit>(idc_rename_field)) {
         install_edit_filter(name, select_on_click);
-        name->setMaxLength(static_cast<int>(max_device_name));
+        name->setMaxLength(static_cast<int>(max_rename_chars));
         name->setValidator(new QRegularExpressionValidator(
             QRegularExpression(QStringLiteral("[A-Za-z0-9-]*")), name));
     }

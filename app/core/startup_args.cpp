@@ -119,8 +119,8 @@ std::string current_work_dir() {
 }
 
 std::string version_text() {
-    return std::string("tavrin-config ") + version_record::version + " (" +
-           version_record::file_description + " " + version_record::caption_version + ")";
+    return std::string("tavrin-config ") + version_record::product_version + " (" +
+           version_record::caption_version + ")\n" + version_record::record_line;
 }
 
 }  // namespace tavrin

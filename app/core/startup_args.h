@@ -50,7 +50,7 @@ bool is_plain_index(std::string_view text);
 // The current directory, recorded once at start-up.
 std::string current_work_dir();
 
-// "tavrin-config 3.0.1 (TAVRIN-PA22 Config Tool V3.0R1)"
+// "tavrin-config 3.0.0.1 (V3.0R1)" and the version record's line under it.
 std::string version_text();
 
 }  // namespace tavrin

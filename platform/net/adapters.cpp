@@ -172,6 +172,9 @@ std::vector<adapter_info> system_adapters::adapters() {
             friendly_name_of(first_line(sys_root_ + "/" + a.name + "/ifalias"), a.name);
         a.description = a.name;
         a.kind = classify_adapter(sys_root_, a.name, f.loopback);
+        // No Dante device is reached through the loopback: it is not offered.
+        if (a.kind == adapter_kind::loopback)
+            continue;
         a.ip = f.ip;
         a.mac = f.mac;
         out.push_back(std::move(a));

@@ -2,7 +2,8 @@
 // The machine's network adapters as the Network Interface window and
 // `tavrin-cli interfaces` show them: one entry per adapter in the system's own order
 // (interface index), with the name a person knows it by, its first IPv4 address and
-// its hardware address as text. Read from getifaddrs and /sys/class/net.
+// its hardware address as text; the loopback is no Dante interface and is left out.
+// Read from getifaddrs and /sys/class/net.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,7 +39,8 @@ struct adapter_info {
 class adapter_source {
   public:
     virtual ~adapter_source() = default;
-    // The adapters in the system's order; empty when the list cannot be read.
+    // The adapters in the system's order, the loopback left out; empty when the list
+    // cannot be read.
     virtual std::vector<adapter_info> adapters() = 0;
 };
 

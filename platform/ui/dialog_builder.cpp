@@ -1,7 +1,6 @@
 #include "platform/ui/dialog_builder.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +10,7 @@
 #include <QTabWidget>
 
 #include "platform/ui/drop_down.h"
+#include "platform/ui/group_box.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/trackbar.h"
 
@@ -48,7 +48,7 @@ QWidget* make_control(const dialog_control& c, QWidget* parent) {
         case control_kind::group_box: {
             // Frames and plain texts take no clicks: whatever lies under them does,
             // whichever was made first.
-            auto* group = new QGroupBox(text_of(c), parent);
+            auto* group = new group_box(text_of(c), parent);
             group->setAttribute(Qt::WA_TransparentForMouseEvents);
             return group;
         }

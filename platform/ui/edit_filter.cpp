@@ -9,6 +9,7 @@ namespace tavrin {
 edit_filter::edit_filter(QLineEdit* edit, edit_rules rules)
     : QObject(edit), edit_(edit), rules_(std::move(rules)) {
     edit->installEventFilter(this);
+    connect(edit, &QLineEdit::textEdited, this, [this] { edited_ = true; });
 }
 
 edit_filter* install_edit_filter(QLineEdit* edit, edit_rules rules) {
@@ -16,6 +17,7 @@ edit_filter* install_edit_filter(QLineEdit* edit, edit_rules rules) {
 }
 
 void edit_filter::apply() {
+    edited_ = false;
     if (rules_.apply)
         rules_.apply();
 }
@@ -28,7 +30,7 @@ bool edit_filter::on_key(QKeyEvent* key) {
             return true;  // swallowed: the dialog must not see a default-button press
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
-            if (rules_.tab_applies)
+            if (rules_.tab_applies && edited_)
                 apply();
             return false;
         case Qt::Key_Backspace:
@@ -53,7 +55,9 @@ bool edit_filter::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress:
             return on_key(static_cast<QKeyEvent*>(event));
         case QEvent::FocusOut:
-            if (rules_.page_current && rules_.page_current())
+            // Only typing not yet applied: Tab or Enter may have applied it already,
+            // and an edit the focus only passed through holds nothing new.
+            if (edited_ && rules_.page_current && rules_.page_current())
                 apply();
             return false;
         case QEvent::MouseButtonPress:

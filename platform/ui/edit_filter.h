@@ -2,6 +2,9 @@
 // The behaviour the pages give their number edits: only some characters can be
 // typed, Enter applies the value and is swallowed, Tab may apply it, losing the focus
 // applies it while the page's tab is current, and a click selects the whole text.
+// One edit applies once: Tab and the focus leaving apply only what was typed since
+// the value was last applied (Enter applies whenever it is pressed), so Tab followed
+// by its focus loss sends one frame, and a field the focus only passes through none.
 #include <QLineEdit>
 #include <QObject>
 #include <QString>
@@ -33,6 +36,8 @@ class edit_filter : public QObject {
 
     QLineEdit* edit_;
     edit_rules rules_;
+    // Set by typing, cleared when the value is applied.
+    bool edited_ = false;
 };
 
 // Installs the filter; it lives as long as the edit.

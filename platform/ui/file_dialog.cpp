@@ -12,10 +12,12 @@ file_chooser& chooser() {
 }
 
 // "Hex file(*.hex)" with pattern "*.hex" shows as Qt wants it: name (pattern). A name
-// that already ends in its pattern in parentheses is kept as it is.
+// that already ends in its pattern in parentheses is kept as it is. "*.*" means every
+// file where the patterns come from, names without a dot too; here that is "*".
 QString qt_filter(const file_filter& f) {
     const QString name = QString::fromStdString(f.name);
-    const QString pattern = QString::fromStdString(f.pattern);
+    const QString pattern =
+        f.pattern == "*.*" ? QStringLiteral("*") : QString::fromStdString(f.pattern);
     if (name.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')')))
         return name;
     return name + QStringLiteral(" (") + pattern + QLatin1Char(')');
@@ -23,12 +25,17 @@ QString qt_filter(const file_filter& f) {
 
 }  // namespace
 
-std::optional<std::string> choose_open_file(QWidget* owner, const open_file_request& request) {
-    if (chooser())
-        return chooser()(owner, request);
+QStringList qt_name_filters(const open_file_request& request) {
     QStringList filters;
     for (const file_filter& f : request.filters)
         filters << qt_filter(f);
+    return filters;
+}
+
+std::optional<std::string> choose_open_file(QWidget* owner, const open_file_request& request) {
+    if (chooser())
+        return chooser()(owner, request);
+    const QStringList filters = qt_name_filters(request);
     QFileDialog dialog(owner);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);

@@ -2,6 +2,7 @@
 // The open-file dialog: filters as (name, pattern) pairs, one of them chosen at first;
 // the chosen file must exist. Tests and scripted sessions replace the chooser so that
 // no modal loop runs.
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -22,6 +23,9 @@ struct open_file_request {
 
 using file_chooser =
     std::function<std::optional<std::string>(QWidget* owner, const open_file_request& request)>;
+
+// The filters as the dialog takes them: "Name (pattern)".
+QStringList qt_name_filters(const open_file_request& request);
 
 // Shows the dialog owned by `owner` on the UI thread; nothing when it is cancelled.
 std::optional<std::string> choose_open_file(QWidget* owner, const open_file_request& request);

@@ -1,5 +1,7 @@
 #include "platform/ui/list_box.h"
 
+#include "platform/text_order.h"
+
 namespace tavrin {
 namespace {
 
@@ -8,10 +10,7 @@ bool sorted(const QObject* control) {
 }
 
 bool comes_before(const QString& a, const QString& b) {
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    if (folded != 0)
-        return folded < 0;
-    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+    return sorts_before(a.toStdString(), b.toStdString());
 }
 
 }  // namespace

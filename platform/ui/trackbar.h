@@ -26,6 +26,12 @@ enum class scroll_code : int {
     end_scroll = 8,
 };
 
+// Every notification but end of scroll follows a move of the thumb (Home and End
+// included), so a page stores and sends on it; end of scroll only ends one.
+constexpr bool moves_thumb(scroll_code code) {
+    return code != scroll_code::end_scroll;
+}
+
 class trackbar : public QSlider {
     Q_OBJECT
   public:

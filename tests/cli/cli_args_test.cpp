@@ -1,9 +1,11 @@
 // The command line of tavrin-cli and what it prints.
 #include <gtest/gtest.h>
 
+#include "app/core/startup_args.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/exit_codes.h"
+#include "resources/version_record.h"
 
 namespace tavrin::cli {
 namespace {
@@ -45,6 +47,19 @@ TEST(cli_args, options_before_the_command) {
     for (const cli_command& c : cli_commands())
         EXPECT_NE(usage.find("  " + std::string(c.name) + " "), std::string::npos) << c.name;
     EXPECT_NE(usage.find("65 bad input file"), std::string::npos);
+}
+
+// Both programs say the version record (the package and its AppStream metadata
+// carry the same product version: tests/package/package_test.sh).
+TEST(cli_args, both_programs_say_the_version_record) {
+    EXPECT_STREQ(version_record::file_version, "21.11.17.1");
+    EXPECT_STREQ(version_record::product_version, "3.0.0.1");
+    EXPECT_STREQ(version_record::file_description, "TAVRIN-PA22 Config Tool");
+    EXPECT_STREQ(version_record::product_name, "TAVRIN-PA22");
+    const std::string record =
+        "TAVRIN-PA22 Config Tool, file version 21.11.17.1, product TAVRIN-PA22 3.0.0.1";
+    EXPECT_EQ(version_text(), "tavrin-cli 3.0.0.1\n" + record + "\n");
+    EXPECT_EQ(tavrin::version_text(), "tavrin-config 3.0.0.1 (V3.0R1)\n" + record);
 }
 
 TEST(cli_args, clear_errors) {

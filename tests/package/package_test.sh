@@ -46,10 +46,22 @@ if grep -q -- '-dev' <<<"$depends$(dpkg-deb -f "$lab" Depends)"; then fail "a pa
 root=$work/root
 dpkg-deb -x "$config" "$root"
 dpkg-deb -x "$lab" "$root"
+# One version record: the package, both programs' --version, the AppStream metadata
+# and the man pages say the same product version (and the programs the file version).
 version=$(dpkg-deb -f "$config" Version)
-"$root/usr/bin/tavrin-cli" --version | grep -qx "tavrin-cli $version" || fail "tavrin-cli --version"
-QT_QPA_PLATFORM=offscreen "$root/usr/bin/tavrin-config" --version | grep -q "^tavrin-config $version " ||
-  fail "tavrin-config --version"
+[ "$(dpkg-deb -f "$lab" Version)" = "$version" ] || fail "the two packages' versions differ"
+record="TAVRIN-PA22 Config Tool, file version 21.11.17.1, product TAVRIN-PA22 $version"
+cli_version=$("$root/usr/bin/tavrin-cli" --version)
+grep -qx "tavrin-cli $version" <<<"$cli_version" || fail "tavrin-cli --version: $cli_version"
+grep -qxF "$record" <<<"$cli_version" || fail "tavrin-cli --version lacks the record: $cli_version"
+config_version=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/tavrin-config" --version)
+grep -q "^tavrin-config $version " <<<"$config_version" || fail "tavrin-config --version: $config_version"
+grep -qxF "$record" <<<"$config_version" || fail "tavrin-config --version lacks the record"
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' \
+  "$root/usr/share/metainfo/se.varnoll.tavrin-config.metainfo.xml")
+[ "$release" = "$version" ] || fail "the metainfo's release $release is not the package's $version"
+zcat "$root/usr/share/man/man1/tavrin-cli.1.gz" | head -n 1 | grep -q "\"tavrin $version\"" ||
+  fail "the man page names another version"
 bash -n "$root/usr/share/bash-completion/completions/tavrin-cli" || fail "completion script"
 # Installed as tavrin-lab, the lab script takes its programs from the package.
 [ "$("$root/usr/bin/tavrin-lab" programs 2>&1)" = "$root/usr/lib/tavrin-lab" ] ||

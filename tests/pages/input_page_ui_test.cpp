@@ -65,6 +65,12 @@ TEST(InputPage, TheTrimWaitsForThePauseAndTheEditsForEnter) {
     EXPECT_EQ(f.sent(), (sent_list{"10 01 01 02"}));
     EXPECT_FALSE(page.timers().running(send_timer_id));
     EXPECT_EQ(f.events.timer_calls().back(), "start");
+    // Home is a move like any other: -10.0 dB, sent after the pause.
+    QTest::keyClick(trim, Qt::Key_Home);
+    EXPECT_EQ(find<QLabel>(page, item::ch1_trim_text)->text(), "-10.0 dB");
+    f.time.advance(300);
+    page.timers().fire(send_timer_id);
+    EXPECT_EQ(f.sent(), (sent_list{"10 01 01 9c"}));
 
     auto* knee = find<QLineEdit>(page, item::ch2_knee);
     knee->setText("250");

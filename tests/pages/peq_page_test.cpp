@@ -93,10 +93,9 @@ TEST_F(PeqPage, TypedFrequencyIsHeldToTenHertzAndTwentyThreeKilohertz) {
     EXPECT_EQ(view.texts[idc_peq_freq + 1], "10");
     EXPECT_TRUE(logic.edit_applied(idc_peq_freq + 1, "30000"));
     EXPECT_EQ(view.texts[idc_peq_freq + 1], "23000");
-    // A value within the limits keeps the text as typed.
-    view.texts.clear();
+    // The edit shows what was stored, as the next refresh would.
     logic.edit_applied(idc_peq_freq + 1, "0440");
-    EXPECT_EQ(view.texts.count(idc_peq_freq + 1), 0u);
+    EXPECT_EQ(view.texts[idc_peq_freq + 1], "440");
     // Unreadable text reads as 0, then 10; only five characters are read.
     logic.edit_applied(idc_peq_freq + 4, "abc");
     logic.edit_applied(idc_peq_freq + 4, "1234567");
@@ -139,15 +138,16 @@ TEST_F(PeqPage, TypedGainUsesBandOnesWiderLimitsAndCutsTowardZero) {
     EXPECT_EQ(logic.bands()[2].gain, -3.5);
 }
 
-TEST_F(PeqPage, TypedQIsKeptAsTypedWhileItsBytesAreTruncated) {
+// Q x 100 is truncated into its bytes; the edit then shows what the bytes hold, as
+// the next refresh would.
+TEST_F(PeqPage, TypedQShowsWhatItsTruncatedBytesHold) {
     load({});
     logic.edit_applied(idc_peq_q, "0");
     EXPECT_EQ(view.texts[idc_peq_q], "0.01");
     logic.edit_applied(idc_peq_q + 1, "50");
     EXPECT_EQ(view.texts[idc_peq_q + 1], "40.00");
     logic.edit_applied(idc_peq_q + 2, "0.29");
-    EXPECT_EQ(view.texts[idc_peq_q + 2], "0.29");
-    EXPECT_EQ(logic.bands()[2].q, 0.29);
+    EXPECT_EQ(view.texts[idc_peq_q + 2], "0.28");
     EXPECT_EQ(c.sent(), (std::vector<bytes>{eq(1, 0, 0xFF, 0x7F, 0xFF, 0x00, 0x01),
                                             eq(1, 1, 0xFF, 0x7F, 0xFF, 0x0F, 0xA0),
                                             eq(1, 2, 0xFF, 0x7F, 0xFF, 0x00, 28)}));

@@ -111,10 +111,14 @@ TEST(PowerPage, LeavingThePageSendsTheWaitingLimit) {
     testing::qt_app();
     power_ui_fixture f;
     auto* page = new power_page(f.ctx, nullptr);
-    QTest::keyClick(find<trackbar>(*page, item::ch1_limit), Qt::Key_Left);
+    auto* ch1 = find<trackbar>(*page, item::ch1_limit);
+    QTest::keyClick(ch1, Qt::Key_Left);
+    // Home is a move like any other: the limit goes to the bottom of the range.
+    QTest::keyClick(ch1, Qt::Key_Home);
+    EXPECT_EQ(find<QLabel>(*page, item::ch1_limit_text)->text(), "0.1 W");
     EXPECT_TRUE(f.sent().empty());
     delete page;
-    EXPECT_EQ(f.sent(), (sent_list{"2c 01 01 01 00 3b"}));
+    EXPECT_EQ(f.sent(), (sent_list{"2c 01 01 01 00 01"}));
     EXPECT_EQ(f.events.timer_calls().back(), "start");
 }
 

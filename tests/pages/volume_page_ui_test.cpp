@@ -60,10 +60,12 @@ TEST(VolumePage, ControlsSendThroughTheLogic) {
     QTest::keyClick(master, Qt::Key_Up);
     EXPECT_EQ(f.sent(), (sent_list{"08 32 ff"}));
     EXPECT_EQ(find<QLabel>(page, item::master_percent)->text(), "100%");
-    // Top and bottom are not passed on by the master fader...
+    // End stores and sends like any other move: the bottom is volume 0.
     QTest::keyClick(master, Qt::Key_End);
-    EXPECT_TRUE(f.sent().empty());
-    // ...but a channel fader takes every notification: bottom, then end of scroll.
+    EXPECT_EQ(f.sent(), (sent_list{"08 00 ff"}));
+    EXPECT_EQ(f.params.master_volume(), 0);
+    EXPECT_EQ(find<QLabel>(page, item::master_percent)->text(), "0%");
+    // A channel fader takes every notification: bottom, then end of scroll.
     QTest::keyClick(find<trackbar>(page, item::ch2_fader), Qt::Key_End);
     EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 ff 00", "0a 01 01 ff 00"}));
 
@@ -74,7 +76,8 @@ TEST(VolumePage, ControlsSendThroughTheLogic) {
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 d4 ff"}));
     EXPECT_EQ(edit->text(), "-3.8");
-    edit->setText("-1");
+    edit->clear();
+    QTest::keyClicks(edit, "-1");
     QTest::keyClick(edit, Qt::Key_Tab);  // Tab applies here
     EXPECT_EQ(f.sent(), (sent_list{"0a 01 01 f0 ff"}));
 

@@ -341,14 +341,40 @@ TEST_F(PresetDelete, DeletingTheLastPresetDisablesTheButtons) {
 
 using PresetListing = preset_fixture;
 
-TEST_F(PresetListing, SortedPlainFilesOnlyEmptyWithoutFolder) {
+// Sorted as the sorted drop-down sorts (case folded, ties by code point), without
+// folders and without the tool's own temporary files.
+TEST_F(PresetListing, SortedAsTheDropDownPlainFilesOnly) {
     preset_actions actions(ctx);
     EXPECT_TRUE(actions.listing().empty());
     fs::create_directories(preset_dir() / "sub-folder");
-    for (const char* n : {"zeta", "Alpha", "beta", ".hidden"})
+    for (const char* n : {"Zeta", "alpha", "Beta", "beta", ".hidden", "\xc3\x89t\xc3\xa9",
+                          "\xc3\xa9"
+                          "cole",
+                          ".preset-99999999-0.tmp", ".preset-1-2.tmp"})
         write_bytes(preset_dir() / n, bytes{0});
     fs::create_symlink("sub-folder", preset_dir() / "link-to-folder");
-    EXPECT_EQ(actions.listing(), (std::vector<std::string>{".hidden", "Alpha", "beta", "zeta"}));
+    EXPECT_EQ(actions.listing(),
+              (std::vector<std::string>{".hidden", "alpha", "Beta", "beta", "Zeta",
+                                        "\xc3\xa9"
+                                        "cole",
+                                        "\xc3\x89t\xc3\xa9"}));
+}
+
+// A temporary file an interrupted save left behind goes at the next save; one that
+// a running save may still be writing stays.
+TEST_F(PresetListing, SaveRemovesTheTemporaryFilesOfEndedSaves) {
+    fs::create_directories(preset_dir());
+    const std::string stale = ".preset-99999999-0.tmp";  // beyond any process id
+    const std::string live = ".preset-" + std::to_string(::getpid()) + "-999.tmp";
+    write_bytes(preset_dir() / stale, bytes{1});
+    write_bytes(preset_dir() / live, bytes{2});
+    write_bytes(preset_dir() / ".preset-notes.tmp", bytes{3});
+    preset_actions actions(ctx);
+    ASSERT_EQ(actions.save("hall"), preset_outcome::done);
+    EXPECT_FALSE(fs::exists(preset_dir() / stale));
+    EXPECT_TRUE(fs::exists(preset_dir() / live));
+    EXPECT_TRUE(fs::exists(preset_dir() / ".preset-notes.tmp"));
+    EXPECT_EQ(actions.listing(), std::vector<std::string>{"hall"});
 }
 
 TEST(PresetPicker, ButtonsFollowTheDropDown) {

@@ -112,6 +112,9 @@ class failing_files : public file_layer {
         return real().rename_over(a, b);
     }
     bool remove_file(const std::string& p) override { return real().remove_file(p); }
+    void remove_stale_temporaries(const std::string& f) override {
+        real().remove_stale_temporaries(f);
+    }
 
   private:
     class short_writer : public file_writer {

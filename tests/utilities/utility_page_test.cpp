@@ -183,17 +183,20 @@ TEST_F(utility_page_test, rename_takes_the_new_name_at_once) {
 
 TEST_F(utility_page_test, refused_rename_changes_nothing) {
     rename_answer = false;
-    view.texts[idc_rename_field] = "-Bad";
+    view.texts[idc_rename_field] = "Refused";
     logic.rename_clicked();
-    // An empty name would make the device take its factory name: never sent.
-    view.texts[idc_rename_field] = "";
-    logic.rename_clicked();
+    // A name tavrin-cli rename refuses is not sent either; an empty one would make
+    // the device take its factory name.
+    for (const char* bad : {"-Bad", "Seventeen-Letters", ""}) {
+        view.texts[idc_rename_field] = bad;
+        logic.rename_clicked();
+    }
     EXPECT_EQ(renames.size(), 1u);
     EXPECT_EQ(device.name(), "Amp-2");
     EXPECT_TRUE(device.matches_copy("Amp-2"));
     EXPECT_TRUE(events.infos().empty());
     const auto boxes = events.boxes();
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(boxes.size(), 4u);
     for (const question& q : boxes) {
         EXPECT_EQ(q.text, "Rename Failed!");
         EXPECT_EQ(q.caption, "Rename");

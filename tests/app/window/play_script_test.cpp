@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "app/window/play_script.h"
@@ -197,6 +198,42 @@ TEST(PlayScript, TheDocumentedExamplesRead) {
         ++read;
     }
     EXPECT_GE(read, 2);
+}
+
+// Every picture README.md and docs/guide.md show is one that scripts/docs makes
+// (docs/guide/pictures.play), so none is left from an older window.
+TEST(PlayScript, TheDocsPicturesAreAllMadeByTheirScript) {
+    namespace fs = std::filesystem;
+    const fs::path root = testing::source_dir();
+    const auto text_of = [](const fs::path& p) {
+        std::ifstream in(p);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const fs::path guide = root / "docs/guide";
+    const play_parse_result r =
+        parse_play_script(text_of(guide / "pictures.play"), "pictures.play");
+    ASSERT_FALSE(r.error);
+    std::set<fs::path> made;
+    for (const play_step& step : r.script.steps) {
+        if (step.verb == play_verb::shot || step.verb == play_verb::shot_window)
+            made.insert((guide / step.text).lexically_normal());
+    }
+    int shown = 0;
+    for (const fs::path& doc : {root / "README.md", root / "docs/guide.md"}) {
+        const std::string text = text_of(doc);
+        for (size_t at = text.find("]("); at != std::string::npos; at = text.find("](", at + 2)) {
+            const size_t end = text.find(')', at);
+            const std::string link = text.substr(at + 2, end - at - 2);
+            if (link.size() < 4 || link.compare(link.size() - 4, 4, ".png") != 0)
+                continue;
+            ++shown;
+            EXPECT_TRUE(made.count((doc.parent_path() / link).lexically_normal()))
+                << doc.filename() << " shows " << link << ", which scripts/docs does not make";
+        }
+    }
+    EXPECT_GE(shown, 15);
 }
 
 }  // namespace

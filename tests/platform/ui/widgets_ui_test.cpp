@@ -2,18 +2,21 @@
 // order, edit filtering, trackbars, drop-downs, window timers and the UI port.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleOptionSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <thread>
 
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/drop_down.h"
 #include "platform/ui/edit_filter.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/trackbar.h"
 #include "platform/ui/window_timers.h"
@@ -162,21 +165,66 @@ TEST_F(EditFilter, TabAppliesOnlyWhenThePageSaysSo) {
     install_edit_filter(edit, r);
     QTest::keyClick(edit, Qt::Key_Tab);
     EXPECT_EQ(applied, 0);
+}
 
-    QLineEdit* second = new QLineEdit(&window);
-    second->show();
-    install_edit_filter(second, rules());
-    second->setFocus();
-    QTest::keyClick(second, Qt::Key_Tab);
-    EXPECT_GE(applied, 1);
+// One edit applies once, whatever ends it: the focus leaving after Enter or Tab has
+// applied the value adds nothing, and a field the focus only passes through applies
+// nothing; typing again makes a new edit, and Enter applies whenever it is pressed.
+TEST_F(EditFilter, OneEditAppliesOnceWhateverEndsIt) {
+    enum step { type, enter, tab, click_other, click_back };
+    const struct {
+        const char* what;
+        std::vector<step> steps;
+        int applies;
+    } cases[] = {
+        {"Tab", {type, tab}, 1},
+        {"Enter, then a click elsewhere", {type, enter, click_other}, 1},
+        {"a click elsewhere", {type, click_other}, 1},
+        {"Enter, typing again, Tab", {type, enter, type, tab}, 2},
+        {"Enter twice", {type, enter, enter}, 2},
+        {"Tab, a click back, a click elsewhere", {type, tab, click_back, click_other}, 1},
+        {"Tab without typing", {tab}, 0},
+        {"a click in and out", {click_back, click_other}, 0},
+    };
+    install_edit_filter(edit, rules());
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const auto& c : cases) {
+        edit->setFocus();
+        QCoreApplication::processEvents();
+        applied = 0;
+        for (step s : c.steps) {
+            switch (s) {
+                case type:
+                    QTest::keyClicks(edit, "5");
+                    break;
+                case enter:
+                    QTest::keyClick(edit, Qt::Key_Return);
+                    break;
+                case tab:
+                    QTest::keyClick(edit, Qt::Key_Tab);
+                    break;
+                case click_other:
+                    other->setFocus(Qt::MouseFocusReason);
+                    break;
+                case click_back:
+                    edit->setFocus(Qt::MouseFocusReason);
+                    break;
+            }
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(applied, c.applies) << c.what;
+    }
 }
 
 TEST_F(EditFilter, FocusLossAppliesOnlyWhileThePageIsCurrent) {
     install_edit_filter(edit, rules());
     QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
-    QApplication::sendEvent(edit, &out);
-    EXPECT_EQ(applied, 1);
     page_current = false;
+    QTest::keyClicks(edit, "5");
+    QApplication::sendEvent(edit, &out);
+    EXPECT_EQ(applied, 0);
+    page_current = true;
     QApplication::sendEvent(edit, &out);
     EXPECT_EQ(applied, 1);
 }
@@ -270,6 +318,64 @@ TEST(Trackbar, ScrollCodesFollowTheKeysAndThePointer) {
     EXPECT_EQ(seen[1].first, c::end_scroll);
 }
 
+// A group box's frame has its top line half the font height below the box's top,
+// with the title on that line, so the controls a template puts inside the box lie
+// below the line on every window and page.
+TEST(DialogBuilder, GroupBoxesPutTheirLineAndTitleWhereTheTemplatesMeanThem) {
+    qt_app();
+    int groups = 0;
+    for (int id = 100; id < 200; ++id) {
+        const dialog_template* tmpl = find_template(id);
+        if (tmpl == nullptr)
+            continue;
+        QWidget host;
+        const built_dialog built = build_dialog(*tmpl, &host);
+        host.setAttribute(Qt::WA_DontShowOnScreen);
+        host.show();
+        const QImage image = host.grab().toImage();
+        const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+        const int half_font = QFontMetrics(host.font()).height() / 2;
+        for (const dialog_control& g : tmpl->controls) {
+            if (g.kind != control_kind::group_box || g.hidden)
+                continue;
+            ++groups;
+            const QRect box = dlu_rect(built.units, g.x, g.y, g.w, g.h);
+            const std::string where = std::to_string(id) + " \"" + std::string(g.text) + "\"";
+            // The top line, found on the right edge, away from the title.
+            int line = -1;
+            for (int y = box.top(); y < box.bottom() && line < 0; ++y) {
+                for (int x = box.right() - 2; x <= box.right(); ++x) {
+                    if (image.pixel(x, y) != background) {
+                        line = y;
+                        break;
+                    }
+                }
+            }
+            ASSERT_GE(line, 0) << where;
+            EXPECT_NEAR(line - box.top(), half_font, 1) << where;
+            if (!g.text.empty()) {
+                // The title's letters reach above the line.
+                bool ink_above = false;
+                const int title_end = box.left() + 4 * built.units.x;
+                for (int y = box.top(); y < line && !ink_above; ++y) {
+                    for (int x = box.left(); x < title_end; ++x)
+                        ink_above = ink_above || image.pixel(x, y) != background;
+                }
+                EXPECT_TRUE(ink_above) << where;
+            }
+            for (const dialog_control& c : tmpl->controls) {
+                const bool inside = &c != &g && !c.hidden && c.x >= g.x && c.y >= g.y &&
+                                    c.x + c.w <= g.x + g.w && c.y + c.h <= g.y + g.h;
+                if (inside) {
+                    EXPECT_GT(dlu_rect(built.units, c.x, c.y, c.w, c.h).top(), line)
+                        << where << " holds \"" << c.text << "\" (" << c.id << ")";
+                }
+            }
+        }
+    }
+    EXPECT_GT(groups, 20);
+}
+
 TEST(DialogBuilder, FramesAndPlainTextsLetClicksThrough) {
     qt_app();
     using k = control_kind;
@@ -341,6 +447,29 @@ TEST(WindowTimers, OneTimerPerIdOwnedByTheWindow) {
     timers.fire(6000);
     EXPECT_FALSE(timers.running(6000));
     delete window;
+}
+
+// The filters as the dialog matches them: "*.*" admits every file, as it does where
+// the patterns come from, files without an extension too.
+TEST(FileDialog, FiltersMatchAsTheirPatternsMean) {
+    qt_app();
+    QTemporaryDir dir;
+    for (const char* name : {"firmware", "image.hex", "notes.txt"})
+        QFile(dir.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
+    const QStringList filters =
+        qt_name_filters({{{"All", "*.*"}, {"Hex file(*.hex)", "*.hex"}}, 1});
+    ASSERT_EQ(filters.size(), 2);
+    EXPECT_EQ(filters[1], QStringLiteral("Hex file(*.hex)"));
+    const auto files_shown = [&](const QString& filter) {
+        // The dialog's own reading of a filter: the blank-separated patterns in the
+        // last parentheses.
+        const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+        const QStringList patterns =
+            filter.mid(open + 1, filter.size() - open - 2).split(QLatin1Char(' '));
+        return QDir(dir.path()).entryList(patterns, QDir::Files, QDir::Name);
+    };
+    EXPECT_EQ(files_shown(filters[0]), (QStringList{"firmware", "image.hex", "notes.txt"}));
+    EXPECT_EQ(files_shown(filters[1]), QStringList{"image.hex"});
 }
 
 }  // namespace
