@@ -1,5 +1,7 @@
 #include "presets/summary.h"
 
+#include <iterator>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -67,13 +69,14 @@ std::string filter_text(const filter_settings& f) {
 
 // The summary shows the low byte alone, in half watts with 8 ohm speakers; the
 // Power page shows the full limits.
+// The limit as the Power page shows it: the whole 16-bit value in 0.1 W.
 std::string power_text(const amp_params& p, power_set set, limit_slot slot) {
-    const int v = p.get(set == power_set::poe ? param_field::poe_power_limit_lo
-                                              : param_field::poeplus_power_limit_lo,
-                        static_cast<size_t>(slot));
-    if (p.speaker_impedance() == 8)
-        return format("%.1f%s", v * 0.5, " W");
-    return format("%d%s", v, " W");
+    return format("%.1f%s", p.power_limit(set, slot) / 10.0, " W");
+}
+
+std::string class_text(uint8_t power_class) {
+    static constexpr const char* names[] = {"PoE", "PoE+", "PoE++", "DC In"};
+    return power_class < std::size(names) ? names[power_class] : "Unknown";
 }
 
 }  // namespace
@@ -92,9 +95,11 @@ std::vector<summary_field> summary_fields(const param_block& block, std::string_
     add(1245, "Location:", 0, device_name.empty() ? "" : widened_location(p.location_bytes()));
     add(1246, "Speaker:", 0, p.speaker_impedance() == 4 ? "4\u03A9" : "8\u03A9");
     add(1247, "PBTL Mode:", 0, enable_text(p.pbtl_mode()));
-    // Every non-zero class (PoE+, PoE++, DC In) reads "PoE+" and uses the PoE+ sets.
-    const power_set set = p.power_source() != 0 ? power_set::poeplus : power_set::poe;
-    add(1248, "PoE Type:", 0, set == power_set::poeplus ? "PoE+" : "PoE");
+    // The class the amplifier runs in, and the limit set it uses (DC In uses the PoE++
+    // set), as the Power page shows them; reading every other class as "PoE+" with the
+    // PoE+ set showed limits the amplifier does not apply.
+    const power_set set = power_set_for_class(p.power_class());
+    add(1248, "PoE Type:", 0, class_text(p.power_class()));
     add(1249, "Master Volume:", 0, format("%d%s", p.master_volume() * 2, "%"));
     add(1250, "Mute:", 0, enable_text(p.mute()));
     add(1265, "Gain(dB)", 1, format("%.1f%s", (p.gain_ch1() - 250) / 10.0, "dB"));

@@ -83,36 +83,41 @@ TEST(Summary, DeviceNameLocationAndScalars) {
     EXPECT_EQ(texts_of(p.snapshot())[1245], "");
 }
 
-TEST(Summary, PoePlusPlusStillReadsPoePlusAndUsesPoePlusSets) {
+TEST(Summary, PowerRowsShowTheClassInForceAndItsLimitsAsThePowerPage) {
     amp_params p;
-    p.set_power_source(2);
-    p.set(param_field::poe_power_limit_enable, 0);
+    p.set_power_source(0x80 | 2);  // PoE++, chosen by hand
     p.set(param_field::poeplus_power_limit_enable, 1);
-    p.set(param_field::poeplus_power_limit_lo, 40, 0);
-    p.set(param_field::poeplus_power_limit_lo, 41, 1);
-    p.set(param_field::poeplus_power_limit_hi, 3, 0);  // not shown by the summary
-    p.set(param_field::poeplusplus_power_limit_enable, 0);
-    p.set_current_limit(power_set::poeplus, {1, 12, 7});
-    p.set_current_limit(power_set::poeplusplus, {0, 99, 99});
+    p.set(param_field::poeplusplus_power_limit_enable, 1);
+    p.set_power_limit(power_set::poeplus, limit_slot::ch1, 111);
+    p.set_power_limit(power_set::poeplusplus, limit_slot::ch1, 600);  // 60.0 W: 0x0258
+    p.set_power_limit(power_set::poeplusplus, limit_slot::ch2, 1234);
+    p.set_power_limit(power_set::poeplusplus, limit_slot::pbtl, 905);
+    p.set_current_limit(power_set::poeplus, {0, 99, 99});
+    p.set_current_limit(power_set::poeplusplus, {1, 12, 7});
     auto t = texts_of(p.snapshot());
-    EXPECT_EQ(t[1248], "PoE+");
-    EXPECT_EQ(t[1281], "40 W");
-    EXPECT_EQ(t[1284], "41 W");
+    EXPECT_EQ(t[1248], "PoE++");
+    EXPECT_EQ(t[1281], "60.0 W");
+    EXPECT_EQ(t[1284], "123.4 W");
     EXPECT_EQ(t[1282], "300 mA");
     EXPECT_EQ(t[1283], "7 sec");
 
-    // PBTL: CH1 is off, CH2 shows the PBTL entry; 8 ohm shows half watts.
+    // PBTL: CH1 is off, CH2 shows the PBTL limit, whatever the speaker.
     p.set_pbtl_mode(true);
-    p.set(param_field::poeplus_power_limit_lo, 201, 2);
     p.set_speaker_impedance(8);
     t = texts_of(p.snapshot());
     EXPECT_EQ(t[1281], "Disable");
-    EXPECT_EQ(t[1284], "100.5 W");
-    // The PoE set applies with power_source 0.
+    EXPECT_EQ(t[1284], "90.5 W");
+    // DC In uses the PoE++ set, as the Power page does; an unknown class says so.
+    p.set_power_source(3);
+    EXPECT_EQ(texts_of(p.snapshot())[1248], "DC In");
+    EXPECT_EQ(texts_of(p.snapshot())[1284], "90.5 W");
+    p.set_power_source(9);
+    EXPECT_EQ(texts_of(p.snapshot())[1248], "Unknown");
+    // The PoE set when the class is PoE.
     p.set_power_source(0);
     t = texts_of(p.snapshot());
     EXPECT_EQ(t[1248], "PoE");
-    EXPECT_EQ(t[1281], "Disable");
+    EXPECT_EQ(t[1284], "Disable");
     EXPECT_EQ(t[1282], "Disable");
 }
 
