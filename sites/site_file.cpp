@@ -1,13 +1,12 @@
 #include "sites/site_file.h"
 
-#include <toml++/toml.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
 
 #include "presets/preset_file.h"
+#include "sites/toml.h"
 #include "utilities/name_rules.h"
 
 namespace tavrin {

@@ -1,8 +1,8 @@
 #include "sites/site_write.h"
 
-#include <toml++/toml.h>
-
 #include <sstream>
+
+#include "sites/toml.h"
 
 namespace tavrin {
 

@@ -108,6 +108,10 @@ TEST(site_file, every_fault_is_told_with_its_line_and_column) {
         {"amp = 3\n", "1:7: amp must be tables"},
         {"[amp]\nA-1 = \"p\"\n", "2:7: amplifier 'A-1' must be a table"},
         {"# nothing\n", "hall.toml: names no amplifier"},
+        // Faults the parser itself once met with undefined behaviour (sites/toml.h).
+        {"[amp.Scène]\npreset = \"p\"\n", "1:8: Error while parsing table header: expected ']'"},
+        {"[amp.A-1]\npreset = 12\"é\"\n", "2:12: Error while parsing decimal integer"},
+        {"[\n", "1:2: Error while parsing key"},
     };
     for (const auto& c : cases) {
         const site_read r = read(c.text, shelf);
