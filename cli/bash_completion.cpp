@@ -41,7 +41,7 @@ std::string bash_completion_script() {
            "            compopt -o nospace 2>/dev/null\n"
            "            COMPREPLY=($(compgen -W \"$settings --all --names --help\" -- \"$cur\")) "
            ";;\n"
-           "        preset|firmware)\n"
+           "        preset|firmware|diff|apply|capture)\n"
            "            COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
            "        *)\n"
            "            COMPREPLY=($(compgen -W \"--help\" -- \"$cur\")) ;;\n"

@@ -76,6 +76,13 @@ json fields_json(const std::vector<field_value>& fields) {
     return out;
 }
 
+json settings_object(const param_block& block) {
+    json settings = json::object();
+    for (const setting_reading& r : read_settings(block))
+        settings[r.def->name] = setting_json(*r.def, r.value);
+    return settings;
+}
+
 }  // namespace
 
 std::string settings_lines(const std::vector<field_value>& fields) {
@@ -133,14 +140,20 @@ bool output_failed() {
 
 std::string show_json(const std::string& info, const device_json& device, const param_block& block,
                       const std::vector<field_value>& fields) {
-    json settings = json::object();
-    for (const setting_reading& r : read_settings(block))
-        settings[r.def->name] = setting_json(*r.def, r.value);
     const json out = {{"info", info},
                       {"device", device.name},
                       {"model", known(device.model)},
                       {"firmware", known(device.firmware)},
-                      {"settings", settings},
+                      {"settings", settings_object(block)},
+                      {"fields", fields_json(fields)}};
+    return one_line(out);
+}
+
+std::string preset_json(const std::string& file, const param_block& block,
+                        const std::vector<field_value>& fields) {
+    const json out = {{"file", file},
+                      {"firmware", firmware_date_text(block)},
+                      {"settings", settings_object(block)},
                       {"fields", fields_json(fields)}};
     return one_line(out);
 }

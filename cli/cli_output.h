@@ -32,6 +32,10 @@ std::string firmware_date_text(const param_block& block);
 // read as numbers are numbers, the others strings (null: no value or not known).
 std::string show_json(const std::string& info, const device_json& device, const param_block& block,
                       const std::vector<field_value>& fields);
+// A preset file as show --json prints an amplifier: {"file": path, "firmware":
+// "21.11.17.01", "settings": {...}, "fields": {...}}.
+std::string preset_json(const std::string& file, const param_block& block,
+                        const std::vector<field_value>& fields);
 // Why there is nothing to show, as one object: {"device": name, "model": model,
 // "error": text, "exit": code} and, when the amplifier answered (a refused firmware),
 // "info" and "firmware".

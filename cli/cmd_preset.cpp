@@ -7,6 +7,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/preset_offline.h"
 #include "presets/preset_batch.h"
 #include "presets/preset_file.h"
 #include "presets/preset_folder.h"
@@ -242,6 +243,11 @@ int run_load(const global_options& options, const preset_words& w) {
 }
 
 int run(const global_options& options, const std::vector<std::string>& words) {
+    // The actions on a file alone take options of their own.
+    if (!words.empty() && (words[0] == "show" || words[0] == "edit")) {
+        const std::vector<std::string> rest(words.begin() + 1, words.end());
+        return words[0] == "show" ? run_preset_show(rest) : run_preset_edit(rest);
+    }
     preset_words w;
     for (const std::string& word : words) {
         if (word == "--yes" || word == "-y") {
@@ -263,18 +269,28 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     if (w.action == "delete")
         return run_delete(w);
     if (w.action.empty())
-        return bad_arguments(preset_command, "preset needs list, save, load or delete");
-    return bad_arguments(preset_command,
-                         "unknown preset action '" + w.action + "' (list, save, load or delete)");
+        return bad_arguments(preset_command, "preset needs list, show, edit, save, load or delete");
+    return bad_arguments(preset_command, "unknown preset action '" + w.action +
+                                             "' (list, show, edit, save, load or delete)");
 }
 
 }  // namespace
 
 const cli_command preset_command{
-    "preset", "list | save NAME FILE | load NAME FILE | delete FILE [--yes]",
-    "list, save, load or delete preset files",
-    "  Preset files live in the folder Preset below the current directory.\n"
+    "preset",
+    "list | show FILE | edit FILE SETTING=VALUE... | save NAME FILE | load NAME FILE | "
+    "delete FILE",
+    "list, show, edit, save, load or delete preset files",
+    "  Preset files live in the folder Preset below the current directory; for\n"
+    "  show and edit a FILE with a '/' in it is a path as it stands.\n"
     "  list            prints the files of the folder, one per line.\n"
+    "  show FILE       prints the file's settings as `show` prints an amplifier's\n"
+    "                  (--raw, --json as there), the firmware date it was saved\n"
+    "                  from on standard error; given to `set`, it copies them.\n"
+    "  edit FILE SETTING=VALUE...  changes the file through the page logic, as\n"
+    "                  `set` would, printing each setting as applied; every byte\n"
+    "                  the tool does not interpret stays. --to NEWFILE writes the\n"
+    "                  result there instead (replacing a file only with --yes).\n"
     "  save NAME FILE  connects to the amplifier NAME, waits for its full answer\n"
     "                  and saves its parameter block as FILE. An existing FILE is\n"
     "                  replaced only with --yes.\n"

@@ -3,6 +3,7 @@
 namespace tavrin::cli {
 
 constexpr int exit_done = 0;
+constexpr int exit_differs = 1;           // `diff`: the two sides hold different settings
 constexpr int exit_no_answer = 2;         // the device exists and stays silent
 constexpr int exit_firmware_gate = 3;     // its firmware is too old for this tool
 constexpr int exit_disagrees = 4;         // the amplifier shows other values than were set
