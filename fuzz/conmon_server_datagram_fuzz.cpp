@@ -47,7 +47,14 @@ void on_remotes(conmon_client_t*, const conmon_remote_t* const* changed, size_t 
 }
 
 // The client as it stands after its requests, and room to restore it from. The
-// send and receive buffers are left out: nothing in them outlives a datagram.
+// send and receive buffers, the client's last members, are left out: nothing in them
+// outlives a datagram.
+static_assert(offsetof(conmon_client, tx) < offsetof(conmon_client, rx) &&
+                  offsetof(conmon_client, rx) < offsetof(conmon_client, rx_iov) &&
+                  offsetof(conmon_client, rx_iov) < offsetof(conmon_client, rx_msgs) &&
+                  sizeof(conmon_client) - offsetof(conmon_client, rx_msgs) <
+                      sizeof(conmon_client::rx_msgs) + alignof(conmon_client),
+              "state added after the buffers would not be restored");
 struct primed_client {
     conmon_client_t* client = nullptr;
     std::vector<uint8_t> state;
