@@ -1,13 +1,15 @@
 // The lab's receive paths for untrusted datagrams: conmon-server's client and
-// device sockets, a virtual device's ConMon port, and the TXT record the server
-// resolves. The first byte picks the path; the rest is the datagram.
+// device sockets, a virtual device's ConMon and ARCP ports, and the TXT record the
+// server resolves. The first byte picks the path (0-4); the rest is the datagram.
 #include <arpa/inet.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/time_source.h"
+#include "sim/arcp_responder.h"
 #include "sim/conmon_server.h"
 #include "sim/lab_device.h"
 
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
-    const uint8_t path = data[0] % 4;
+    const uint8_t path = data[0] % 5;
     ++data;
     --size;
     switch (path) {
@@ -85,6 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 3: {
             conmon_instance_id_t id{};
             parse_instance_txt(data, size, id);
+            break;
+        }
+        case 4: {
+            arcp_responder responder(arcp_identity{"Amp-1"});
+            const std::vector<uint8_t> answer = responder.on_request(data, size);
+            // An answer is a whole ARCP datagram: its length field counts every byte.
+            if (!answer.empty() &&
+                (answer.size() < 10 ||
+                 static_cast<size_t>(answer[2] << 8 | answer[3]) != answer.size())) {
+                abort();
+            }
             break;
         }
     }
