@@ -10,6 +10,7 @@
 #include "app/core/poll_tick.h"
 #include "app/core/startup_args.h"
 #include "firmware/firmware_update.h"
+#include "utilities/name_rules.h"
 
 namespace tavrin::cli {
 
@@ -204,9 +205,33 @@ reach_outcome cli_session::discover(const global_options& options, brand_rule ru
 }
 
 reach_outcome cli_session::reach(const std::string& name) {
-    reach_outcome out = device_outcome(name, core_.wrapper.probe_device(name));
+    const device_probe probe = core_.wrapper.probe_device(name);
+    reach_outcome out = device_outcome(name, probe);
+    // A device that did not answer the probe may still be known to the browse.
+    if (probe.own_name.empty()) {
+        const std::vector<node_summary> nodes = core_.wrapper.nodes();
+        const auto exact = std::find_if(nodes.begin(), nodes.end(),
+                                        [&](const node_summary& n) { return n.name == name; });
+        const auto alike = std::find_if(nodes.begin(), nodes.end(), [&](const node_summary& n) {
+            return same_device_name(n.name, name);
+        });
+        if (exact == nodes.end() && alike != nodes.end())
+            out.device = alike->name;
+    }
+    if (out.ok()) {
+        std::erase_if(spellings_, [&](const auto& s) { return s.first == name; });
+        spellings_.emplace_back(name, out.device);
+    }
     mark("device found");
     return out;
+}
+
+std::string cli_session::spelled(const std::string& name) const {
+    for (const auto& [typed, own] : spellings_) {
+        if (typed == name)
+            return own;
+    }
+    return name;
 }
 
 std::string cli_session::no_answer(const std::string& name) const {
@@ -214,7 +239,7 @@ std::string cli_session::no_answer(const std::string& name) const {
 }
 
 bool cli_session::connect(const std::string& name) {
-    core_.device.set_name(name);
+    core_.device.set_name(spelled(name));
     core_.device.renew_copy();
     core_.flags.run_flag.store(true);
     core_.flags.connect_flag.store(true);

@@ -118,9 +118,16 @@ class cli_session {
                            std::vector<std::string>& names);
     // Asks the server for the device NAME before anything is sent to it: 7 no such
     // device, 8 another model, 9 the server lost; the model it told (see reach.h).
+    // A NAME typed in another letter case is resolved to the device's own spelling
+    // (from its answer, else from the browse), which connect() and switch_to() then
+    // use: the amplifier's answers carry that spelling, and only it passes the check
+    // of the sender.
     reach_outcome reach(const std::string& name);
-    // Selects NAME and sets connect_flag, as a double-click does; starts the worker.
+    // Selects NAME (as reach() resolved it) and sets connect_flag, as a double-click
+    // does; starts the worker.
     bool connect(const std::string& name);
+    // The device's own spelling of NAME as reach() found it; NAME when not found.
+    std::string spelled(const std::string& name) const;
     // The user-interface thread's share: runs the poll timer for `ms` milliseconds.
     void pump(uint32_t ms);
     void stop();
@@ -169,6 +176,8 @@ class cli_session {
     bool print_timeline_ = false;
     mutable std::mutex timeline_mutex_;
     std::vector<std::pair<std::string, uint32_t>> marks_;
+    // Typed names and the devices' own spellings, as reach() resolved them.
+    std::vector<std::pair<std::string, std::string>> spellings_;
     cli_events events_;
     tool_core core_;
     // Ended by stop() before the core goes.

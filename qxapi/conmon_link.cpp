@@ -56,6 +56,7 @@ void conmon_link::forget_requests() {
     connect_error_.store(AUD_SUCCESS);
     probe_name_.clear();
     probe_facts_.reset();
+    probe_sender_.clear();
 }
 
 void conmon_link::runtime_reset() {
@@ -319,8 +320,10 @@ void conmon_link::decode_audinate(const std::string& sender, const uint8_t* body
             if (const auto facts = decode_manf_versions(body, size)) {
                 write_and_store(*facts);
                 // Device names compare without regard to case, as DNS-SD names do.
-                if (!probe_name_.empty() && strcasecmp(probe_name_.c_str(), sender.c_str()) == 0)
+                if (!probe_name_.empty() && strcasecmp(probe_name_.c_str(), sender.c_str()) == 0) {
                     probe_facts_ = *facts;
+                    probe_sender_ = sender;
+                }
             }
             break;
         default:
@@ -381,6 +384,7 @@ device_probe conmon_link::probe_device(const std::string& device_name) {
         const library_access library = host_.lock_library();
         probe_name_ = device_name;
         probe_facts_.reset();
+        probe_sender_.clear();
     }
     device_probe probe;
     probe.sent =
@@ -399,8 +403,11 @@ device_probe conmon_link::probe_device(const std::string& device_name) {
     }
     const library_access library = host_.lock_library();
     probe.facts = probe_facts_;
+    if (probe_facts_)
+        probe.own_name = probe_sender_;
     probe_name_.clear();
     probe_facts_.reset();
+    probe_sender_.clear();
     return probe;
 }
 

@@ -50,6 +50,10 @@ struct device_probe {
     aud_error_t answer = AUD_ERR_TIMEDOUT;
     // The device's manufacturer answer, when it came in time.
     std::optional<manf_facts> facts;
+    // The name that answer came from: the device's own spelling of the name asked
+    // for, which may differ in letter case (DNS-SD names are case-blind). Empty when
+    // no answer came.
+    std::string own_name;
 };
 
 class conmon_link : public client_events, public runtime_part, public control_sender {
@@ -144,6 +148,7 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // The device a probe waits for, and its manufacturer answer (library_lock).
     std::string probe_name_;
     std::optional<manf_facts> probe_facts_;
+    std::string probe_sender_;
     // One request-id wait at a time (connect and Audinate sends share
     // connect_request); taken before library_lock.
     std::mutex request_wait_mutex_;
