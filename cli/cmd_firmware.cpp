@@ -254,7 +254,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         const std::string silent = session.no_answer(name);
         session.stop();
         std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     const browse_outcome outcome = browse_firmware(update, path);
     switch (outcome) {

@@ -130,7 +130,7 @@ int connect_and_wait(cli_session& session, const global_options& options, const 
     if (session.wait_first_answer(cli_session::answer_wait_ms))
         return exit_done;
     print_err(session.no_answer(name));
-    return exit_no_answer;
+    return session.no_answer_code();
 }
 
 int run_save(const global_options& options, const preset_words& w) {

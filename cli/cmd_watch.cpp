@@ -48,7 +48,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     session.stop();
     if (!answered) {
         std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     return gated ? exit_firmware_gate : exit_done;
 }

@@ -201,6 +201,7 @@ void conmon_link::server_lost() {
     server_state expected = server_state::connected;
     if (!server_.compare_exchange_strong(expected, server_state::lost))
         return;
+    losses_.fetch_add(1);
     subscribed_.store(false);
     // Completed with NOTCONN by the library; the restored subscription is its own.
     subscribe_request = nullptr;

@@ -70,6 +70,8 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // (and again once the library has restored it after a lost connection).
     bool subscribed() const { return subscribed_.load(); }
     server_state server() const { return server_.load(); }
+    // How many times the connection to the server was lost since the client was made.
+    uint64_t server_losses() const { return losses_.load(); }
     // Why the connect failed (server() == refused); SUCCESS otherwise.
     aud_error_t connect_error() const { return connect_error_.load(); }
     // Told of a lost and restored server (null: nobody). Must outlive the runtime.
@@ -142,6 +144,7 @@ class conmon_link : public client_events, public runtime_part, public control_se
     aud_error_t request_result_ = AUD_SUCCESS;
     std::atomic<bool> subscribed_{false};
     std::atomic<server_state> server_{server_state::none};
+    std::atomic<uint64_t> losses_{0};
     std::atomic<aud_error_t> connect_error_{AUD_SUCCESS};
     std::atomic<service_watch*> watch_{nullptr};
     std::atomic<uint64_t> corrupted_{0};
