@@ -12,6 +12,7 @@
 #include "app/core/service_report.h"
 #include "app/core/startup_args.h"
 #include "firmware/firmware_update.h"
+#include "qxapi/dnssd_probe.h"
 #include "utilities/name_rules.h"
 
 namespace tavrin::cli {
@@ -265,6 +266,7 @@ void cli_session::pump(uint32_t ms) {
     const uint32_t start = core_.time.now_ms();
     while (core_.time.now_ms() - start < ms) {
         follow_server();
+        follow_dnssd();
         if (events_.poll_due())
             poll_tick(core_.flags, core_.device, core_.ring);
         core_.time.sleep_ms(std::min<uint32_t>(ms, 10));
@@ -289,6 +291,20 @@ void cli_session::follow_server() {
     link_flags& f = core_.flags;
     if (!f.disconnect_request.load() && !f.update_mode.load())
         poll_tick(f, core_.device, core_.ring);
+}
+
+void cli_session::follow_dnssd() {
+    constexpr uint32_t ask_every_ms = 1000;
+    if (dnssd_back_ || !core_.wrapper.node_list().dnssd_lost())
+        return;
+    const uint32_t now = core_.time.now_ms();
+    if (now - dnssd_asked_at_ < ask_every_ms)
+        return;
+    dnssd_asked_at_ = now;
+    if (!dnssd_service_answers())
+        return;
+    dnssd_back_ = true;
+    events_.log_line(dnssd_back_text);
 }
 
 bool cli_session::wait_until(const std::function<bool()>& done, uint32_t ms) {

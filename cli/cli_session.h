@@ -194,6 +194,9 @@ class cli_session {
     // On every pump: notes a lost server, and when it is back asks the amplifier
     // again at once, as the poll timer would later.
     void follow_server();
+    // Once a second while the browse has stopped for want of avahi-daemon: says so
+    // on the message list when the daemon answers again.
+    void follow_dnssd();
     bool server_away() const { return away_; }
 
     uint32_t created_ms_ = 0;
@@ -206,6 +209,8 @@ class cli_session {
     uint32_t away_since_ = 0;
     uint64_t returns_ = 0;
     uint32_t back_at_ = 0;
+    bool dnssd_back_ = false;
+    uint32_t dnssd_asked_at_ = 0;
     // Typed names and the devices' own spellings, as reach() resolved them.
     std::vector<std::pair<std::string, std::string>> spellings_;
     cli_events events_;

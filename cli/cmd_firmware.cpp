@@ -204,14 +204,10 @@ void print_new_date(cli_session& session, transfer_display& display) {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::vector<std::string> args;
     bool yes = false;
-    for (const std::string& w : words) {
-        if (w == "--yes" || w == "-y")
-            yes = true;
-        else if (!w.empty() && w[0] == '-')
-            return bad_arguments(firmware_command, "unknown option '" + w + "' for firmware");
-        else
-            args.push_back(w);
-    }
+    if (const std::string wrong =
+            read_words("firmware", words, args, switches({{"--yes", &yes}, {"-y", &yes}}));
+        !wrong.empty())
+        return bad_arguments(firmware_command, wrong);
     if (args.size() != 2)
         return bad_arguments(firmware_command, "firmware needs a device NAME and a FILE");
     const std::string& name = args[0];

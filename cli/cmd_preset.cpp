@@ -239,16 +239,14 @@ int run_load(const global_options& options, const preset_words& w) {
 
 int run(const global_options& options, const std::vector<std::string>& words) {
     preset_words w;
-    for (const std::string& word : words) {
-        if (word == "--yes" || word == "-y") {
-            w.yes = true;
-        } else if (!word.empty() && word[0] == '-') {
-            return bad_arguments(preset_command, "unknown option '" + word + "' for preset");
-        } else if (w.action.empty()) {
-            w.action = word;
-        } else {
-            w.args.push_back(word);
-        }
+    std::vector<std::string> args;
+    if (const std::string wrong =
+            read_words("preset", words, args, switches({{"--yes", &w.yes}, {"-y", &w.yes}}));
+        !wrong.empty())
+        return bad_arguments(preset_command, wrong);
+    if (!args.empty()) {
+        w.action = args.front();
+        w.args.assign(args.begin() + 1, args.end());
     }
     if (w.action == "list")
         return run_list(w);

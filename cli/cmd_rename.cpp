@@ -70,12 +70,8 @@ std::string taken_by(cli_session& session, const std::string& new_name, const st
 
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::vector<std::string> names;
-    for (const std::string& w : words) {
-        // Only "--" starts an option here, so that a bad name gets its own message.
-        if (w.rfind("--", 0) == 0)
-            return bad_arguments(rename_command, "unknown option '" + w + "' for rename");
-        names.push_back(w);
-    }
+    if (const std::string wrong = read_words("rename", words, names); !wrong.empty())
+        return bad_arguments(rename_command, wrong);
     if (names.size() != 2)
         return bad_arguments(rename_command, "rename needs the device NAME and its NEW name");
     const std::string& name = names[0];

@@ -54,14 +54,17 @@ std::vector<std::string> device_names(const std::string& word, std::string& why)
 std::string parse(const std::vector<std::string>& words, set_words& out) {
     std::set<const setting_def*> given;
     bool have_target = false;
+    bool options = true;  // until "--"
     for (const std::string& w : words) {
-        if (w == "--all") {
+        if (options && w == "--") {
+            options = false;
+        } else if (options && w == "--all") {
             if (have_target)
                 return "--all and a device NAME exclude each other";
             out.all = have_target = true;
-        } else if (w == "--names") {
+        } else if (options && w == "--names") {
             out.list = true;
-        } else if (!w.empty() && w[0] == '-') {
+        } else if (options && !w.empty() && w[0] == '-') {
             return "unknown option '" + w + "' for set";
         } else if (const size_t eq = w.find('='); eq != std::string::npos) {
             const std::string name = w.substr(0, eq);

@@ -188,6 +188,18 @@ TEST_F(recovery, a_stopped_avahi_daemon_is_9_and_a_restarted_one_finds_the_devic
     EXPECT_EQ(found.out, "Amp-1\nAmp-2\nAmp-3\nAmp-Old\n");
 }
 
+TEST_F(recovery, watch_says_when_avahi_daemon_runs_again) {
+    streamed_cli watch("watch Amp-1 --seconds 20");
+    ASSERT_TRUE(watch.wait_for("Connected to Amp-1", 1, 10));
+    stop("avahi");
+    const bool lost =
+        watch.wait_for("avahi-daemon stopped: no devices are found until it runs again", 1, 10);
+    ASSERT_EQ(lab_run("restart avahi"), 0);
+    EXPECT_TRUE(lost);
+    EXPECT_TRUE(watch.wait_for("avahi-daemon runs again: a new search finds devices again", 1, 10));
+    EXPECT_EQ(watch.join(), 0);
+}
+
 TEST_F(recovery, outside_the_lab_a_command_is_9_and_says_where_to_run_it) {
     const std::string cmd = "'" + lab_paths().build + "/cli/tavrin-cli' show Amp-1 2>&1";
     FILE* pipe = ::popen(cmd.c_str(), "r");

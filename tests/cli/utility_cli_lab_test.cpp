@@ -153,7 +153,12 @@ TEST(utility_cli_lab_inside, DISABLED_rename_past_the_check) {
 TEST_F(utility_cli_lab, location_written_and_shown_after_the_next_poll) {
     const size_t before = wire_frames("Amp-2").size();
     EXPECT_EQ(cli("location Amp-2 'Seventeen chars17'").code, 64);
+    // A word that starts with "-" is an option; after "--" it is the TEXT.
+    EXPECT_EQ(cli("location Amp-2 -x").code, 64);
     EXPECT_EQ(wire_frames("Amp-2").size(), before);
+    const cli_run dash = cli("location Amp-2 -- -x");
+    EXPECT_EQ(dash.code, 0) << dash.out;
+    EXPECT_EQ(count_of(amp2_since(before), cmd::location("-x")), 1u);
 
     const cli_run set = cli("location Amp-2 Lobby");
     EXPECT_EQ(set.code, 0);
