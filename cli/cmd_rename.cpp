@@ -114,7 +114,10 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         return exit_disagrees;
     }
     // The device announces itself under the new name once it has taken it.
-    const bool taken = wait_for_node(session, new_name, node_state::present, rename_wait_ms);
+    // A new spelling of its own name is the same DNS-SD name: browsers may keep the
+    // spelling they have until their records expire.
+    const bool taken = same_device_name(new_name, own) ||
+                       wait_for_node(session, new_name, node_state::present, rename_wait_ms);
     session.stop();
     if (!taken) {
         std::fprintf(stderr, "tavrin-cli: %s did not come back as %s\n", own.c_str(),
@@ -132,7 +135,8 @@ const cli_command rename_command{
     "  Finds the device NAME and renames it to NEW through the routing layer,\n"
     "  then waits up to 10 seconds for the device to announce itself as NEW.\n"
     "  NEW has 1 to 31 letters, digits and hyphens and does not start or end\n"
-    "  with a hyphen; a NEW another device already has is refused.\n"
+    "  with a hyphen; a NEW another device already has, in any letter case, is\n"
+    "  refused (DNS-SD names are case-blind).\n"
     "  Exit status: 0 renamed (or NEW is NAME: nothing sent), 4 the rename was\n"
     "  refused or NEW never appeared, 7 no such device, 8 not a TAVRIN-PA22, 9\n"
     "  ConMon server or avahi-daemon unreachable, 64 a bad name (nothing sent).\n",
