@@ -63,24 +63,38 @@ option_reader switches(std::vector<std::pair<std::string, bool*>> flags) {
     };
 }
 
-std::string read_name_and_options(const std::string& command, const std::vector<std::string>& words,
-                                  std::string& name, const option_reader& option) {
+std::string read_words(const std::string& command, const std::vector<std::string>& words,
+                       std::vector<std::string>& args, const option_reader& option) {
+    args.clear();
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
-        if (!w.empty() && w[0] == '-') {
-            const std::optional<std::string> taken = option ? option(words, i) : std::nullopt;
-            if (!taken)
-                return "unknown option '" + w + "' for " + command;
-            if (!taken->empty())
-                return *taken;
-        } else if (name.empty()) {
-            name = w;
-        } else {
-            return "unexpected argument '" + w + "'";
+        if (w == "--") {
+            args.insert(args.end(), words.begin() + static_cast<long>(i) + 1, words.end());
+            return {};
         }
+        if (w.empty() || w[0] != '-') {
+            args.push_back(w);
+            continue;
+        }
+        const std::optional<std::string> taken = option ? option(words, i) : std::nullopt;
+        if (!taken)
+            return "unknown option '" + w + "' for " + command;
+        if (!taken->empty())
+            return *taken;
     }
-    if (name.empty())
+    return {};
+}
+
+std::string read_name_and_options(const std::string& command, const std::vector<std::string>& words,
+                                  std::string& name, const option_reader& option) {
+    std::vector<std::string> args;
+    if (std::string wrong = read_words(command, words, args, option); !wrong.empty())
+        return wrong;
+    if (args.size() > 1)
+        return "unexpected argument '" + args[1] + "'";
+    if (args.empty())
         return command + " needs a device NAME";
+    name = args[0];
     return check_device_name(name);
 }
 
@@ -97,6 +111,8 @@ std::string check_device_name(const std::string& name) {
 
 bool wants_help(const std::vector<std::string>& words) {
     for (const std::string& w : words) {
+        if (w == "--")
+            return false;
         if (w == "--help" || w == "-h")
             return true;
     }
@@ -171,6 +187,8 @@ std::string usage_text() {
         "  --verbose       print the Dante wrapper's log on standard error\n"
         "  --help          this text (COMMAND --help: the command's own)\n"
         "  --version       print the version\n"
+        "  --              after the command: ends its options (the words after it\n"
+        "                  are arguments, even those that start with -)\n"
         "Exit status (every command):\n"
         "  0 done, 1 diff found differences, 2 no answer, 3 firmware version error, 4 the\n"
         "  amplifier disagrees with what was set (or drifted from its site), 5 update failed, 6 "

@@ -40,12 +40,19 @@ using option_reader =
     std::function<std::optional<std::string>(const std::vector<std::string>& words, size_t& i)>;
 // Options that are plain switches: each of the words sets its flag.
 option_reader switches(std::vector<std::pair<std::string, bool*>> flags);
+// The option rule of every command: a word that starts with '-' is an option, and
+// one that `option` does not know is refused; "--" ends the options (it is dropped,
+// and every word after it is an argument, "-x" too); every other word is an argument,
+// in order, into `args`. Empty when the words are sound, otherwise the message for
+// bad_arguments.
+std::string read_words(const std::string& command, const std::vector<std::string>& words,
+                       std::vector<std::string>& args, const option_reader& option = {});
 // The words of a command that acts on one device: its NAME, which must be able to
 // name a device, and the options `option` knows. Empty when they are sound,
 // otherwise the message for bad_arguments.
 std::string read_name_and_options(const std::string& command, const std::vector<std::string>& words,
                                   std::string& name, const option_reader& option = {});
-// True when the words ask for the command's help.
+// True when the words ask for the command's help (-h or --help before any "--").
 bool wants_help(const std::vector<std::string>& words);
 
 std::string usage_text();

@@ -5,11 +5,15 @@
 #include <ctime>
 
 #include "cli/cli_output.h"
+#include "cli/exit_codes.h"
 #include "cli/lab_hint.h"
 
 #include "app/core/poll_tick.h"
+#include "app/core/service_report.h"
 #include "app/core/startup_args.h"
 #include "firmware/firmware_update.h"
+#include "qxapi/dnssd_probe.h"
+#include "utilities/name_rules.h"
 
 namespace tavrin::cli {
 
@@ -44,6 +48,12 @@ void cli_events::log_line(const std::string& text) {
     }
     if (fn)
         fn(text);
+}
+
+void cli_events::link_changed(bool open) {
+    if (open)
+        at_open_.store(answers_.load());
+    open_.store(open);
 }
 
 void cli_events::info_changed(const std::string& text) {
@@ -204,17 +214,48 @@ reach_outcome cli_session::discover(const global_options& options, brand_rule ru
 }
 
 reach_outcome cli_session::reach(const std::string& name) {
-    reach_outcome out = device_outcome(name, core_.wrapper.probe_device(name));
+    const device_probe probe = core_.wrapper.probe_device(name);
+    reach_outcome out = device_outcome(name, probe);
+    // A device that did not answer the probe may still be known to the browse.
+    if (probe.own_name.empty()) {
+        const std::vector<node_summary> nodes = core_.wrapper.nodes();
+        const auto exact = std::find_if(nodes.begin(), nodes.end(),
+                                        [&](const node_summary& n) { return n.name == name; });
+        const auto alike = std::find_if(nodes.begin(), nodes.end(), [&](const node_summary& n) {
+            return same_device_name(n.name, name);
+        });
+        if (exact == nodes.end() && alike != nodes.end())
+            out.device = alike->name;
+    }
+    if (out.ok()) {
+        std::erase_if(spellings_, [&](const auto& s) { return s.first == name; });
+        spellings_.emplace_back(name, out.device);
+    }
     mark("device found");
     return out;
 }
 
+std::string cli_session::spelled(const std::string& name) const {
+    for (const auto& [typed, own] : spellings_) {
+        if (typed == name)
+            return own;
+    }
+    return name;
+}
+
 std::string cli_session::no_answer(const std::string& name) const {
+    if (server_away())
+        return name + ": " + std::string(server_lost_text) + " (not back within " +
+               std::to_string(server_return_ms / 1000) + " s)";
     return no_answer_text(name, core_.wrapper.corrupted_answers());
 }
 
+int cli_session::no_answer_code() const {
+    return server_away() ? exit_unreachable : exit_no_answer;
+}
+
 bool cli_session::connect(const std::string& name) {
-    core_.device.set_name(name);
+    core_.device.set_name(spelled(name));
     core_.device.renew_copy();
     core_.flags.run_flag.store(true);
     core_.flags.connect_flag.store(true);
@@ -224,10 +265,72 @@ bool cli_session::connect(const std::string& name) {
 void cli_session::pump(uint32_t ms) {
     const uint32_t start = core_.time.now_ms();
     while (core_.time.now_ms() - start < ms) {
+        follow_server();
+        follow_dnssd();
         if (events_.poll_due())
             poll_tick(core_.flags, core_.device, core_.ring);
         core_.time.sleep_ms(std::min<uint32_t>(ms, 10));
     }
+}
+
+void cli_session::follow_server() {
+    const uint64_t losses = server_losses();
+    if (losses != losses_seen_) {
+        losses_seen_ = losses;
+        if (!away_)
+            away_since_ = core_.time.now_ms();
+        away_ = true;
+    }
+    if (!away_ || core_.wrapper.server() != server_state::connected || !core_.wrapper.subscribed())
+        return;
+    away_ = false;
+    ++returns_;
+    back_at_ = core_.time.now_ms();
+    // The lost server took the amplifier's answer with it; the core closed the link,
+    // and this probe opens it again (or, over a link still open, asks again).
+    link_flags& f = core_.flags;
+    if (!f.disconnect_request.load() && !f.update_mode.load())
+        poll_tick(f, core_.device, core_.ring);
+}
+
+void cli_session::follow_dnssd() {
+    constexpr uint32_t ask_every_ms = 1000;
+    if (dnssd_back_ || !core_.wrapper.node_list().dnssd_lost())
+        return;
+    const uint32_t now = core_.time.now_ms();
+    if (now - dnssd_asked_at_ < ask_every_ms)
+        return;
+    dnssd_asked_at_ = now;
+    if (!dnssd_service_answers())
+        return;
+    dnssd_back_ = true;
+    events_.log_line(dnssd_back_text);
+}
+
+bool cli_session::wait_until(const std::function<bool()>& done, uint32_t ms) {
+    uint32_t start = core_.time.now_ms();
+    const uint64_t returns_before = returns_;
+    uint64_t returns = returns_;
+    // After a reconnect only an answer over the link opened again counts: until then
+    // the worker may still empty the ring, and what the caller queued next would go.
+    const auto finished = [&] {
+        return done() && (returns_ == returns_before || events_.answered_since_open());
+    };
+    while (!finished()) {
+        const uint32_t now = core_.time.now_ms();
+        if (away_) {
+            if (now - away_since_ >= server_return_ms)
+                return false;
+        } else if (now - start >= ms) {
+            return false;
+        }
+        pump(5);
+        if (returns_ != returns) {
+            returns = returns_;
+            start = back_at_;
+        }
+    }
+    return true;
 }
 
 void cli_session::stop() {
@@ -272,13 +375,7 @@ bool cli_session::switch_to(const std::string& name) {
 }
 
 bool cli_session::wait_answer(uint64_t seen, uint32_t ms) {
-    const uint32_t start = core_.time.now_ms();
-    while (events_.answers() == seen) {
-        if (core_.time.now_ms() - start >= ms)
-            return false;
-        pump(5);
-    }
-    return true;
+    return wait_until([&] { return events_.answers() != seen; }, ms);
 }
 
 reach_outcome cli_session::open(const global_options& options, const std::string& name) {
@@ -329,10 +426,7 @@ firmware_update& cli_session::firmware() {
 }
 
 bool cli_session::wait_first_answer(uint32_t ms) {
-    const uint32_t start = core_.time.now_ms();
-    while (!events_.info_text() && core_.time.now_ms() - start < ms)
-        pump(5);
-    return events_.info_text().has_value();
+    return wait_until([&] { return events_.info_text().has_value(); }, ms);
 }
 
 bool cli_session::wait_next_answer(uint32_t ms) {

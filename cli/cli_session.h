@@ -39,7 +39,7 @@ class cli_events : public app_events {
     explicit cli_events(time_source& time) : time_(time) {}
 
     void log_line(const std::string& text) override;
-    void link_changed(bool) override {}
+    void link_changed(bool open) override;
     void info_changed(const std::string& text) override;
     void state_changed() override {}
     void poll_timer(poll_timer_action action) override;
@@ -56,6 +56,10 @@ class cli_events : public app_events {
     // How many times the info text was set: once per answer taken over (a changed
     // full answer, a wrong-size one, a location answer).
     uint64_t answers() const { return answers_.load(); }
+    // True once an answer has come over the link as it stands: the connection is open
+    // and answered since it opened. Until then the worker may still empty the ring
+    // (the connect that follows an answered probe does), so nothing is queued yet.
+    bool answered_since_open() const { return open_.load() && answers_.load() > at_open_.load(); }
     // True when the poll timer has expired; re-arms it like a periodic window timer.
     bool poll_due();
 
@@ -86,6 +90,8 @@ class cli_events : public app_events {
     update_sink* update_ = nullptr;
     std::optional<std::string> info_;
     std::atomic<uint64_t> answers_{0};
+    std::atomic<bool> open_{false};
+    std::atomic<uint64_t> at_open_{0};
     std::atomic<bool> timer_on_{false};
     std::atomic<uint32_t> timer_start_{0};
 };
@@ -94,6 +100,9 @@ class cli_session {
   public:
     // Waits this long for a full answer after connecting.
     static constexpr uint32_t answer_wait_ms = 10000;
+    // How long a wait lets a lost ConMon server take to come back (the library
+    // connects again every second) before the command gives up with 9.
+    static constexpr uint32_t server_return_ms = 10000;
 
     cli_session();
     ~cli_session();
@@ -118,9 +127,16 @@ class cli_session {
                            std::vector<std::string>& names);
     // Asks the server for the device NAME before anything is sent to it: 7 no such
     // device, 8 another model, 9 the server lost; the model it told (see reach.h).
+    // A NAME typed in another letter case is resolved to the device's own spelling
+    // (from its answer, else from the browse), which connect() and switch_to() then
+    // use: the amplifier's answers carry that spelling, and only it passes the check
+    // of the sender.
     reach_outcome reach(const std::string& name);
-    // Selects NAME and sets connect_flag, as a double-click does; starts the worker.
+    // Selects NAME (as reach() resolved it) and sets connect_flag, as a double-click
+    // does; starts the worker.
     bool connect(const std::string& name);
+    // The device's own spelling of NAME as reach() found it; NAME when not found.
+    std::string spelled(const std::string& name) const;
     // The user-interface thread's share: runs the poll timer for `ms` milliseconds.
     void pump(uint32_t ms);
     void stop();
@@ -136,9 +152,15 @@ class cli_session {
     // double-click does, once the subscription is in place so that the first answer is
     // not lost. Nothing is sent to NAME when the outcome is not ok().
     reach_outcome open(const global_options& options, const std::string& name);
-    // What NAME's first answer was missed for: "no answer from NAME" or the broken
-    // answers it sent.
+    // What NAME's first answer was missed for: "no answer from NAME", the broken
+    // answers it sent, or the ConMon server that was lost and did not come back.
     std::string no_answer(const std::string& name) const;
+    // The exit status that goes with it: 9 while the server is away, else 2.
+    int no_answer_code() const;
+    // How many times the ConMon server was lost so far; with server_lost_since(), a
+    // command tells whether what it sent may have been lost with the server.
+    uint64_t server_losses() const { return core_.wrapper.server_losses(); }
+    bool server_lost_since(uint64_t losses) const { return server_losses() != losses; }
 
     // Presets, summary and firmware.
     // What the preset logic works with; the preset folder lies below the current
@@ -148,6 +170,11 @@ class cli_session {
     // The firmware transfer over this session's core, made on first use; answers go to
     // it while update_mode holds.
     firmware_update& firmware();
+    // Pumps until `done`; false after `ms`. A ConMon server lost meanwhile takes with
+    // it what the amplifier was asked: the wait goes on while the server is away (at
+    // most server_return_ms), asks again once it is back and gives the amplifier `ms`
+    // from then on. False too when the server stays away.
+    bool wait_until(const std::function<bool()>& done, uint32_t ms);
     // Pumps until the first full answer has set the info text; false after `ms`.
     bool wait_first_answer(uint32_t ms);
     // Forgets the mirror and the info text, asks for a full answer and pumps until one
@@ -164,11 +191,28 @@ class cli_session {
 
   private:
     void mark(const char* step);
+    // On every pump: notes a lost server, and when it is back asks the amplifier
+    // again at once, as the poll timer would later.
+    void follow_server();
+    // Once a second while the browse has stopped for want of avahi-daemon: says so
+    // on the message list when the daemon answers again.
+    void follow_dnssd();
+    bool server_away() const { return away_; }
 
     uint32_t created_ms_ = 0;
     bool print_timeline_ = false;
     mutable std::mutex timeline_mutex_;
     std::vector<std::pair<std::string, uint32_t>> marks_;
+    // The server as the pump follows it (pump's thread only).
+    uint64_t losses_seen_ = 0;
+    bool away_ = false;
+    uint32_t away_since_ = 0;
+    uint64_t returns_ = 0;
+    uint32_t back_at_ = 0;
+    bool dnssd_back_ = false;
+    uint32_t dnssd_asked_at_ = 0;
+    // Typed names and the devices' own spellings, as reach() resolved them.
+    std::vector<std::pair<std::string, std::string>> spellings_;
     cli_events events_;
     tool_core core_;
     // Ended by stop() before the core goes.

@@ -12,28 +12,28 @@ namespace {
 
 int run(const global_options& options, const std::vector<std::string>& words) {
     brand_rule brand = brand_rule::model;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        if (w == "--brand") {
-            if (i + 1 >= words.size())
-                return bad_arguments(discover_command, "--brand needs model, maker or all");
-            const std::string& b = words[++i];
-            if (b == "model") {
+    std::vector<std::string> args;
+    const std::string wrong = read_words(
+        "discover", words, args,
+        [&](const std::vector<std::string>& ws, size_t& i) -> std::optional<std::string> {
+            if (ws[i] != "--brand")
+                return std::nullopt;
+            if (++i >= ws.size())
+                return "--brand needs model, maker or all";
+            if (ws[i] == "model")
                 brand = brand_rule::model;
-            } else if (b == "maker") {
+            else if (ws[i] == "maker")
                 brand = brand_rule::maker;
-            } else if (b == "all") {
+            else if (ws[i] == "all")
                 brand = brand_rule::all;
-            } else {
-                return bad_arguments(discover_command,
-                                     "unknown brand '" + b + "' (model, maker or all)");
-            }
-        } else if (!w.empty() && w[0] == '-') {
-            return bad_arguments(discover_command, "unknown option '" + w + "' for discover");
-        } else {
-            return bad_arguments(discover_command, "unexpected argument '" + w + "'");
-        }
-    }
+            else
+                return "unknown brand '" + ws[i] + "' (model, maker or all)";
+            return "";
+        });
+    if (!wrong.empty())
+        return bad_arguments(discover_command, wrong);
+    if (!args.empty())
+        return bad_arguments(discover_command, "unexpected argument '" + args[0] + "'");
 
     cli_session session;
     session.log_to_stderr(options);

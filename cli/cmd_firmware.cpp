@@ -29,14 +29,33 @@ class transfer_display : public cli_events::update_sink {
   public:
     explicit transfer_display(bool terminal) : terminal_(terminal) {}
 
-    void running(bool) override {}
+    void running(bool on) override {
+        std::lock_guard lock(mutex_);
+        // A transfer begins: what came before it (the file's loading) is no progress.
+        if (on) {
+            decided_ = false;
+            meter_ = transfer_meter();
+            changed_ = false;
+        }
+    }
     void progress(uint32_t position, uint32_t total) override {
         std::lock_guard lock(mutex_);
-        meter_.report(position, total, system_time().now_ms());
-        changed_ = true;
+        position_ = position;
+        total_ = total;
+        if (decided_) {
+            meter_.report(position, total, system_time().now_ms());
+            changed_ = true;
+        }
     }
     void status(const std::string& text) override {
         std::lock_guard lock(mutex_);
+        // Progress is shown from where this run begins: block 0, or the block a
+        // resume goes on from, once the amplifier has answered the resume question.
+        if (!decided_ && !text.empty() && text != update_check_resume_text) {
+            decided_ = true;
+            meter_.report(position_, total_, system_time().now_ms());
+            changed_ = true;
+        }
         // "Update Pre-Amplifier..." comes with every block.
         if (text != last_status_ && !text.empty())
             pending_.push_back(text);
@@ -56,8 +75,11 @@ class transfer_display : public cli_events::update_sink {
             std::fprintf(stdout, "progress %s\n", progress_line_text(meter_).c_str());
         bar_shown_ = false;
         if (meter_.rate() > 0) {
-            std::fprintf(stdout, "Sent %u blocks, %.1f ms a block.\n", meter_.total(),
-                         1000.0 / meter_.rate());
+            const uint32_t start = meter_.start();
+            const std::string resumed =
+                start > 0 ? ", resumed at block " + std::to_string(start) : "";
+            std::fprintf(stdout, "Sent %u blocks%s, %.1f ms a block.\n", meter_.total() - start,
+                         resumed.c_str(), 1000.0 / meter_.rate());
         }
         std::fflush(stdout);
     }
@@ -105,6 +127,9 @@ class transfer_display : public cli_events::update_sink {
     transfer_meter meter_;
     bool changed_ = false;
     bool bar_shown_ = false;
+    bool decided_ = false;
+    uint32_t position_ = 0;
+    uint32_t total_ = 0;
     uint32_t next_line_ = 0;
     std::string last_status_;
     std::vector<std::string> pending_;
@@ -128,22 +153,20 @@ box_answer ask_terminal(const question& q) {
 class file_check_events : public null_app_events {
   public:
     void log_line(const std::string& text) override {
-        said = true;
         std::fprintf(stderr, "tavrin-cli: %s\n", text.c_str());
     }
     box_answer ask(const question& q) override {
-        said = true;
         std::fprintf(stderr, "tavrin-cli: %s\n", q.text.c_str());
         return default_answer(q.buttons);
     }
-    bool said = false;
 };
 
-// The file loads as the transfer will load it; 0 or the exit status.
+// The file loads as the transfer will load it; 0 or the exit status. A refused file
+// is named with the line at fault and what is wrong there.
 int check_file(const std::string& path) {
-    std::vector<uint8_t> text;
     file_check_events events;
-    switch (read_firmware_file(path, text)) {
+    file_read read = read_firmware_file(path);
+    switch (read.status) {
         case file_status::ok:
             break;
         case file_status::unreadable:
@@ -153,13 +176,17 @@ int check_file(const std::string& path) {
         case file_status::too_large:
             events.ask({firmware_too_large_text, firmware_error_caption});
             return exit_bad_input_file;
+        case file_status::no_memory:
+            events.ask({firmware_no_memory_text, firmware_error_caption});
+            return exit_bad_input_file;
     }
-    if (!load_firmware(byte_view(text.data(), text.size()), events)) {
-        if (!events.said)
-            std::fprintf(stderr, "tavrin-cli: firmware file '%s' holds nothing\n", path.c_str());
-        return exit_bad_input_file;
-    }
-    return exit_done;
+    const size_t line = read.image.line;
+    const std::string detail = read.image.detail;
+    if (image_or_refusal(std::move(read.image), events))
+        return exit_done;
+    const std::string where = line > 0 ? " line " + std::to_string(line) : "";
+    std::fprintf(stderr, "tavrin-cli: %s%s: %s\n", path.c_str(), where.c_str(), detail.c_str());
+    return exit_bad_input_file;
 }
 
 void print_new_date(cli_session& session, transfer_display& display) {
@@ -177,14 +204,10 @@ void print_new_date(cli_session& session, transfer_display& display) {
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::vector<std::string> args;
     bool yes = false;
-    for (const std::string& w : words) {
-        if (w == "--yes" || w == "-y")
-            yes = true;
-        else if (!w.empty() && w[0] == '-')
-            return bad_arguments(firmware_command, "unknown option '" + w + "' for firmware");
-        else
-            args.push_back(w);
-    }
+    if (const std::string wrong =
+            read_words("firmware", words, args, switches({{"--yes", &yes}, {"-y", &yes}}));
+        !wrong.empty())
+        return bad_arguments(firmware_command, wrong);
     if (args.size() != 2)
         return bad_arguments(firmware_command, "firmware needs a device NAME and a FILE");
     const std::string& name = args[0];
@@ -227,7 +250,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         const std::string silent = session.no_answer(name);
         session.stop();
         std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     const browse_outcome outcome = browse_firmware(update, path);
     switch (outcome) {

@@ -10,8 +10,11 @@ namespace tavrin::cli {
 namespace {
 
 int run(const global_options&, const std::vector<std::string>& words) {
-    if (!words.empty())
-        return bad_arguments(interfaces_command, "unexpected argument '" + words[0] + "'");
+    std::vector<std::string> args;
+    if (const std::string wrong = read_words("interfaces", words, args); !wrong.empty())
+        return bad_arguments(interfaces_command, wrong);
+    if (!args.empty())
+        return bad_arguments(interfaces_command, "unexpected argument '" + args[0] + "'");
     for (const adapter_info& a : platform_adapters().adapters()) {
         std::printf("%u\t%s\t%s\t%s\t%s\n", a.index, a.friendly_name.c_str(),
                     a.ip.empty() ? "-" : a.ip.c_str(), a.mac.empty() ? "-" : a.mac.c_str(),

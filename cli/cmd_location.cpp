@@ -17,13 +17,11 @@ namespace {
 constexpr uint32_t location_answer_wait_ms = 10000;
 
 int run(const global_options& options, const std::vector<std::string>& words) {
+    // A TEXT that starts with "-" comes after "--".
     std::vector<std::string> args;
-    for (const std::string& w : words) {
-        // A location may start with "-"; only "--" starts an option.
-        if (w.rfind("--", 0) == 0)
-            return bad_arguments(location_command, "unknown option '" + w + "' for location");
-        args.push_back(w);
-    }
+    if (const std::string wrong = read_words("location", words, args); !wrong.empty())
+        return bad_arguments(location_command,
+                             wrong + " (a TEXT that starts with - goes after --)");
     if (args.size() < 2)
         return bad_arguments(location_command, "location needs the device NAME and the TEXT");
     if (args.size() > 2)
@@ -69,8 +67,9 @@ const cli_command location_command{
     "location", "NAME TEXT", "set an amplifier's location text",
     "  Connects to the amplifier NAME, sends TEXT as its location (at most 16\n"
     "  printable Latin-1 characters, padded with zero bytes to 16; \"\" clears\n"
-    "  it) and waits up to 10 seconds for the amplifier to answer with it. On\n"
-    "  success prints the device information.\n"
+    "  it; a TEXT that starts with - goes after --) and waits up to 10 seconds\n"
+    "  for the amplifier to answer with it. On success prints the device\n"
+    "  information.\n"
     "  Exit status: 0 stored, 4 the amplifier shows another location, 2 no\n"
     "  answer, 3 firmware version error, 7 no such device, 8 not a TAVRIN-PA22,\n"
     "  9 ConMon server or avahi-daemon unreachable, 64 TEXT does not fit\n"

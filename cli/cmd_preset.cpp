@@ -131,7 +131,7 @@ int connect_and_wait(cli_session& session, const global_options& options, const 
     if (session.wait_first_answer(cli_session::answer_wait_ms))
         return exit_done;
     print_err(session.no_answer(name));
-    return exit_no_answer;
+    return session.no_answer_code();
 }
 
 int run_save(const global_options& options, const preset_words& w) {
@@ -249,16 +249,14 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         return words[0] == "show" ? run_preset_show(rest) : run_preset_edit(rest);
     }
     preset_words w;
-    for (const std::string& word : words) {
-        if (word == "--yes" || word == "-y") {
-            w.yes = true;
-        } else if (!word.empty() && word[0] == '-') {
-            return bad_arguments(preset_command, "unknown option '" + word + "' for preset");
-        } else if (w.action.empty()) {
-            w.action = word;
-        } else {
-            w.args.push_back(word);
-        }
+    std::vector<std::string> args;
+    if (const std::string wrong =
+            read_words("preset", words, args, switches({{"--yes", &w.yes}, {"-y", &w.yes}}));
+        !wrong.empty())
+        return bad_arguments(preset_command, wrong);
+    if (!args.empty()) {
+        w.action = args.front();
+        w.args.assign(args.begin() + 1, args.end());
     }
     if (w.action == "list")
         return run_list(w);

@@ -1,5 +1,4 @@
 // tavrin-cli response NAME [--csv]
-#include <chrono>
 #include <cstdio>
 
 #include "cli/cli_args.h"
@@ -25,10 +24,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         session.stop();
         return report_refusal(reached);
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(cli_session::answer_wait_ms);
-    while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
-        session.pump(5);
+    session.wait_first_answer(cli_session::answer_wait_ms);
     const bool answered = session.events().info_text().has_value();
     const bool gated = session.flags().version_gate.load();
     const param_block block = session.params().snapshot();
@@ -36,7 +32,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     session.stop();
     if (!answered) {
         std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     if (gated) {
         std::fprintf(stderr, "tavrin-cli: %s: Firmware Version Error\n", name.c_str());

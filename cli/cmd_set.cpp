@@ -5,6 +5,7 @@
 
 #include "app/core/discovery_flow.h"
 #include "app/core/poll_tick.h"
+#include "app/core/service_report.h"
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -59,12 +60,15 @@ std::string parse(const std::vector<std::string>& words, set_words& out) {
         return "--names takes nothing else (tavrin-cli set --names)";
     }
     bool have_target = false;
+    bool options = true;  // until "--"
     for (const std::string& w : words) {
-        if (w == "--all") {
+        if (options && w == "--") {
+            options = false;
+        } else if (options && w == "--all") {
             if (have_target)
                 return "--all and a device NAME exclude each other";
             out.all = have_target = true;
-        } else if (!w.empty() && w[0] == '-') {
+        } else if (options && !w.empty() && w[0] == '-') {
             return "unknown option '" + w + "' for set";
         } else if (w.find('=') != std::string::npos) {
             if (std::string why = add_request(out.requests, w); !why.empty())
@@ -122,6 +126,10 @@ int set_one(cli_session& session, const std::string& name,
     const uint64_t before = session.events().answers();
     const uint64_t corrupted = session.wrapper().corrupted_answers();
     if (!session.switch_to(name) || !session.wait_answer(before, cli_session::answer_wait_ms)) {
+        if (session.no_answer_code() != exit_no_answer) {
+            print_line(session.no_answer(name));
+            return session.no_answer_code();
+        }
         print_line(name + ": no answer" +
                    corrupted_note(session.wrapper().corrupted_answers() - corrupted));
         return exit_no_answer;
@@ -132,6 +140,8 @@ int set_one(cli_session& session, const std::string& name,
         return exit_firmware_gate;
     }
 
+    // A ConMon server lost from here on takes with it whatever it had not delivered.
+    const uint64_t losses = session.server_losses();
     page_context ctx = session.pages();
     const std::vector<setting_result> results = apply_settings(ctx, requests);
     std::vector<std::string> refused;
@@ -148,7 +158,14 @@ int set_one(cli_session& session, const std::string& name,
                           cli_session::answer_wait_ms;
     session.params().clear_params();
     push_poll(session.ring());
-    if (!session.wait_answer(applied, wait)) {
+    const bool answered = session.wait_answer(applied, wait);
+    if (session.server_lost_since(losses)) {
+        // What the amplifier shows now says nothing of the settings.
+        print_line(name + ": " + std::string(server_lost_text) +
+                   " while the settings were sent; set them again");
+        return exit_unreachable;
+    }
+    if (!answered) {
         print_line(name + ": no answer after the settings");
         return exit_no_answer;
     }

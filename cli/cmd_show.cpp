@@ -1,4 +1,5 @@
 // tavrin-cli show NAME [--raw] [--json]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -39,9 +40,12 @@ int run(const global_options& options, const std::vector<std::string>& words) {
             std::printf("%s", show_error_json(device, reached.message, reached.code).c_str());
         return report_refusal(reached);
     }
-    const auto deadline = started + std::chrono::milliseconds(cli_session::answer_wait_ms);
-    while (!session.events().info_text() && std::chrono::steady_clock::now() < deadline)
-        session.pump(5);
+    // The budget counts from the start; a lost ConMon server stops the clock.
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - started)
+                           .count();
+    session.wait_first_answer(static_cast<uint32_t>(
+        std::max<long long>(0, cli_session::answer_wait_ms - static_cast<long long>(spent))));
     if (options.verbose && session.events().info_text()) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - started)
@@ -56,7 +60,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const std::string silent = session.no_answer(name);
     session.stop();
     if (!info)
-        return refuse(silent, exit_no_answer);
+        return refuse(silent, session.no_answer_code());
     device.firmware = firmware_date_text(block);
     if (gated) {
         // The refusal as the information text spells it ("Firmware Version Error" or

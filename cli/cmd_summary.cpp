@@ -29,7 +29,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     session.stop();
     if (!answered) {
         std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     if (gated) {
         std::printf("%s\n", info.value_or("").c_str());

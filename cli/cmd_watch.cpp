@@ -1,4 +1,6 @@
 // tavrin-cli watch NAME [--seconds S]
+#include <poll.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -11,6 +13,14 @@
 
 namespace tavrin::cli {
 namespace {
+
+// Whoever read standard output went away: a pipe whose reader closed, a socket shut
+// down. It shows as an error or hang-up on the descriptor even while nothing is
+// written, so that a quiet watch does not run on for nobody.
+bool output_hung_up() {
+    pollfd out{STDOUT_FILENO, 0, 0};
+    return ::poll(&out, 1, 0) > 0 && (out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+}
 
 int run(const global_options& options, const std::vector<std::string>& words) {
     std::string name;
@@ -37,8 +47,13 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     }
     const uint64_t limit_ms = uint64_t{seconds} * 1000;
     uint64_t waited = 0;
-    // Nobody reads what a closed output would be given: stop at once.
-    while (!interrupted() && (limit_ms == 0 || waited < limit_ms) && !output_failed()) {
+    bool lost = false;
+    while (!interrupted() && (limit_ms == 0 || waited < limit_ms)) {
+        // Nobody reads what a closed output would be given: stop at once.
+        if (output_failed() || output_hung_up()) {
+            lost = true;
+            break;
+        }
         session.pump(100);
         waited += 100;
     }
@@ -46,9 +61,13 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     const bool gated = session.flags().version_gate.load();
     const std::string silent = session.no_answer(name);
     session.stop();
+    if (lost) {
+        std::fprintf(stderr, "tavrin-cli: standard output was closed: nobody reads the lines\n");
+        return exit_output_failed;
+    }
     if (!answered) {
         std::fprintf(stderr, "tavrin-cli: %s\n", silent.c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     return gated ? exit_firmware_gate : exit_done;
 }
@@ -61,10 +80,11 @@ const cli_command watch_command{
     "  (HH:MM:SS, three blanks, text) until interrupted or S seconds passed\n"
     "  (0 or none: until interrupted), as the window's message list shows them:\n"
     "  \"Connected to NAME\", \"Disconnected from NAME\", a lost or restored ConMon\n"
-    "  server.\n"
+    "  server, a stopped or restarted avahi-daemon.\n"
     "  Exit status: 0 the amplifier answered, 2 it never answered, 3 its firmware\n"
     "  is refused, 7 no such device, 8 not a TAVRIN-PA22, 9 ConMon server or\n"
-    "  avahi-daemon unreachable.\n",
+    "  avahi-daemon unreachable, 74 standard output closed (at once, even while\n"
+    "  no line is due).\n",
     run};
 
 }  // namespace tavrin::cli

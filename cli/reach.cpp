@@ -45,6 +45,7 @@ reach_outcome services_outcome(aud_error_t browse, server_state server, aud_erro
 
 reach_outcome device_outcome(const std::string& name, const device_probe& probe) {
     reach_outcome out;
+    out.device = probe.own_name.empty() ? name : probe.own_name;
     if (probe.facts) {
         out.manufacturer = probe.facts->manufacturer_name;
         out.model = probe.facts->model_name;

@@ -17,6 +17,9 @@ struct reach_outcome {
     // What the device told of itself (empty: not told).
     std::string manufacturer;
     std::string model;
+    // The device's own spelling of the name asked for (DNS-SD names are case-blind,
+    // its answers carry this one); the name asked for when it did not say.
+    std::string device;
 
     bool ok() const { return code == 0; }
 };

@@ -12,7 +12,7 @@ int open_and_wait_answer(cli_session& session, const global_options& options,
         return report_refusal(reached);
     if (!session.wait_first_answer(cli_session::answer_wait_ms)) {
         std::fprintf(stderr, "tavrin-cli: %s\n", session.no_answer(name).c_str());
-        return exit_no_answer;
+        return session.no_answer_code();
     }
     if (session.flags().version_gate.load()) {
         // Only the poll passes the gate: nothing else would be sent.

@@ -1,8 +1,11 @@
 #include "firmware/firmware_load.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
-#include <filesystem>
 #include <memory>
+#include <new>
+#include <vector>
 
 namespace tavrin {
 namespace {
@@ -11,59 +14,95 @@ struct file_closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+constexpr size_t read_piece = 64 * 1024;
+
 void refuse(app_events& events, const char* text) {
     events.log_line(firmware_error_log);
     events.ask({text, firmware_error_caption, box_icon::none, box_buttons::ok});
 }
 
-}  // namespace
-
-file_status read_firmware_file(const std::string& path, std::vector<uint8_t>& out) {
-    out.clear();
-    // A directory opens on some systems and reports a nonsense size.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return file_status::unreadable;
-    std::unique_ptr<std::FILE, file_closer> f(std::fopen(path.c_str(), "rb"));
-    if (!f)
-        return file_status::unreadable;
-    if (std::fseek(f.get(), 0, SEEK_END) != 0)
-        return file_status::unreadable;
-    const long size = std::ftell(f.get());
-    if (size <= 0)
-        return file_status::unreadable;
-    if (static_cast<uint64_t>(size) > firmware_max_file)
-        return file_status::too_large;
-    if (std::fseek(f.get(), 0, SEEK_SET) != 0)
-        return file_status::unreadable;
-    out.resize(static_cast<size_t>(size));
-    const size_t got = std::fread(out.data(), 1, out.size(), f.get());
-    // A file that shrank while being read is read as far as it goes.
-    out.resize(got);
-    return got == 0 ? file_status::unreadable : file_status::ok;
+// Feeds the file to the reader line by line; a line is kept only up to just past the
+// longest a record can be, which the reader then refuses.
+image_result read_lines(std::FILE* f) {
+    firmware_reader reader;
+    std::vector<uint8_t> piece(read_piece);
+    std::vector<uint8_t> line;
+    line.reserve(firmware_max_line + 1);
+    uint64_t total = 0;
+    bool going = true;
+    size_t got = 0;
+    while (going && total <= firmware_max_file &&
+           (got = std::fread(piece.data(), 1, piece.size(), f)) > 0) {
+        total += got;
+        for (size_t i = 0; i < got && going; ++i) {
+            if (piece[i] == '\n') {
+                going = reader.add_line(byte_view(line.data(), line.size()));
+                line.clear();
+            } else if (line.size() <= firmware_max_line) {
+                line.push_back(piece[i]);
+            }
+        }
+    }
+    if (going && !line.empty())
+        reader.add_line(byte_view(line.data(), line.size()));
+    return reader.finish();
 }
 
-std::optional<firmware_image> load_firmware(byte_view text, app_events& events) {
-    image_result r = parse_firmware_image(text);
+}  // namespace
+
+std::optional<firmware_image> image_or_refusal(image_result r, app_events& events) {
     switch (r.status) {
         case image_status::ok:
             return std::move(r.image);
         case image_status::empty:
             return std::nullopt;
-        case image_status::bad_header:
-        case image_status::bad_digits:
-            refuse(events, firmware_format_text);
-            return std::nullopt;
         case image_status::too_large:
             refuse(events, firmware_too_large_text);
             return std::nullopt;
+        default:
+            refuse(events, firmware_format_text);
+            return std::nullopt;
     }
-    return std::nullopt;
+}
+
+file_read read_firmware_file(const std::string& path) {
+    file_read out;
+    std::unique_ptr<std::FILE, file_closer> f(std::fopen(path.c_str(), "rb"));
+    if (!f)
+        return out;
+    // A directory opens on some systems and reports a nonsense size.
+    struct stat st {};
+    if (::fstat(::fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+        return out;
+    if (static_cast<uint64_t>(st.st_size) > firmware_max_file) {
+        out.status = file_status::too_large;
+        return out;
+    }
+    try {
+        out.image = read_lines(f.get());
+    } catch (const std::bad_alloc&) {
+        out.status = file_status::no_memory;
+        out.image = {};
+        return out;
+    }
+    // A file that shrank to nothing while being read.
+    out.status =
+        out.image.status == image_status::empty ? file_status::unreadable : file_status::ok;
+    return out;
+}
+
+std::optional<firmware_image> load_firmware(byte_view text, app_events& events) {
+    try {
+        return image_or_refusal(parse_firmware_image(text), events);
+    } catch (const std::bad_alloc&) {
+        refuse(events, firmware_no_memory_text);
+        return std::nullopt;
+    }
 }
 
 std::optional<firmware_image> load_firmware(const std::string& path, app_events& events) {
-    std::vector<uint8_t> text;
-    switch (read_firmware_file(path, text)) {
+    file_read read = read_firmware_file(path);
+    switch (read.status) {
         case file_status::ok:
             break;
         case file_status::unreadable:
@@ -71,8 +110,11 @@ std::optional<firmware_image> load_firmware(const std::string& path, app_events&
         case file_status::too_large:
             refuse(events, firmware_too_large_text);
             return std::nullopt;
+        case file_status::no_memory:
+            refuse(events, firmware_no_memory_text);
+            return std::nullopt;
     }
-    return load_firmware(byte_view(text.data(), text.size()), events);
+    return image_or_refusal(std::move(read.image), events);
 }
 
 }  // namespace tavrin

@@ -144,12 +144,12 @@ void firmware_update::on_resume_answer(const byte_view& data) {
         select_block(static_cast<uint32_t>(held / firmware_block_bytes));
         queue_block();
         parts_.events.update_progress(block_index_, total_blocks_);
-        parts_.events.update_status("Update Pre-Amplifier...");
+        parts_.events.update_status(update_sending_text);
         return;
     }
     state_ = update_state::fresh_start;
     total_blocks_ = image_.blocks();
-    parts_.events.update_status("Start uploading firmware.");
+    parts_.events.update_status(update_fresh_start_text);
 }
 
 void firmware_update::on_block_answer(const byte_view& data) {
@@ -160,7 +160,7 @@ void firmware_update::on_block_answer(const byte_view& data) {
         select_block(block_index_ + 1);
         queue_block();
         parts_.events.update_progress(block_index_, total_blocks_);
-        parts_.events.update_status("Update Pre-Amplifier...");
+        parts_.events.update_status(update_sending_text);
         return;
     }
     state_ = update_state::end_sent;
@@ -210,7 +210,7 @@ void firmware_update::update_step() {
 void firmware_update::resend() {
     switch (state_) {
         case update_state::resume_check:
-            parts_.events.update_status("Check Resume");
+            parts_.events.update_status(update_check_resume_text);
             queue(frames::fw_resume_query());
             break;
         case update_state::start_sent:

@@ -40,6 +40,11 @@ enum class update_state : int {
     resume_check = 16,  // resume query sent
 };
 
+// The status texts of a transfer.
+inline constexpr const char* update_check_resume_text = "Check Resume";
+inline constexpr const char* update_fresh_start_text = "Start uploading firmware.";
+inline constexpr const char* update_sending_text = "Update Pre-Amplifier...";
+
 // How the last transfer ended.
 enum class update_result { none, finished, failed, timeout };
 

@@ -28,6 +28,7 @@ void transfer_meter::report(uint32_t position, uint32_t total, uint32_t now_ms) 
     if (!started_ || position < position_) {
         started_ = true;
         moved_ = false;
+        start_ = position;
     } else if (!moved_ && position != position_) {
         moved_ = true;
         first_position_ = position;

@@ -18,6 +18,8 @@ class transfer_meter {
     void complete();
 
     bool started() const { return started_; }
+    // Where this run began: 0, or the block a resumed transfer went on from.
+    uint32_t start() const { return start_; }
     uint32_t position() const { return position_; }
     uint32_t total() const { return total_; }
     // Blocks per second since the position first moved; 0 until it moved again.
@@ -29,6 +31,7 @@ class transfer_meter {
     bool started_ = false;
     bool moved_ = false;
     std::optional<double> final_rate_;
+    uint32_t start_ = 0;
     uint32_t first_position_ = 0;
     uint32_t first_ms_ = 0;
     uint32_t position_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // A preset name is a plain file name inside the preset folder, never a path: names
-// that could reach another folder, or that the file system cannot hold, are refused.
+// that could reach another folder, that the file system cannot hold, or that would
+// not list as one line (control characters), are refused.
 #include <cstddef>
 #include <string_view>
 
@@ -14,6 +15,7 @@ enum class name_check {
     empty,
     separator,  // contains '/' or '\'
     nul,        // contains a zero byte
+    control,    // contains another control character (a line break, a tab ...)
     dot_name,   // "." or ".."
     too_long,   // more than preset_name_max bytes
 };

@@ -56,6 +56,7 @@ void conmon_link::forget_requests() {
     connect_error_.store(AUD_SUCCESS);
     probe_name_.clear();
     probe_facts_.reset();
+    probe_sender_.clear();
 }
 
 void conmon_link::runtime_reset() {
@@ -200,6 +201,7 @@ void conmon_link::server_lost() {
     server_state expected = server_state::connected;
     if (!server_.compare_exchange_strong(expected, server_state::lost))
         return;
+    losses_.fetch_add(1);
     subscribed_.store(false);
     // Completed with NOTCONN by the library; the restored subscription is its own.
     subscribe_request = nullptr;
@@ -319,8 +321,10 @@ void conmon_link::decode_audinate(const std::string& sender, const uint8_t* body
             if (const auto facts = decode_manf_versions(body, size)) {
                 write_and_store(*facts);
                 // Device names compare without regard to case, as DNS-SD names do.
-                if (!probe_name_.empty() && strcasecmp(probe_name_.c_str(), sender.c_str()) == 0)
+                if (!probe_name_.empty() && strcasecmp(probe_name_.c_str(), sender.c_str()) == 0) {
                     probe_facts_ = *facts;
+                    probe_sender_ = sender;
+                }
             }
             break;
         default:
@@ -381,6 +385,7 @@ device_probe conmon_link::probe_device(const std::string& device_name) {
         const library_access library = host_.lock_library();
         probe_name_ = device_name;
         probe_facts_.reset();
+        probe_sender_.clear();
     }
     device_probe probe;
     probe.sent =
@@ -399,8 +404,11 @@ device_probe conmon_link::probe_device(const std::string& device_name) {
     }
     const library_access library = host_.lock_library();
     probe.facts = probe_facts_;
+    if (probe_facts_)
+        probe.own_name = probe_sender_;
     probe_name_.clear();
     probe_facts_.reset();
+    probe_sender_.clear();
     return probe;
 }
 

@@ -50,6 +50,10 @@ struct device_probe {
     aud_error_t answer = AUD_ERR_TIMEDOUT;
     // The device's manufacturer answer, when it came in time.
     std::optional<manf_facts> facts;
+    // The name that answer came from: the device's own spelling of the name asked
+    // for, which may differ in letter case (DNS-SD names are case-blind). Empty when
+    // no answer came.
+    std::string own_name;
 };
 
 class conmon_link : public client_events, public runtime_part, public control_sender {
@@ -66,6 +70,8 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // (and again once the library has restored it after a lost connection).
     bool subscribed() const { return subscribed_.load(); }
     server_state server() const { return server_.load(); }
+    // How many times the connection to the server was lost since the client was made.
+    uint64_t server_losses() const { return losses_.load(); }
     // Why the connect failed (server() == refused); SUCCESS otherwise.
     aud_error_t connect_error() const { return connect_error_.load(); }
     // Told of a lost and restored server (null: nobody). Must outlive the runtime.
@@ -138,12 +144,14 @@ class conmon_link : public client_events, public runtime_part, public control_se
     aud_error_t request_result_ = AUD_SUCCESS;
     std::atomic<bool> subscribed_{false};
     std::atomic<server_state> server_{server_state::none};
+    std::atomic<uint64_t> losses_{0};
     std::atomic<aud_error_t> connect_error_{AUD_SUCCESS};
     std::atomic<service_watch*> watch_{nullptr};
     std::atomic<uint64_t> corrupted_{0};
     // The device a probe waits for, and its manufacturer answer (library_lock).
     std::string probe_name_;
     std::optional<manf_facts> probe_facts_;
+    std::string probe_sender_;
     // One request-id wait at a time (connect and Audinate sends share
     // connect_request); taken before library_lock.
     std::mutex request_wait_mutex_;

@@ -78,6 +78,7 @@ class dante_wrapper {
     }
     bool subscribed() const { return link_.subscribed(); }
     server_state server() const { return link_.server(); }
+    uint64_t server_losses() const { return link_.server_losses(); }
     aud_error_t connect_error() const { return link_.connect_error(); }
     device_probe probe_device(const std::string& name) { return link_.probe_device(name); }
     uint64_t corrupted_answers() const { return link_.corrupted_answers(); }

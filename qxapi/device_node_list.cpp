@@ -1,5 +1,7 @@
 #include "qxapi/device_node_list.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -73,6 +75,17 @@ void device_node_list::runtime_teardown() {
 dt_node* device_node_list::find_node_locked(const std::string& name) const {
     for (const auto& node : nodes_) {
         if (node->name == name)
+            return node.get();
+    }
+    return nullptr;
+}
+
+dt_node* device_node_list::find_sender_locked(const std::string& sender) const {
+    if (dt_node* exact = find_node_locked(sender))
+        return exact;
+    for (const auto& node : nodes_) {
+        if (node->name.size() == sender.size() &&
+            strncasecmp(node->name.c_str(), sender.c_str(), sender.size()) == 0)
             return node.get();
     }
     return nullptr;
@@ -619,13 +632,13 @@ void device_node_list::store_facts(const std::string& sender, const interface_fa
     for (const port_facts& p : facts.ports)
         ports.push_back(p.record);
     std::lock_guard lock(nodes_mutex_);
-    if (dt_node* node = find_node_locked(sender))
+    if (dt_node* node = find_sender_locked(sender))
         node->ports = std::move(ports);
 }
 
 void device_node_list::store_facts(const std::string& sender, const srate_facts& facts) {
     std::lock_guard lock(nodes_mutex_);
-    if (dt_node* node = find_node_locked(sender)) {
+    if (dt_node* node = find_sender_locked(sender)) {
         if (facts.type == AUDINATE_TYPE_ENC_STATUS)
             node->encoding = facts.current;
         else
@@ -635,7 +648,7 @@ void device_node_list::store_facts(const std::string& sender, const srate_facts&
 
 void device_node_list::store_facts(const std::string& sender, const manf_facts& facts) {
     std::lock_guard lock(nodes_mutex_);
-    if (dt_node* node = find_node_locked(sender)) {
+    if (dt_node* node = find_sender_locked(sender)) {
         store_name(node->manufacturer_name, facts.manufacturer_name);
         store_name(node->model_name, facts.model_name);
         node->model_version = facts.model_version;

@@ -79,6 +79,9 @@ class device_node_list : public node_events, public runtime_part {
   private:
     // nodes_mutex_ held.
     dt_node* find_node_locked(const std::string& name) const;
+    // The node of a message's sender: its name, else the same name in another letter
+    // case (DNS-SD names are case-blind; the server may know an older spelling).
+    dt_node* find_sender_locked(const std::string& sender) const;
     dt_node* find_node_by_device_locked(const dr_device_t* device) const;
     // library_lock held.
     void ping_device_locked(const std::string& name);

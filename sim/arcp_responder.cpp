@@ -162,7 +162,8 @@ std::vector<uint8_t> arcp_responder::on_request(const uint8_t* data, size_t size
                 a.u16(1);  // interfaces
             }
             if (version >= 0x2703) {
-                a.u32(0);  // capability flags: no lockdown, licensed, no name conflict
+                // Capability flags: no lockdown, licensed; bit 17 a name conflict.
+                a.u32(name_conflict_ ? 1u << 17 : 0u);
             }
             if (version >= 0x2711) {
                 a.u16(0);

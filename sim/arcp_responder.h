@@ -33,6 +33,9 @@ class arcp_responder {
     // Set by a successful rename; the host clears it once it has re-registered.
     bool renamed() const { return renamed_; }
     void clear_renamed() { renamed_ = false; }
+    // The device advertises another name than its own (another device had it): the
+    // capabilities say so (capability flag bit 17, name conflict).
+    void set_name_conflict(bool on) { name_conflict_ = on; }
 
     // Records per channel answer; more channels continue in a further answer.
     static constexpr size_t max_records = 16;
@@ -41,6 +44,7 @@ class arcp_responder {
     std::string name_;
     arcp_identity identity_;
     bool renamed_ = false;
+    bool name_conflict_ = false;
 };
 
 // "%u.%u.%u" as ARCP packs it; 0 when the text is not of that form.

@@ -9,6 +9,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <avahi-common/error.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -176,16 +178,46 @@ std::string device_host::start(const std::vector<lab_device_config>& devices) {
     return {};
 }
 
-void device_host::publish(hosted& h) {
-    const std::string& name = h.device->name();
-    int e1 = h.conmon_service.publish(name, conmon_type, h.conmon_port, h.device->conmon_txt(),
-                                      h.resolvable);
-    int e2 =
+std::string alternative_device_name(const std::string& name, unsigned n) {
+    const std::string suffix = "-" + std::to_string(n);
+    std::string base = name.substr(0, 31 - std::min<size_t>(suffix.size(), 31));
+    while (!base.empty() && base.back() == '-') {
+        base.pop_back();
+    }
+    return base + suffix;
+}
+
+bool device_host::publish_as(hosted& h, const std::string& name) {
+    const int e1 = h.conmon_service.publish(name, conmon_type, h.conmon_port,
+                                            h.device->conmon_txt(), h.resolvable);
+    const int e2 =
         h.arcp_service.publish(name, arcp_type, h.arcp_port, h.device->arcp_txt(), h.resolvable);
+    if (e1 == AVAHI_ERR_COLLISION || e2 == AVAHI_ERR_COLLISION) {
+        withdraw(h);
+        return false;
+    }
     if (e1 != 0 || e2 != 0) {
         std::fprintf(stderr, "device-sim: cannot register %s (dns-sd errors %d, %d)\n",
                      name.c_str(), e1, e2);
     }
+    return true;
+}
+
+void device_host::publish(hosted& h) {
+    // A real device never drops off the network over its name: it goes on under a
+    // name of its own and says so (its capabilities flag the conflict).
+    constexpr unsigned last_alternative = 99;
+    const std::string& name = h.device->name();
+    std::string advertised =
+        h.alternative == 0 ? name : alternative_device_name(name, h.alternative);
+    while (!publish_as(h, advertised) && h.alternative < last_alternative) {
+        h.alternative = h.alternative == 0 ? 2 : h.alternative + 1;
+        const std::string next = alternative_device_name(name, h.alternative);
+        std::fprintf(stderr, "device-sim: another device has the name %s: %s goes on as %s\n",
+                     advertised.c_str(), name.c_str(), next.c_str());
+        advertised = next;
+    }
+    h.device->set_advertised_name(advertised);
 }
 
 void device_host::withdraw(hosted& h) {
@@ -214,11 +246,21 @@ void device_host::stop() {
 
 void device_host::tick() {
     registrar_.recover();
+    for (auto& h : hosted_) {
+        // Another host took the name after the daemon had confirmed it.
+        const bool conmon = h->conmon_service.take_collision();
+        const bool arcp = h->arcp_service.take_collision();
+        if ((conmon || arcp) && !h->device->faults().offline) {
+            h->alternative = h->alternative == 0 ? 2 : h->alternative + 1;
+            withdraw(*h);
+            publish(*h);
+        }
+    }
 }
 
 lab_device* device_host::find(const std::string& name) {
     for (auto& h : hosted_) {
-        if (h->device->name() == name) {
+        if (h->device->called(name)) {
             return h->device.get();
         }
     }
@@ -246,6 +288,7 @@ void device_host::on_readable(hosted& h, int fd, bool conmon) {
         if (!conmon && h.device->take_renamed()) {
             // Renamed over ARCP: both services move to the new name.
             withdraw(h);
+            h.alternative = 0;
             publish(h);
             std::fprintf(stderr, "device-sim: renamed to %s\n", h.device->name().c_str());
         }
@@ -275,7 +318,7 @@ std::string device_host::handle_ctl_line(const std::string& line) {
     if (words[0] == "list" && words.size() == 1) {
         std::string s = "ok";
         for (auto& h : hosted_) {
-            s += " " + h->device->name();
+            s += " " + h->device->advertised_name();
         }
         return s;
     }
@@ -286,13 +329,13 @@ std::string device_host::handle_ctl_line(const std::string& line) {
         for (auto& h : hosted_) {
             if (h->device->subscribers().empty()) {
                 s += ' ';
-                s += escape_ctl_word(h->device->name());
+                s += escape_ctl_word(h->device->advertised_name());
             }
         }
         return s;
     }
     for (auto& h : hosted_) {
-        if (h->device->name() != words[0]) {
+        if (!h->device->called(words[0])) {
             continue;
         }
         if (words.size() == 3 && words[1] == "resolve" && (words[2] == "on" || words[2] == "off")) {

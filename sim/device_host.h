@@ -42,12 +42,17 @@ class device_host {
         int arcp_fd = -1;
         uint16_t conmon_port = 0;
         uint16_t arcp_port = 0;
-        bool resolvable = true;  // ctl "resolve off": announced, but resolves go unanswered
+        bool resolvable = true;    // ctl "resolve off": announced, but resolves go unanswered
+        unsigned alternative = 0;  // 0: advertised under its name; n: "<name>-n"
         dnssd_publisher conmon_service;
         dnssd_publisher arcp_service;
     };
 
+    // Registers both services under the device's name or, while another device has
+    // that name, under the next name of its own.
     void publish(hosted& h);
+    // Both services under `name`: false when the daemon says another has it.
+    bool publish_as(hosted& h, const std::string& name);
     void withdraw(hosted& h);
     void on_readable(hosted& h, int fd, bool conmon);
     void send(int fd, const std::vector<lab_output>& outputs);
@@ -65,6 +70,11 @@ class device_host {
 // The first IPv4 address of a non-loopback interface that is up (network order),
 // or 127.0.0.1.
 uint32_t lab_host_address();
+
+// The name a device goes on with when another device has `name` (DNS-SD names
+// collide whatever their case): "<name>-<n>" for n = 2, 3 ..., the name cut so that
+// the whole stays a Dante name of at most 31 characters.
+std::string alternative_device_name(const std::string& name, unsigned n);
 
 // ctl client: sends one line to the socket, prints the answer. Returns the exit code.
 int lab_ctl_client(const std::string& socket_path, const std::vector<std::string>& words);

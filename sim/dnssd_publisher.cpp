@@ -31,6 +31,7 @@ struct dnssd_avahi_callbacks {
             // The group stays allocated until withdraw(); emptied, it advertises nothing.
             avahi_entry_group_reset(p->group_);
             p->confirmed_ = false;
+            p->collided_ = state == AVAHI_ENTRY_GROUP_COLLISION;
         }
     }
 };
@@ -349,6 +350,17 @@ void dnssd_publisher::withdraw() {
 
 bool dnssd_publisher::published() const {
     return wanted_;
+}
+
+bool dnssd_publisher::take_collision() {
+    if (!registrar_.poll_) {
+        return false;
+    }
+    registrar_.lock();
+    const bool c = collided_;
+    collided_ = false;
+    registrar_.unlock();
+    return c;
 }
 
 bool dnssd_publisher::confirmed() const {

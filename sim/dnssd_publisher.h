@@ -77,6 +77,9 @@ class dnssd_publisher {
     bool published() const;
     // The daemon confirmed the registration.
     bool confirmed() const;
+    // True once after the daemon withdrew the registration because another host
+    // has its name; the owner registers under another name.
+    bool take_collision();
 
   private:
     // With the poll lock held.
@@ -90,6 +93,7 @@ class dnssd_publisher {
     bool resolvable_ = true;
     bool wanted_ = false;
     bool confirmed_ = false;
+    bool collided_ = false;
     std::string name_;
     std::string type_;
     uint16_t port_ = 0;

@@ -172,6 +172,11 @@ std::vector<lab_output> lab_device::on_arcp_datagram(const uint8_t* data, size_t
     return {lab_output{from, std::move(answer), faults_.delay_ms}};
 }
 
+void lab_device::set_advertised_name(const std::string& advertised) {
+    advertised_ = advertised == config_.name ? std::string() : advertised;
+    arcp_.set_name_conflict(!advertised_.empty());
+}
+
 bool lab_device::take_renamed() {
     if (!arcp_.renamed()) {
         return false;

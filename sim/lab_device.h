@@ -46,6 +46,16 @@ class lab_device {
 
     const lab_device_config& config() const { return config_; }
     const std::string& name() const { return config_.name; }
+    // The name its DNS-SD services carry: name(), or one of its own when another
+    // device had that name (see device_host).
+    const std::string& advertised_name() const {
+        return advertised_.empty() ? config_.name : advertised_;
+    }
+    void set_advertised_name(const std::string& advertised);
+    // The device answers to `word` in a ctl line: its name or the one it advertises.
+    bool called(const std::string& word) const {
+        return word == name() || word == advertised_name();
+    }
     const conmon_instance_id_t& instance_id() const { return instance_; }
     bool is_amplifier() const { return amp_ != nullptr; }
     virtual_amp* amp() { return amp_.get(); }
@@ -80,6 +90,7 @@ class lab_device {
     void log_frame(const uint8_t* frame, size_t size);
 
     lab_device_config config_;
+    std::string advertised_;
     conmon_instance_id_t instance_{};
     uint8_t manufacturer_id_[8] = {};
     uint8_t model_id_[8] = {};

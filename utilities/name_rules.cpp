@@ -64,6 +64,30 @@ std::string device_name_problem(const std::string& name) {
     return {};
 }
 
+bool same_device_name(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string name_conflict(const std::string& new_name, const std::string& own,
+                          const std::vector<std::string>& names) {
+    for (const std::string& n : names) {
+        if (same_device_name(n, new_name) && !same_device_name(n, own))
+            return n;
+    }
+    return {};
+}
+
+std::string name_taken_text(const std::string& other) {
+    return "a device named " + other + " is already on the network";
+}
+
 std::optional<std::string> location_bytes_of(const std::string& text) {
     std::string bytes;
     size_t at = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -19,6 +20,16 @@ using location_field = std::array<uint8_t, location_size>;
 
 // Empty when `name` (UTF-8) can be given; otherwise why not, for an error message.
 std::string device_name_problem(const std::string& name);
+
+// Device names compare without regard to letter case, as DNS-SD names do: a device
+// that takes a name another one has in any case collides with it on the network.
+bool same_device_name(const std::string& a, const std::string& b);
+// The name among `names` that `new_name` collides with, other than `own` (the device
+// being renamed, which may change the case of its own name); empty when none.
+std::string name_conflict(const std::string& new_name, const std::string& own,
+                          const std::vector<std::string>& names);
+// "a device named Amp-1 is already on the network".
+std::string name_taken_text(const std::string& other);
 
 // The location as the amplifier keeps it: each character one byte (Latin-1), so that
 // the text reads back as it was typed. UTF-8 in; nothing when the text has more than

@@ -18,6 +18,17 @@ rename_fn wrapper_rename(dante_wrapper* wrapper) {
     };
 }
 
+names_fn wrapper_device_names(dante_wrapper* wrapper) {
+    return [wrapper] {
+        std::vector<std::string> names;
+        if (wrapper != nullptr) {
+            for (const node_summary& n : wrapper->nodes())
+                names.push_back(n.name);
+        }
+        return names;
+    };
+}
+
 rename_outcome rename_amplifier(const rename_fn& rename, selected_device& device,
                                 const amp_params& params, app_events& events,
                                 const std::string& new_name) {
@@ -71,6 +82,17 @@ void utility_page_logic::fill() {
 
 void utility_page_logic::rename_clicked() {
     const std::string new_name = view_.item_text(idc_rename_field);
+    // DNS-SD names are case-blind: another device's name in any case would collide,
+    // and the renamed device would drop off the network.
+    const std::string other =
+        parts_.device_names ? name_conflict(new_name, parts_.device.name(), parts_.device_names())
+                            : std::string();
+    if (!other.empty()) {
+        std::string text = name_taken_text(other) + ".";
+        text[0] = 'A';
+        parts_.events.ask({text, rename_caption, box_icon::warning, box_buttons::ok});
+        return;
+    }
     const rename_outcome outcome =
         rename_amplifier(parts_.rename, parts_.device, parts_.params, parts_.events, new_name);
     if (outcome == rename_outcome::refused) {

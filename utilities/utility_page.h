@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/core/app_events.h"
 #include "app/core/command_ring.h"
@@ -42,6 +43,10 @@ std::atomic<bool>& find_me_active();
 using rename_fn = std::function<bool(const std::string& name, const std::string& new_name)>;
 // The wrapper's rename_device; refuses everything without a wrapper.
 rename_fn wrapper_rename(dante_wrapper* wrapper);
+// The names of the devices on the network, for the rename's conflict check.
+using names_fn = std::function<std::vector<std::string>()>;
+// The names the wrapper's browse found; none without a wrapper.
+names_fn wrapper_device_names(dante_wrapper* wrapper);
 
 enum class rename_outcome {
     renamed,    // handed to the routing layer; the tool now uses the new name
@@ -80,6 +85,8 @@ struct utility_parts {
     amp_params& params;
     app_events& events;
     rename_fn rename;
+    // Without it no conflict is looked for (the routing layer alone decides).
+    names_fn device_names = {};
 };
 
 class utility_page_logic {

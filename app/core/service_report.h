@@ -17,6 +17,8 @@ inline constexpr const char* server_unreachable_text = "ConMon server not reacha
 inline constexpr const char* dnssd_not_running_text = "avahi-daemon not running";
 inline constexpr const char* dnssd_lost_text =
     "avahi-daemon stopped: no devices are found until it runs again";
+inline constexpr const char* dnssd_back_text =
+    "avahi-daemon runs again: a new search finds devices again";
 
 class service_report : public service_watch {
   public:

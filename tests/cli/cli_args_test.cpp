@@ -91,6 +91,30 @@ TEST(cli_args, commands_refuse_bad_words_before_sending_anything) {
     EXPECT_EQ(refused("watch", {}), exit_bad_arguments);
 }
 
+// One rule for every command: a word that starts with "-" is an option (unknown ones
+// refused), "--" ends the options and every word after it is an argument.
+TEST(cli_args, words_starting_with_a_dash_are_options_until_a_double_dash) {
+    std::vector<std::string> args;
+    EXPECT_EQ(read_words("location", {"Amp-1", "-x"}, args), "unknown option '-x' for location");
+    EXPECT_EQ(read_words("location", {"-"}, args), "unknown option '-' for location");
+    EXPECT_EQ(read_words("location", {"Amp-1", "--", "-x"}, args), "");
+    EXPECT_EQ(args, (std::vector<std::string>{"Amp-1", "-x"}));
+    bool yes = false;
+    EXPECT_EQ(read_words("preset", {"--", "--yes", "--"}, args, switches({{"--yes", &yes}})), "");
+    EXPECT_EQ(args, (std::vector<std::string>{"--yes", "--"}));
+    EXPECT_FALSE(yes);
+    EXPECT_TRUE(wants_help({"Amp-1", "-h"}));
+    EXPECT_FALSE(wants_help({"Amp-1", "--", "-h"}));
+
+    // Every command refuses an option it does not know, by that name.
+    for (const cli_command& c : cli_commands()) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(c.run(global_options{}, {"-x"}), exit_bad_arguments) << c.name;
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("unknown option '-x'"), std::string::npos) << c.name << ": " << err;
+    }
+}
+
 // The shared reader of NAME and options: each fault named, an option's value taken
 // with it, and a value that looks like an option still read as that value.
 TEST(cli_args, one_device_name_and_the_command_options) {

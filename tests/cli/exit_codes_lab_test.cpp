@@ -2,6 +2,7 @@
 // code, and show --json is one object whatever happened.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "lab_cli.h"
@@ -121,6 +122,12 @@ TEST_F(exit_codes, output_that_cannot_be_written_is_no_success) {
     EXPECT_EQ(closed.code, 74) << closed.out;
     EXPECT_TRUE(has(closed.out, "Broken pipe")) << closed.out;
     EXPECT_EQ(with_output("show Amp-1", ">/dev/null").code, 0);
+    // A quiet watch notices a reader that went after the first line, whether or not
+    // it writes again (without --seconds it would run for nobody).
+    const auto started = std::chrono::steady_clock::now();
+    const cli_run watched = with_output("watch Amp-1 --seconds 30", "| head -1 >/dev/null");
+    EXPECT_EQ(watched.code, 74) << watched.out;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ TEST_F(file_commands, preset_refusals_come_before_any_connection) {
     EXPECT_EQ(run(preset_command, {"load", "Amp-1"}), exit_bad_arguments);
     EXPECT_EQ(run(preset_command, {"load", "Amp-1", "../good", "--yes"}), exit_bad_arguments);
     EXPECT_EQ(run(preset_command, {"save", "Amp-1", "a/b", "--yes"}), exit_bad_arguments);
+    EXPECT_EQ(run(preset_command, {"save", "Amp-1", "two\nlines", "--yes"}), exit_bad_arguments);
     EXPECT_EQ(run(preset_command, {"save", "an-amplifier-name-far-too-long-to-be-one", "x"}),
               exit_bad_arguments);
     // An existing file asks before it is replaced, a load asks before it is sent.

@@ -110,11 +110,18 @@ TEST_F(firmware_lab, a_64_kib_image_is_installed_and_the_new_date_reported) {
     EXPECT_TRUE(has(r.out, "progress 256/256 blocks (100%)"));
     EXPECT_TRUE(has(r.out, "Firmware date now 23.06.15.10\n"));
 
+    // Every block carries its 256 bytes of the image, byte for byte.
+    bytes image = image_data(65280, 1);
+    image.resize(65536, 0);
     std::vector<bool> seen(256, false);
     bool start = false, end = false, version = false, finish = false;
     for (const bytes& f : frames_after("Amp-3", skip)) {
-        if (is_block(f) && block_index(f) < 256)
+        if (is_block(f) && block_index(f) < 256) {
+            const unsigned at = block_index(f) * 256;
+            EXPECT_TRUE(std::equal(f.begin() + 11, f.begin() + 267, image.begin() + at))
+                << "block " << block_index(f);
             seen[block_index(f)] = true;
+        }
         start = start || is_start(f);
         end = end || (f.size() == 12 && f[4] == 0xF9 && f[8] == 0xFF && f[9] == 0xFF);
         version = version || (f.size() == 14 && f[4] == 0xF8 && f[9] == 23 && f[10] == 6 &&
@@ -139,6 +146,32 @@ TEST_F(firmware_lab, refusals_send_nothing) {
     EXPECT_EQ(bad.code, 65);
     EXPECT_TRUE(has(bad.out, "Firmware format error."));
     EXPECT_EQ(run("firmware Amp-3 '" + (dir / "none.hex").string() + "' --yes").code, 65);
+    EXPECT_EQ(wire_frames("Amp-3").size(), frames);
+}
+
+// Each file once went to the amplifier and ended "Update Finished.".
+TEST_F(firmware_lab, damaged_files_are_refused_at_their_fault_and_send_nothing) {
+    struct damaged {
+        const char* file;
+        const char* says;
+    };
+    const damaged files[] = {
+        {"cut_at_2000.hex", " line 46: the record is cut short"},
+        {"header_only.hex", ": not one data record"},
+        {"one_digit_changed.hex", " line 12: the record checksum is 28, its bytes need 2A"},
+        {"records_reversed.hex", " line 4: data at address 0x0EE0 goes back"},
+        {"stamp_ffffffff.hex", " line 1: the version stamp 255.255.255.255 is no firmware date"},
+        {"stamp_00000000.hex", " line 1: the version stamp 0.0.0.0 is no firmware date"},
+    };
+    const size_t frames = wire_frames("Amp-3").size();
+    for (const damaged& d : files) {
+        const std::string path = lab_paths().source + "/tests/firmware/data/" + d.file;
+        const cli_run r = run("firmware Amp-3 '" + path + "' --yes");
+        EXPECT_EQ(r.code, 65) << d.file << "\n" << r.out;
+        EXPECT_TRUE(has(r.out, "Firmware error.\n")) << r.out;
+        EXPECT_TRUE(has(r.out, "Firmware format error.\n")) << r.out;
+        EXPECT_TRUE(has(r.out, std::string(d.file) + d.says)) << r.out;
+    }
     EXPECT_EQ(wire_frames("Amp-3").size(), frames);
 }
 
@@ -173,6 +206,15 @@ TEST_F(firmware_lab, a_silenced_transfer_times_out_and_resumes_at_its_last_page)
     EXPECT_EQ(block_index(*first_block) % 16, 0u);
     EXPECT_GE(block_index(*first_block), 16u);
     EXPECT_LE(block_index(*first_block), highest);
+    // Progress starts there, and the closing line counts this run's blocks only.
+    const unsigned resumed = block_index(*first_block);
+    const size_t progress = second.out.find("progress ");
+    ASSERT_NE(progress, std::string::npos) << second.out;
+    const std::string first_line = "progress " + std::to_string(resumed) + "/64 ";
+    EXPECT_EQ(second.out.substr(progress, first_line.size()), first_line) << second.out;
+    EXPECT_TRUE(has(second.out, "Sent " + std::to_string(64 - resumed) +
+                                    " blocks, resumed at block " + std::to_string(resumed) + ","))
+        << second.out;
 }
 
 TEST_F(firmware_lab, an_image_the_amplifier_holds_differently_fails) {
@@ -216,6 +258,31 @@ TEST_F(firmware_lab, a_lossy_link_still_finishes) {
     ASSERT_TRUE(under_way) << r.out;
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_TRUE(has(r.out, "Update Finished.\n"));
+}
+
+// No lab needed: the file is checked before anything else. The file (200 MiB, most of
+// it one line of zero bytes) was read whole and ended the tool with std::bad_alloc
+// under a 100 MiB address-space limit.
+TEST(firmware_file, a_file_larger_than_the_memory_is_refused_not_fatal) {
+    const fs::path path =
+        fs::temp_directory_path() / ("tavrin-big-" + std::to_string(::getpid()) + ".hex");
+    std::ofstream(path, std::ios::binary) << "10D5150B1101\r\n";
+    fs::resize_file(path, 200ull * 1024 * 1024);  // sparse: no disk space used
+    const std::string cmd = "prlimit --as=" + std::to_string(100ull * 1024 * 1024) + " '" +
+                            lab_paths().build + "/cli/tavrin-cli' firmware Amp-1 '" +
+                            path.string() + "' --yes </dev/null 2>&1";
+    FILE* pipe = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr)
+        out += line;
+    const int status = ::pclose(pipe);
+    fs::remove(path);
+    ASSERT_TRUE(WIFEXITED(status)) << out;
+    EXPECT_EQ(WEXITSTATUS(status), 65) << out;
+    EXPECT_TRUE(has(out, "Firmware format error.\n")) << out;
+    EXPECT_TRUE(has(out, ".hex line 2: the line is longer than any record can be")) << out;
 }
 
 // Runs inside the lab, started by the test above: connects as a second tool and

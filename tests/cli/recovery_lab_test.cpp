@@ -110,6 +110,46 @@ TEST_F(recovery, watch_follows_a_restarted_conmon_server_and_the_amplifier_answe
     EXPECT_EQ(cli("show Amp-2").code, 0);
 }
 
+// A slow amplifier whose answer was on its way through a ConMon server that restarted:
+// the command waits for the server, asks again and carries on, or says it lost the
+// server (9); it never puts the lost answer down to the amplifier.
+TEST_F(recovery, a_server_lost_while_waiting_is_named_never_the_amplifier) {
+    // Restarts the server as soon as `device` has received `frames` more frames, while
+    // `args` runs.
+    const auto restart_during = [](const std::string& args, const std::string& device,
+                                   size_t frames) {
+        const size_t before = wire_frames(device).size();
+        cli_run r;
+        std::thread t([&] { r = cli(args); });
+        bool sent = false;
+        for (int i = 0; i < 300 && !sent; ++i) {
+            sent = wire_frames(device).size() >= before + frames;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(sent) << args;
+        EXPECT_EQ(lab_run("restart conmon-server"), 0);
+        t.join();
+        return r;
+    };
+    ASSERT_EQ(lab_run("ctl Amp-3 delay 3000"), 0);
+    // The poll's answer is lost with the server.
+    const cli_run show = restart_during("show Amp-3", "Amp-3", 1);
+    ASSERT_EQ(lab_run("ctl Amp-3 delay 0"), 0);
+    EXPECT_TRUE(show.code == 0 || show.code == 9) << show.out;
+    EXPECT_FALSE(has(show.out, "no answer")) << show.out;
+
+    // The server restarts while the second amplifier's first answer is on its way.
+    ASSERT_EQ(lab_run("ctl Amp-2 delay 3000"), 0);
+    const size_t amp2 = wire_frames("Amp-2").size();
+    const cli_run set = restart_during("set Amp-1,Amp-2,Amp-3 master=70", "Amp-2", 1);
+    ASSERT_EQ(lab_run("ctl Amp-2 delay 0"), 0);
+    EXPECT_TRUE(set.code == 0 || set.code == 9) << set.out;
+    EXPECT_FALSE(has(set.out, "disagrees")) << set.out;
+    EXPECT_FALSE(has(set.out, "no answer")) << set.out;
+    EXPECT_GT(wire_frames("Amp-2").size(), amp2);
+    EXPECT_TRUE(has(set.out, "Amp-1: ok\n") && has(set.out, "Amp-3: ok\n")) << set.out;
+}
+
 TEST_F(recovery, a_stopped_conmon_server_is_9_with_a_hint) {
     stop("conmon-server");
     const cli_run show = cli("show Amp-1");
@@ -146,6 +186,18 @@ TEST_F(recovery, a_stopped_avahi_daemon_is_9_and_a_restarted_one_finds_the_devic
     const cli_run found = cli("discover");
     EXPECT_EQ(found.code, 0) << found.out;
     EXPECT_EQ(found.out, "Amp-1\nAmp-2\nAmp-3\nAmp-Old\n");
+}
+
+TEST_F(recovery, watch_says_when_avahi_daemon_runs_again) {
+    streamed_cli watch("watch Amp-1 --seconds 20");
+    ASSERT_TRUE(watch.wait_for("Connected to Amp-1", 1, 10));
+    stop("avahi");
+    const bool lost =
+        watch.wait_for("avahi-daemon stopped: no devices are found until it runs again", 1, 10);
+    ASSERT_EQ(lab_run("restart avahi"), 0);
+    EXPECT_TRUE(lost);
+    EXPECT_TRUE(watch.wait_for("avahi-daemon runs again: a new search finds devices again", 1, 10));
+    EXPECT_EQ(watch.join(), 0);
 }
 
 TEST_F(recovery, outside_the_lab_a_command_is_9_and_says_where_to_run_it) {

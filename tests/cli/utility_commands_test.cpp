@@ -24,8 +24,6 @@ TEST(utility_commands, rename_refuses_names_the_device_would_not_take) {
          {"-New", "New-", "New 1", "New_1", "", "0123456789012345678901234567890x"})
         EXPECT_EQ(run("rename", {"Amp-2", bad}), exit_bad_arguments) << bad;
     EXPECT_EQ(run("rename", {"Amp-2", "New-1", "--force"}), exit_bad_arguments);
-    // The same name: nothing to send, nothing to wait for.
-    EXPECT_EQ(run("rename", {"Amp-2", "Amp-2"}), exit_done);
 }
 
 TEST(utility_commands, location_fits_sixteen_latin1_characters) {

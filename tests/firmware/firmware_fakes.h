@@ -2,9 +2,12 @@
 // Shared by the firmware tests: an events port that records what the user would see,
 // firmware file text built from plain data, and a scripted amplifier that answers the
 // update frames the way the real one does.
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <optional>
 #include <string>
@@ -89,18 +92,41 @@ inline std::string hex_record(uint8_t type, uint16_t address, const bytes& data,
 }
 
 // A firmware file: the header line and the data cut into records of `per_record`
-// bytes, then the end-of-file record.
+// bytes at ascending addresses (an extended linear address record before each further
+// 64 KiB), then the end-of-file record.
 inline std::string firmware_text(const bytes& data, size_t per_record = 16,
                                  const char* header = "10D5150B1101", const char* eol = "\r\n") {
     std::string text = std::string(header) + eol;
     for (size_t at = 0; at < data.size(); at += per_record) {
         const size_t n = std::min(per_record, data.size() - at);
+        if (at > 0 && at / 65536 != (at - per_record) / 65536) {
+            const uint16_t segment = static_cast<uint16_t>(at >> 16);
+            text += hex_record(
+                0x04, 0, {static_cast<uint8_t>(segment >> 8), static_cast<uint8_t>(segment)}, eol);
+        }
         text += hex_record(
             0x00, static_cast<uint16_t>(at),
             bytes(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n)),
             eol);
     }
     return text + hex_record(0x01, 0, {}, eol);
+}
+
+// A file of tests/firmware/data: the source tree is TAVRIN_SOURCE_DIR, or the folder
+// that holds build/<preset>/tests/<the test program>.
+inline std::string firmware_data_file(const std::string& name) {
+    const char* source = std::getenv("TAVRIN_SOURCE_DIR");
+    std::string root;
+    if (source != nullptr && *source != 0) {
+        root = source;
+    } else {
+        char buf[4096] = {};
+        const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+        root = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+        for (int up = 0; up < 4; ++up)
+            root = root.substr(0, root.find_last_of('/'));
+    }
+    return root + "/tests/firmware/data/" + name;
 }
 
 inline byte_view view_of(const std::string& text) {

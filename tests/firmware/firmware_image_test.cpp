@@ -15,6 +15,7 @@ namespace {
 
 using testing::bytes;
 using testing::counting_data;
+using testing::firmware_data_file;
 using testing::firmware_text;
 using testing::hex_record;
 using testing::scripted_events;
@@ -30,7 +31,7 @@ bytes head(const firmware_image& image, size_t n) {
 
 TEST(FirmwareHeader, VersionStampInEitherCase) {
     for (const char* header : {"10D5150B1101", "10d5150b1101"}) {
-        const image_result r = parse(firmware_text({}, 16, header));
+        const image_result r = parse(firmware_text({1}, 16, header));
         ASSERT_EQ(r.status, image_status::ok) << header;
         EXPECT_EQ(r.image.version, (std::array<uint8_t, 4>{21, 11, 17, 1})) << header;
     }
@@ -60,22 +61,21 @@ TEST(FirmwareImage, PaddedToWholeBlocksWithOneMoreWhenExact) {
 
     EXPECT_EQ(parse(firmware_text(counting_data(512))).image.size(), 768u);
     EXPECT_EQ(parse(firmware_text(counting_data(257))).image.size(), 512u);
-    // No data records at all: one block of zeros.
-    const image_result none = parse(firmware_text({}));
-    EXPECT_EQ(none.image.bytes, bytes(256, 0));
-    EXPECT_EQ(none.image.checksum, 0);
 }
 
-TEST(FirmwareImage, OtherRecordTypesSkippedWithoutGap) {
+TEST(FirmwareImage, AddressRecordsAndGapsJoinWithoutAGap) {
     std::string text = "10D5150B1101\r\n";
+    text += hex_record(0x02, 0x0000, {0x10, 0x00});  // extended segment: 0x10000
     text += hex_record(0x00, 0x0000, {1, 2, 3, 4});
-    text += hex_record(0x04, 0x0000, {0x00, 0x01});  // extended linear address
-    text += hex_record(0x01, 0x0000, {});            // end of file
-    text += hex_record(0x00, 0x9000, {5, 6});        // address ignored: file order counts
-    text += hex_record(0x05, 0x0000, {0, 0, 0x80, 0});
+    text += hex_record(0x00, 0x0010, {5, 6});              // a gap: joined in file order
+    text += hex_record(0x03, 0x0000, {0, 0, 0x80, 0});     // start segment address
+    text += hex_record(0x04, 0x0000, {0x00, 0x08});        // extended linear: 0x80000
+    text += hex_record(0x05, 0x0000, {0, 8, 0x01, 0x00});  // start linear address
     text += hex_record(0x00, 0x0000, {7});
+    text += hex_record(0x01, 0x0000, {});
+    text += "\r\n \r\n";  // blank lines after the end are no records
     const image_result r = parse(text);
-    ASSERT_EQ(r.status, image_status::ok);
+    ASSERT_EQ(r.status, image_status::ok) << r.detail;
     EXPECT_EQ(head(r.image, 8), (bytes{1, 2, 3, 4, 5, 6, 7, 0}));
 }
 
@@ -98,55 +98,116 @@ TEST(FirmwareImage, LinesEndingInLineFeedOnly) {
     EXPECT_EQ(head(lf.image, 40), data);
     EXPECT_EQ(lf.image.checksum, parse(firmware_text(data)).image.checksum);
 
-    // Mixed line ends and blank lines between records change nothing.
-    std::string mixed = "10D5150B1101\n\n" + hex_record(0, 0, {9, 8}, "\r\n") + "\r\n\n" +
-                        hex_record(0, 0, {7}, "\n");
+    // Mixed line ends, blank lines and trailing blanks change nothing.
+    std::string mixed = "10D5150B1101\n\n" + hex_record(0, 0, {9, 8}, " \t\r\n") + "\r\n\n" +
+                        hex_record(0, 2, {7}, "\n") + hex_record(1, 0, {}, "");
     EXPECT_EQ(head(parse(mixed).image, 3), (bytes{9, 8, 7}));
-    // A header line without any line end carries no records.
-    EXPECT_EQ(parse("10D5150B1101").image.bytes, bytes(256, 0));
 }
 
-TEST(FirmwareImage, DataRecordsWithStrayOrMissingDigitsAreRefused) {
-    const std::string good = hex_record(0, 0, {0x12, 0x34, 0x56});  // ":03000000123456" + sum
-    auto with = [](const std::string& record) {
-        return parse("10D5150B1101\r\n" + hex_record(0, 0, {1}) + record + hex_record(1, 0, {}))
-            .status;
+// The data files are what showed each fault: a file the tool once sent and reported
+// "Update Finished." for. good.hex is a well-formed file of the maker's kind.
+TEST(FirmwareFiles, EveryDamagedFileIsRefusedAtItsFault) {
+    struct file_case {
+        const char* file;
+        image_status status;
+        size_t line;
     };
-    ASSERT_EQ(with(good), image_status::ok);
+    const file_case cases[] = {
+        {"cut_at_2000.hex", image_status::bad_digits, 46},
+        {"header_only.hex", image_status::no_data, 0},
+        {"one_digit_changed.hex", image_status::bad_checksum, 12},
+        {"records_reversed.hex", image_status::out_of_order, 4},
+        {"stamp_ffffffff.hex", image_status::bad_version, 1},
+        {"stamp_00000000.hex", image_status::bad_version, 1},
+    };
+    for (const file_case& c : cases) {
+        const file_read read = read_firmware_file(firmware_data_file(c.file));
+        ASSERT_EQ(read.status, file_status::ok) << c.file;
+        EXPECT_EQ(read.image.status, c.status) << c.file << ": " << read.image.detail;
+        EXPECT_EQ(read.image.line, c.line) << c.file;
+        EXPECT_FALSE(read.image.detail.empty()) << c.file;
+        EXPECT_TRUE(read.image.image.bytes.empty()) << c.file;
+    }
 
-    std::string stray = good;
-    stray[11] = 'G';  // inside the data digits
-    EXPECT_EQ(with(stray), image_status::bad_digits);
-    std::string count = good;
-    count[2] = 'z';
-    EXPECT_EQ(with(count), image_status::bad_digits);
-    // One digit too few or too many between the type and the record checksum.
-    EXPECT_EQ(with(":030000001234561\r\n"), image_status::bad_digits);
-    EXPECT_EQ(with(":03000000123456AB1\r\n"), image_status::bad_digits);
-    // A count larger than the digits on the line, also on the last line of the file.
-    EXPECT_EQ(with(":10000000123456AB\r\n"), image_status::bad_digits);
-    EXPECT_EQ(parse("10D5150B1101\r\n:1000000012").status, image_status::bad_digits);
-    // Trailing blanks are harmless; other record types are not examined at all.
-    EXPECT_EQ(with(":0300000012345601 \t\r\n"), image_status::ok);
-    EXPECT_EQ(with(":02000004zzzz??\r\n"), image_status::ok);
+    // The well-formed file: 3840 bytes (i * 7 + 11) % 251 from address 0.
+    const file_read good = read_firmware_file(firmware_data_file("good.hex"));
+    ASSERT_EQ(good.image.status, image_status::ok) << good.image.detail;
+    bytes data(4096, 0);
+    for (size_t i = 0; i < 3840; ++i)
+        data[i] = static_cast<uint8_t>((i * 7 + 11) % 251);
+    EXPECT_EQ(good.image.image.bytes, data);
+    EXPECT_EQ(good.image.image.version, (std::array<uint8_t, 4>{23, 10, 15, 14}));
+}
+
+TEST(FirmwareRecords, EachFaultIsNamedWithItsLine) {
+    const std::string head = "10D5150B1101\r\n" + hex_record(0, 0x0100, {1, 2, 3, 4});
+    const std::string end = hex_record(1, 0, {});
+    struct record_case {
+        std::string text;
+        image_status status;
+        size_t line;
+    };
+    std::string changed_checksum = hex_record(0, 0x0104, {5});
+    changed_checksum[changed_checksum.size() - 3] ^= 1;
+    const record_case cases[] = {
+        // Characters that are no hexadecimal digits, anywhere in a record of any type.
+        {head + ":030104001234G6AB\r\n" + end, image_status::bad_digits, 3},
+        {head + ":02000004zzzz??\r\n" + end, image_status::bad_digits, 3},
+        {head + "03010400123456AB\r\n" + end, image_status::bad_digits, 3},
+        // A digit too few or too many, and a count larger than the digits.
+        {head + ":030104001234561\r\n" + end, image_status::bad_digits, 3},
+        {head + ":03010400123456A1B\r\n" + end, image_status::bad_digits, 3},
+        {head + ":1001040012\r\n" + end, image_status::bad_digits, 3},
+        {head + std::string(2000, '0') + "\r\n" + end, image_status::bad_digits, 3},
+        {head + ":020000040001F8\r\n" + end, image_status::bad_checksum, 3},
+        {head + changed_checksum + end, image_status::bad_checksum, 3},
+        {head + ":0100000400FB\r\n" + end, image_status::bad_digits, 3},
+        // No end record, or records after it.
+        {head, image_status::no_end, 0},
+        {head + end + hex_record(0, 0x0104, {5}), image_status::after_end, 4},
+        {head + end + end, image_status::after_end, 4},
+        // Data that goes back or overlaps, also across an extended address.
+        {head + hex_record(0, 0x0103, {5}) + end, image_status::out_of_order, 3},
+        {head + hex_record(0, 0x0000, {5}) + end, image_status::out_of_order, 3},
+        {"10D5150B1101\r\n" + hex_record(4, 0, {0, 1}) + hex_record(0, 0, {1}) +
+             hex_record(4, 0, {0, 0}) + hex_record(0, 0xFFFF, {2}) + end,
+         image_status::out_of_order, 5},
+        // Only records without data.
+        {"10D5150B1101\r\n" + hex_record(0, 0, {}) + hex_record(4, 0, {0, 1}) + end,
+         image_status::no_data, 0},
+        // Stamps that are no date: month 13 and 0, day 0 and 32, hour 24.
+        {"10D5150D1101\r\n" + hex_record(0, 0, {1}) + end, image_status::bad_version, 1},
+        {"10D515001101\r\n" + hex_record(0, 0, {1}) + end, image_status::bad_version, 1},
+        {"10D5150B0001\r\n" + hex_record(0, 0, {1}) + end, image_status::bad_version, 1},
+        {"10D5150B2001\r\n" + hex_record(0, 0, {1}) + end, image_status::bad_version, 1},
+        {"10D5150B1118\r\n" + hex_record(0, 0, {1}) + end, image_status::bad_version, 1},
+        {"10D5150B1101x\r\n" + hex_record(0, 0, {1}) + end, image_status::bad_header, 1},
+    };
+    for (const record_case& c : cases) {
+        const image_result r = parse(c.text);
+        EXPECT_EQ(r.status, c.status) << c.text << "\n" << r.detail;
+        EXPECT_EQ(r.line, c.line) << c.text;
+        EXPECT_FALSE(r.detail.empty()) << c.text;
+        EXPECT_TRUE(r.image.bytes.empty()) << c.text;
+    }
+    // The edges of a date pass: month 12, day 31, hour 23 and day 1, hour 0.
+    for (const std::string stamp : {"10D5170C1F17", "10D517010100"}) {
+        EXPECT_EQ(parse(stamp + "\r\n" + hex_record(0, 0, {1}) + end).status, image_status::ok)
+            << stamp;
+    }
 }
 
 TEST(FirmwareImage, MoreBlocksThanSixteenBitNumbersIsRefused) {
     // 255-byte records up to the last byte that still fits 65536 blocks.
-    const std::string record = hex_record(0, 0, bytes(255, 0xA5));
-    const size_t full_records = firmware_max_data / 255;
-    std::string text = "10D5150B1101\r\n";
-    text.reserve(text.size() + (full_records + 2) * record.size());
-    for (size_t i = 0; i < full_records; ++i)
-        text += record;
-    text += hex_record(0, 0, bytes(firmware_max_data - full_records * 255, 0xA5));
-
+    const bytes data(firmware_max_data, 0xA5);
+    std::string text = firmware_text(data, 255);
     const image_result largest = parse(text);
-    ASSERT_EQ(largest.status, image_status::ok);
+    ASSERT_EQ(largest.status, image_status::ok) << largest.detail;
     EXPECT_EQ(largest.image.blocks(), firmware_max_blocks);
     EXPECT_TRUE(largest.image.valid());
 
-    text += hex_record(0, 0, {0x01});
+    // One byte more, before the end record.
+    text.insert(text.size() - hex_record(1, 0, {}).size(), hex_record(0, 0xFFFF, {0x01}));
     const image_result over = parse(text);
     EXPECT_EQ(over.status, image_status::too_large);
     EXPECT_TRUE(over.image.bytes.empty());

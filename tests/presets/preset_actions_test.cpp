@@ -93,7 +93,10 @@ TEST_F(PresetSave, PathLikeNamesAreRefusedAndWriteNothingAnywhere) {
                                  "/tmp/abs",
                                  "..\\up",
                                  std::string(256, 'x'),
-                                 std::string("nul\0byte", 8)};
+                                 std::string("nul\0byte", 8),
+                                 "two\nlines",
+                                 "tab\there",
+                                 "del\x7f"};
     for (const std::string& name : names) {
         events.questions.clear();
         EXPECT_EQ(actions.save_as(name), preset_outcome::refused) << name;

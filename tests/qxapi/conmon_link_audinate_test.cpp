@@ -70,6 +70,14 @@ TEST_F(link_audinate, manufacturer_and_model_names_are_cut_to_32_characters) {
     EXPECT_TRUE(logged(">> model version=1.0.0"));
 }
 
+// DNS-SD names are case-blind: a device the browse found as AMP-2 (it changed the case
+// of its name) may still send under the spelling the server first knew.
+TEST_F(link_audinate, facts_reach_the_node_whatever_the_case_of_the_sender) {
+    browse_adds("AMP-2");
+    receive("Amp-2", manf_versions("Varnoll AB", "TAVRIN-PA22"));
+    EXPECT_EQ(summary("AMP-2")->model_name, "TAVRIN-PA22");
+}
+
 TEST_F(link_audinate, sample_rate_and_encoding_with_an_unknown_mode) {
     browse_adds("Amp-1");
     receive("Amp-1", srate(AUDINATE_TYPE_SRATE_STATUS, 5, 48000));

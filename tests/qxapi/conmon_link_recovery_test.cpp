@@ -131,6 +131,8 @@ TEST_F(conmon_link_recovery_test, probes_say_not_found_silent_or_what_the_device
     ASSERT_TRUE(p.facts);
     EXPECT_EQ(p.facts->model_name, "SB-8");
     EXPECT_EQ(p.facts->manufacturer_name, "Other Audio");
+    // The device's own spelling, which its answers carry.
+    EXPECT_EQ(p.own_name, "Stagebox-1");
     ASSERT_EQ(lib.sent().back().name, "stagebox-1");
     EXPECT_TRUE(lib.sent().back().with_request);
 
@@ -140,6 +142,7 @@ TEST_F(conmon_link_recovery_test, probes_say_not_found_silent_or_what_the_device
     p = link.probe_device("Amp-2");
     EXPECT_EQ(p.answer, AUD_SUCCESS);
     EXPECT_FALSE(p.facts);
+    EXPECT_EQ(p.own_name, "");
     EXPECT_GE(time.now_ms() - before, 1000u);
 
     // The server never answers: the request is given up and cancelled in the library,

@@ -97,6 +97,15 @@ TEST(lab_ctl, words_carry_blanks_backslashes_and_other_bytes) {
     EXPECT_EQ(unescape_ctl_word("trailing\\"), "trailing\\");
 }
 
+TEST(lab_names, a_name_in_use_gives_way_to_a_dante_name_of_its_own) {
+    EXPECT_EQ(alternative_device_name("amp-1", 2), "amp-1-2");
+    EXPECT_EQ(alternative_device_name("amp-1", 10), "amp-1-10");
+    // Cut to 31 characters, never leaving a hyphen before the suffix's own.
+    EXPECT_EQ(alternative_device_name(std::string(31, 'a'), 2), std::string(29, 'a') + "-2");
+    EXPECT_EQ(alternative_device_name(std::string(28, 'a') + "-bc", 2),
+              std::string(28, 'a') + "-2");
+}
+
 TEST(lab_txt, instance_id_round_trips_through_the_txt_record) {
     std::vector<uint8_t> txt =
         build_txt_record({{"id", "001DC1FFFE0a0b0c"}, {"process", "10"}, {"mf", "_00"}});

@@ -32,12 +32,14 @@ class recording_utility_view : public utility_view {
 struct utility_page_test : ::testing::Test, utility_fixture {
     std::vector<std::pair<std::string, std::string>> renames;
     bool rename_answer = true;
+    std::vector<std::string> on_the_network{"Amp-1", "Amp-2", "Stagebox-1"};
     recording_utility_view view;
     utility_page_logic logic{{flags, device, ring, params, events,
                               [this](const std::string& name, const std::string& new_name) {
                                   renames.emplace_back(name, new_name);
                                   return rename_answer;
-                              }},
+                              },
+                              [this] { return on_the_network; }},
                              view};
 
     utility_page_test() { find_me_active().store(false); }
@@ -210,6 +212,27 @@ TEST_F(utility_page_test, renaming_to_the_same_name_sends_nothing) {
     EXPECT_TRUE(renames.empty());
     ASSERT_EQ(events.boxes().size(), 1u);
     EXPECT_EQ(events.boxes()[0].text, "Rename Success!");
+}
+
+TEST_F(utility_page_test, another_devices_name_in_any_case_is_refused_before_sending) {
+    for (const char* taken : {"Amp-1", "amp-1", "STAGEBOX-1"}) {
+        view.texts[idc_rename_field] = taken;
+        logic.rename_clicked();
+    }
+    EXPECT_TRUE(renames.empty());
+    EXPECT_EQ(device.name(), "Amp-2");
+    const auto boxes = events.boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "A device named Amp-1 is already on the network.");
+    EXPECT_EQ(boxes[1].text, "A device named Amp-1 is already on the network.");
+    EXPECT_EQ(boxes[2].text, "A device named Stagebox-1 is already on the network.");
+    EXPECT_EQ(boxes[0].caption, "Rename");
+    EXPECT_EQ(boxes[0].icon, box_icon::warning);
+    // Its own name in another case is no conflict.
+    view.texts[idc_rename_field] = "AMP-2";
+    logic.rename_clicked();
+    ASSERT_EQ(renames.size(), 1u);
+    EXPECT_EQ(renames[0].second, "AMP-2");
 }
 
 TEST(utility_rename, no_wrapper_refuses) {
