@@ -20,15 +20,15 @@ amp_reading read_amplifier(cli_session& session, const std::string& name) {
         return out;
     }
     const uint64_t before = session.events().answers();
-    const uint64_t corrupted = session.wrapper().corrupted_answers();
+    const uint64_t corrupted = session.amp().corrupted_answers();
     if (!session.switch_to(name) || !session.wait_answer(before, cli_session::answer_wait_ms)) {
         out.code = exit_no_answer;
-        out.message = name + ": no answer" +
-                      corrupted_note(session.wrapper().corrupted_answers() - corrupted);
+        out.message =
+            name + ": no answer" + corrupted_note(session.amp().corrupted_answers() - corrupted);
         return out;
     }
     out.info = session.events().info_text().value_or("");
-    if (session.flags().version_gate.load()) {
+    if (session.flags().version_gate()) {
         out.code = exit_firmware_gate;
         out.message = name + ": " + (out.info.empty() ? "firmware version error" : out.info) +
                       ", nothing sent";

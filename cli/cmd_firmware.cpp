@@ -25,7 +25,7 @@ constexpr uint32_t restart_wait_ms = 20000;
 
 // Everything the command prints. Reports come from the worker thread and are drawn
 // by the main thread, on one line that a terminal rewrites, or as plain lines.
-class transfer_display : public cli_events::update_sink {
+class transfer_display : public amp_connection::update_sink {
   public:
     explicit transfer_display(bool terminal) : terminal_(terminal) {}
 
@@ -150,7 +150,7 @@ box_answer ask_terminal(const question& q) {
 }
 
 // Reports a refused file the way the window would, on standard error.
-class file_check_events : public null_app_events {
+class file_check_events : public session_events {
   public:
     void log_line(const std::string& text) override {
         std::fprintf(stderr, "tavrin-cli: %s\n", text.c_str());
@@ -226,7 +226,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     transfer_display display(::isatty(STDOUT_FILENO) != 0);
     cli_session session;
     session.log_to_stderr(options);
-    session.events().on_line([&display](const std::string& text) {
+    session.on_line([&display](const std::string& text) {
         std::time_t now = std::time(nullptr);
         std::tm local{};
         localtime_r(&now, &local);
@@ -288,6 +288,8 @@ int run(const global_options& options, const std::vector<std::string>& words) {
             return exit_update_failed;
         case update_result::timeout:
             return exit_update_timeout;
+        case update_result::stopped:
+            return exit_interrupted;
         case update_result::none:
             break;
     }

@@ -46,7 +46,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     // As the Utility page does, every 2 s, starting at once.
     for (uint64_t at = 0; at < uint64_t{seconds} * 1000 && !interrupted();
          at += find_me_period_ms) {
-        if (!ctx.flags.connect_flag.load() || ctx.flags.update_mode.load()) {
+        if (!ctx.flags.connect_flag() || ctx.flags.update_mode()) {
             lost = true;
             break;
         }
@@ -54,7 +54,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         ++sent;
         session.pump(find_me_period_ms);
     }
-    wait_ring_drained(session, ctx.ring, find_me_period_ms);
+    wait_ring_drained(session, find_me_period_ms);
     session.stop();
     if (lost) {
         std::fprintf(stderr, "tavrin-cli: the connection to %s was lost after %u Find Me\n",

@@ -1,12 +1,12 @@
 // tavrin-cli location NAME TEXT
 #include <cstdio>
 
-#include "app/core/answer_apply.h"
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/utility_wait.h"
+#include "link/answer_texts.h"
 #include "utilities/name_rules.h"
 #include "utilities/utility_page.h"
 
@@ -46,10 +46,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     }
     page_context ctx = session.pages();
     push_location(ctx.ring, text);
-    const uint32_t start = system_time().now_ms();
-    while (session.events().info_text() != expected &&
-           system_time().now_ms() - start < location_answer_wait_ms)
-        session.pump(10);
+    session.amp().wait_info(expected, location_answer_wait_ms);
     const std::string shown = session.events().info_text().value_or("");
     session.stop();
     if (shown != expected) {

@@ -69,11 +69,11 @@ int status_of(preset_outcome outcome) {
 
 // A context for the actions that touch only the preset folder.
 struct offline_context {
-    link_flags flags;
+    link_view flags;
     selected_device device;
     command_ring ring{flags};
     amp_params params;
-    null_app_events events;
+    session_events events;
     page_shared shared;
     page_context ctx{flags,  device,        ring,   params,
                      events, system_time(), shared, current_work_dir()};
@@ -154,7 +154,7 @@ int run_save(const global_options& options, const preset_words& w) {
     if (const int code = connect_and_wait(session, options, name); code != exit_done)
         return code;
     // A refused firmware may have answered with a block of another layout, or none.
-    if (session.flags().version_gate.load()) {
+    if (session.flags().version_gate()) {
         print_out(session.events().info_text().value_or(""));
         print_err("nothing saved");
         return exit_firmware_gate;
@@ -220,7 +220,7 @@ int run_load(const global_options& options, const preset_words& w) {
             break;
     }
     const std::string info = session.events().info_text().value_or("");
-    const bool gated = session.flags().version_gate.load();
+    const bool gated = session.flags().version_gate();
     const param_block answer = session.params().snapshot();
     session.stop();
     if (gated) {

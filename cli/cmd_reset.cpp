@@ -53,7 +53,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     }
     page_context ctx = session.pages();
     push_factory_reset(ctx.ring, session.events());
-    const bool sent = wait_ring_drained(session, ctx.ring, send_wait_ms);
+    const bool sent = wait_ring_drained(session, send_wait_ms);
     session.stop();
     if (!sent) {
         std::fprintf(stderr, "tavrin-cli: the reset could not be sent to %s\n", name.c_str());

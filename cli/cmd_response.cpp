@@ -26,7 +26,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     }
     session.wait_first_answer(cli_session::answer_wait_ms);
     const bool answered = session.events().info_text().has_value();
-    const bool gated = session.flags().version_gate.load();
+    const bool gated = session.flags().version_gate();
     const param_block block = session.params().snapshot();
     const std::string silent = session.no_answer(name);
     session.stop();

@@ -4,7 +4,6 @@
 #include <set>
 
 #include "app/core/discovery_flow.h"
-#include "app/core/poll_tick.h"
 #include "app/core/service_report.h"
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
@@ -124,17 +123,17 @@ int set_one(cli_session& session, const std::string& name,
         return reached.code;
     }
     const uint64_t before = session.events().answers();
-    const uint64_t corrupted = session.wrapper().corrupted_answers();
+    const uint64_t corrupted = session.amp().corrupted_answers();
     if (!session.switch_to(name) || !session.wait_answer(before, cli_session::answer_wait_ms)) {
         if (session.no_answer_code() != exit_no_answer) {
             print_line(session.no_answer(name));
             return session.no_answer_code();
         }
         print_line(name + ": no answer" +
-                   corrupted_note(session.wrapper().corrupted_answers() - corrupted));
+                   corrupted_note(session.amp().corrupted_answers() - corrupted));
         return exit_no_answer;
     }
-    if (session.flags().version_gate.load()) {
+    if (session.flags().version_gate()) {
         print_line(name + ": " + session.events().info_text().value_or("firmware version error") +
                    ", nothing sent");
         return exit_firmware_gate;
@@ -151,14 +150,10 @@ int set_one(cli_session& session, const std::string& name,
             refused.push_back(r.def->name);
     }
 
-    // The poll goes out after every command: its answer shows them all. The mirror is
-    // forgotten first, so that the answer is taken over even when nothing changed.
-    const uint64_t applied = session.events().answers();
+    // The poll goes out right after every command: its answer shows them all.
     const uint32_t wait = static_cast<uint32_t>(session.ring().waiting() + 1) * frame_pace_ms +
                           cli_session::answer_wait_ms;
-    session.params().clear_params();
-    push_poll(session.ring());
-    const bool answered = session.wait_answer(applied, wait);
+    const bool answered = session.wait_next_answer(wait);
     if (session.server_lost_since(losses)) {
         // What the amplifier shows now says nothing of the settings.
         print_line(name + ": " + std::string(server_lost_text) +
@@ -169,7 +164,7 @@ int set_one(cli_session& session, const std::string& name,
         print_line(name + ": no answer after the settings");
         return exit_no_answer;
     }
-    if (session.flags().version_gate.load()) {
+    if (session.flags().version_gate()) {
         print_line(name + ": " + session.events().info_text().value_or("firmware version error"));
         return exit_firmware_gate;
     }

@@ -54,7 +54,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         std::fprintf(stderr, "first full answer after %lld ms\n", static_cast<long long>(ms));
     }
     const std::optional<std::string> info = session.events().info_text();
-    const bool gated = session.flags().version_gate.load();
+    const bool gated = session.flags().version_gate();
     const std::vector<field_value> fields = session.params().list_fields();
     const param_block block = session.params().snapshot();
     const std::string silent = session.no_answer(name);

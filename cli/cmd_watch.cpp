@@ -40,7 +40,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
     catch_interrupts();
     cli_session session;
     session.log_to_stderr(options);
-    session.events().on_line(print_stamped);
+    session.on_line(print_stamped);
     if (const reach_outcome reached = session.open(options, name); !reached.ok()) {
         session.stop();
         return report_refusal(reached);
@@ -58,7 +58,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         waited += 100;
     }
     const bool answered = session.events().answers() > 0;
-    const bool gated = session.flags().version_gate.load();
+    const bool gated = session.flags().version_gate();
     const std::string silent = session.no_answer(name);
     session.stop();
     if (lost) {

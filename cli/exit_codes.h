@@ -15,5 +15,6 @@ constexpr int exit_unreachable = 9;       // the ConMon server or the DNS-SD dae
 constexpr int exit_bad_arguments = 64;    // nothing was sent
 constexpr int exit_bad_input_file = 65;   // nothing was sent
 constexpr int exit_output_failed = 74;    // standard output could not be written
+constexpr int exit_interrupted = 130;     // Ctrl-C: what was under way reached a safe point
 
 }  // namespace tavrin::cli

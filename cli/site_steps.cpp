@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "app/core/answer_apply.h"
-#include "app/core/poll_tick.h"
 #include "cli/amp_reading.h"
 #include "cli/exit_codes.h"
+#include "link/answer_texts.h"
 #include "presets/file_layer.h"
 #include "presets/preset_file.h"
 #include "protocol/catalogue.h"
@@ -42,24 +41,14 @@ bool wait_location(cli_session& session, const std::string& name, const std::str
     const std::string expected = device_info_text(name, field);
     const uint32_t wait = static_cast<uint32_t>(session.ring().waiting() + 1) * frame_pace_ms +
                           cli_session::answer_wait_ms;
-    const uint32_t start = system_time().now_ms();
-    while (session.events().info_text() != expected) {
-        if (system_time().now_ms() - start >= wait)
-            return false;
-        session.pump(10);
-    }
-    return true;
+    return session.amp().wait_info(expected, wait);
 }
 
 // Asks for the full answer once everything queued has gone; false without one.
 bool wait_full_answer(cli_session& session) {
-    const uint64_t seen = session.events().answers();
     const uint32_t wait = static_cast<uint32_t>(session.ring().waiting() + 1) * frame_pace_ms +
                           cli_session::answer_wait_ms;
-    // Forgotten first, so that the answer is taken over even when nothing changed.
-    session.params().clear_params();
-    push_poll(session.ring());
-    return session.wait_answer(seen, wait);
+    return session.wait_next_answer(wait);
 }
 
 }  // namespace

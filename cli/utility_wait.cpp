@@ -14,7 +14,7 @@ int open_and_wait_answer(cli_session& session, const global_options& options,
         std::fprintf(stderr, "tavrin-cli: %s\n", session.no_answer(name).c_str());
         return session.no_answer_code();
     }
-    if (session.flags().version_gate.load()) {
+    if (session.flags().version_gate()) {
         // Only the poll passes the gate: nothing else would be sent.
         std::fprintf(stderr, "tavrin-cli: %s: %s; nothing sent\n", name.c_str(),
                      session.events().info_text()->c_str());
@@ -23,14 +23,8 @@ int open_and_wait_answer(cli_session& session, const global_options& options,
     return exit_done;
 }
 
-bool wait_ring_drained(cli_session& session, command_ring& ring, uint32_t ms) {
-    const uint32_t start = system_time().now_ms();
-    while (ring.waiting() > 0) {
-        if (system_time().now_ms() - start >= ms)
-            return false;
-        session.pump(10);
-    }
-    return true;
+bool wait_ring_drained(cli_session& session, uint32_t ms) {
+    return session.amp().wait_outbox_empty(ms);
 }
 
 }  // namespace tavrin::cli

@@ -15,6 +15,6 @@ int open_and_wait_answer(cli_session& session, const global_options& options,
                          const std::string& name);
 
 // Pumps until the worker has sent every queued frame; false after `ms`.
-bool wait_ring_drained(cli_session& session, command_ring& ring, uint32_t ms);
+bool wait_ring_drained(cli_session& session, uint32_t ms);
 
 }  // namespace tavrin::cli

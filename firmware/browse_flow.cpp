@@ -9,7 +9,7 @@ browse_outcome browse_firmware(firmware_update& update, const std::optional<std:
         return browse_outcome::busy;
     if (!path)
         return browse_outcome::cancelled;
-    app_events& events = update.events();
+    session_events& events = update.events();
     events.update_status(browse_loading_text);
     std::optional<firmware_image> image = load_firmware(*path, events);
     if (!image)
@@ -20,7 +20,7 @@ browse_outcome browse_firmware(firmware_update& update, const std::optional<std:
         {browse_warning_text, browse_warning_caption, box_icon::warning, box_buttons::yes_no});
     if (go != box_answer::yes)
         return browse_outcome::declined;
-    if (!update.flags().connect_flag.load()) {
+    if (!update.link().connect_flag()) {
         events.ask({browse_link_text, browse_link_caption, box_icon::none, box_buttons::ok});
         return browse_outcome::not_connected;
     }

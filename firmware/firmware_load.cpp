@@ -16,7 +16,7 @@ struct file_closer {
 
 constexpr size_t read_piece = 64 * 1024;
 
-void refuse(app_events& events, const char* text) {
+void refuse(session_events& events, const char* text) {
     events.log_line(firmware_error_log);
     events.ask({text, firmware_error_caption, box_icon::none, box_buttons::ok});
 }
@@ -50,7 +50,7 @@ image_result read_lines(std::FILE* f) {
 
 }  // namespace
 
-std::optional<firmware_image> image_or_refusal(image_result r, app_events& events) {
+std::optional<firmware_image> image_or_refusal(image_result r, session_events& events) {
     switch (r.status) {
         case image_status::ok:
             return std::move(r.image);
@@ -91,7 +91,7 @@ file_read read_firmware_file(const std::string& path) {
     return out;
 }
 
-std::optional<firmware_image> load_firmware(byte_view text, app_events& events) {
+std::optional<firmware_image> load_firmware(byte_view text, session_events& events) {
     try {
         return image_or_refusal(parse_firmware_image(text), events);
     } catch (const std::bad_alloc&) {
@@ -100,7 +100,7 @@ std::optional<firmware_image> load_firmware(byte_view text, app_events& events) 
     }
 }
 
-std::optional<firmware_image> load_firmware(const std::string& path, app_events& events) {
+std::optional<firmware_image> load_firmware(const std::string& path, session_events& events) {
     file_read read = read_firmware_file(path);
     switch (read.status) {
         case file_status::ok:

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/app_events.h"
 #include "firmware/firmware_image.h"
+#include "link/session_events.h"
 
 namespace tavrin {
 
@@ -36,12 +36,12 @@ file_read read_firmware_file(const std::string& path);
 
 // The image of a file read, or nothing after telling the user why it is refused (a
 // file with no bytes at all is refused without a word).
-std::optional<firmware_image> image_or_refusal(image_result read, app_events& events);
+std::optional<firmware_image> image_or_refusal(image_result read, session_events& events);
 
 // The image of the file at `path`, or nothing after reporting why.
-std::optional<firmware_image> load_firmware(const std::string& path, app_events& events);
+std::optional<firmware_image> load_firmware(const std::string& path, session_events& events);
 // The same for file bytes already in memory.
-std::optional<firmware_image> load_firmware(byte_view text, app_events& events);
+std::optional<firmware_image> load_firmware(byte_view text, session_events& events);
 
 // The texts of the refusals.
 inline constexpr const char* firmware_error_log = "Firmware error.";

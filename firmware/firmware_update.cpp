@@ -42,7 +42,7 @@ bool firmware_update::update_start(firmware_image image) {
     if (running() || !image.valid())
         return false;
     parts_.events.update_running(true);
-    parts_.ring.ring_clear();
+    parts_.session.outbox().ring_clear();
     image_ = std::move(image);
     block_index_ = 0;
     block_offset_ = 0;
@@ -52,12 +52,13 @@ bool firmware_update::update_start(firmware_image image) {
     parts_.events.update_progress(0, total_blocks_);
     last_answer_time_ = parts_.time.now_ms();
     result_.store(update_result::none);
-    parts_.flags.update_mode.store(true);
+    running_.store(true);
+    parts_.session.begin_update(this);
     return true;
 }
 
 void firmware_update::queue(const std::vector<uint8_t>& frame) {
-    parts_.ring.ring_put_frame(frame.data(), frame.size());
+    parts_.session.outbox().ring_put_frame(frame.data(), frame.size());
 }
 
 void firmware_update::select_block(uint32_t index) {
@@ -68,23 +69,25 @@ void firmware_update::select_block(uint32_t index) {
 
 // Image data goes out only over an open connection; the requests around it do not.
 void firmware_update::queue_block() {
-    if (!parts_.flags.connect_flag.load())
+    if (!parts_.session.view().connect_flag())
         return;
     queue(
         frames::fw_block(static_cast<uint16_t>(block_index_), image_.bytes.data() + block_offset_));
 }
 
 void firmware_update::queue_end_marker() {
-    if (parts_.flags.connect_flag.load())
+    if (parts_.session.view().connect_flag())
         queue(frames::fw_end_marker());
 }
 
 void firmware_update::update_on_answer(const uint8_t* frame, size_t length, size_t capacity) {
+    // Stopped from another thread: the session hears of it at its next wake-up.
+    if (!running())
+        return;
     const byte_view answer(frame, std::min(length, capacity));
     const uint32_t now = parts_.time.now_ms();
     last_send_time_ = now;
     last_answer_time_ = now;
-    parts_.time.sleep_ms(answer_pause_ms);
 
     uint8_t unit = 0;
     uint8_t code = 0;
@@ -184,6 +187,8 @@ void firmware_update::on_checksum_answer(const byte_view& data) {
 }
 
 void firmware_update::update_step() {
+    if (!running())
+        return;
     const uint32_t now = parts_.time.now_ms();
     if (state_ == update_state::fresh_start) {
         last_answer_time_ = now;
@@ -243,8 +248,19 @@ void firmware_update::end_transfer(update_result how, const char* text) {
     parts_.events.update_status("");
     parts_.events.ask({text, "", box_icon::none, box_buttons::ok});
     result_.store(how);
-    parts_.flags.update_mode.store(false);
+    parts_.session.end_update();
+    running_.store(false);
     parts_.events.update_running(false);
+}
+
+void firmware_update::stop_transfer() {
+    if (!running())
+        return;
+    result_.store(update_result::stopped);
+    parts_.session.end_update();
+    running_.store(false);
+    parts_.events.update_running(false);
+    parts_.events.update_status("");
 }
 
 void firmware_update::time_out() {
@@ -252,7 +268,8 @@ void firmware_update::time_out() {
     // start another one.
     image_ = {};
     result_.store(update_result::timeout);
-    parts_.flags.update_mode.store(false);
+    parts_.session.end_update();
+    running_.store(false);
     parts_.events.update_running(false);
     parts_.events.ask({"Update timeout.", "", box_icon::none, box_buttons::ok});
     parts_.events.update_status("");

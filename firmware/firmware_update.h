@@ -1,7 +1,8 @@
 #pragma once
-// The firmware transfer. The UI thread prepares it with update_start; from then on
-// the communication worker drives it alone, handing it every answer and calling it on
-// every wake-up while update_mode holds. It asks whether an earlier transfer can be
+// The firmware transfer. The UI thread prepares it with update_start, which hands the
+// amplifier's link to it; from then on the amplifier's session drives it alone,
+// handing it every answer (after the pause the amplifier needs) and calling it on
+// every wake-up while it runs. It asks whether an earlier transfer can be
 // resumed, otherwise announces a fresh start, sends the image in 256-byte blocks, each
 // acknowledged with its byte sum, marks the end, compares the amplifier's checksum of
 // the whole image, writes the version stamp and sends the finishing command. Any 2 s
@@ -10,19 +11,18 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/core/app_events.h"
-#include "app/core/command_ring.h"
-#include "app/core/worker_ports.h"
 #include "firmware/firmware_image.h"
+#include "link/amp_session.h"
+#include "link/session_events.h"
+#include "link/update_port.h"
 #include "platform/time_source.h"
-#include "protocol/link_state.h"
 
 namespace tavrin {
 
 struct update_parts {
-    link_flags& flags;
-    command_ring& ring;
-    app_events& events;
+    // The amplifier's session: the transfer takes its link while it runs.
+    amp_session& session;
+    session_events& events;
     time_source& time;
 };
 
@@ -46,14 +46,12 @@ inline constexpr const char* update_fresh_start_text = "Start uploading firmware
 inline constexpr const char* update_sending_text = "Update Pre-Amplifier...";
 
 // How the last transfer ended.
-enum class update_result { none, finished, failed, timeout };
+enum class update_result { none, finished, failed, timeout, stopped };
 
 class firmware_update : public update_procedure {
   public:
     static constexpr uint32_t resend_ms = 2000;
     static constexpr uint32_t timeout_ms = 30000;
-    // The amplifier needs a moment after each answer before the next request.
-    static constexpr uint32_t answer_pause_ms = 100;
     // The amplifier keeps what it received in pages of this many bytes.
     static constexpr uint32_t resume_page_bytes = 4096;
 
@@ -67,8 +65,12 @@ class firmware_update : public update_procedure {
     // (changing nothing) while a transfer runs or when the image is not whole blocks.
     bool update_start(firmware_image image);
 
-    // A transfer runs (update_mode).
-    bool running() const { return parts_.flags.update_mode.load(); }
+    // Ends a running transfer where it stands, without a message: the amplifier keeps
+    // the pages it received, so a later transfer of the same image resumes there (an
+    // interrupted command line, a fleet told to stop). Nothing happens when none runs.
+    void stop_transfer();
+    // A transfer runs (from update_start until it ends).
+    bool running() const { return running_.load(); }
     // How the last transfer ended; none while one runs or before the first.
     update_result result() const { return result_.load(); }
 
@@ -82,8 +84,8 @@ class firmware_update : public update_procedure {
     uint32_t total_blocks() const { return total_blocks_; }
     bool holds_image() const { return !image_.bytes.empty(); }
 
-    app_events& events() const { return parts_.events; }
-    link_flags& flags() const { return parts_.flags; }
+    session_events& events() const { return parts_.events; }
+    const link_view& link() const { return parts_.session.view(); }
 
   private:
     // Each takes the data bytes of the answer.
@@ -100,6 +102,7 @@ class firmware_update : public update_procedure {
 
     update_parts parts_;
     std::atomic<update_result> result_{update_result::none};
+    std::atomic<bool> running_{false};
 
     // The transfer; the UI thread writes it only before update_mode is set, the
     // worker only while it is set.

@@ -20,9 +20,14 @@ void update_page_logic::init() {
     show();
 }
 
-void update_page_logic::paint_begins() {
-    if (ctx_.params.take_record_changed())
+void update_page_logic::params_changed(field_mask changed) {
+    if (changed != 0) {
         ctx_.shared.update_status = update_idle_text;
+        show();
+    }
+}
+
+void update_page_logic::paint_begins() {
     show();
 }
 

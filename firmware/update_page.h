@@ -35,6 +35,8 @@ class update_page_logic {
     void init();
     // The page paints: new parameters from the amplifier reset the status text; the
     // transfer's status and progress are shown.
+    // An answer changed the mirror: the status says the amplifier is idle again.
+    void params_changed(field_mask changed);
     void paint_begins();
     // Browse, with the path chosen or nothing when the dialog was cancelled. Without
     // a transfer procedure (a program that has none) nothing happens.

@@ -8,9 +8,10 @@
 
 namespace tavrin {
 
-class update_page : public QWidget, private update_page_view {
+class update_page : public QWidget, public params_listener, private update_page_view {
   public:
     update_page(page_context& ctx, QWidget* parent);
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
 
     const built_dialog& controls() const { return built_; }
     update_page_logic& logic() { return logic_; }

@@ -1,35 +1,40 @@
-// The receive path fed with several bodies in a row, with clock steps between them
-// and an occasional foreign sender. Input: records of
+// An amplifier session fed with several bodies in a row, as the network thread hands
+// them over, with clock steps between them and an occasional foreign sender; after
+// each body the session takes a step and applies what reached its inbox. Input:
+// records of
 //   op (bit 0 foreign sender, bit 1 repair length and checksum, bits 2-7 clock step
 //   in 50 ms units), 16-bit big-endian body size, body.
-// Whatever reaches the mailbox is then parsed as an answer.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "app/core/answer_apply.h"
+#include "link/amp_session.h"
 #include "platform/time_source.h"
-#include "protocol/amp_params.h"
-#include "protocol/amp_receiver.h"
-#include "protocol/answer_mailbox.h"
-#include "protocol/answer_parser.h"
 #include "protocol/frame.h"
-#include "protocol/link_state.h"
+
+namespace {
+
+using namespace tavrin;
+
+class null_control : public control_sender {
+  public:
+    int send_control(const std::string&, uint16_t, const vendor_id_bytes&, const uint8_t*,
+                     size_t) override {
+        return 0;
+    }
+    std::string error_text(int) override { return {}; }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tavrin;
-    selected_device device;
-    device.set_name("PA22");
-    device.renew_copy();
-    answer_mailbox mailbox;
+    static null_control control;
     fake_time clock(5000);
-    amp_receiver receiver(device, mailbox, clock);
-    amp_params params;
-    link_flags flags;
-    null_app_events events;
-    answer_parser parser;
-    std::vector<uint8_t> taken(answer_mailbox::capacity);
+    amp_session session({clock, control});
+    session.start();
+    session.choose("PA22");
+    clock.advance(session.tick());
 
     size_t pos = 0;
     while (pos + 3 <= size) {
@@ -51,16 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     body.back() = frame_checksum(body.data(), body.size() - 1);
             }
         }
-        receiver.on_amp_message((op & 0x01) ? "pa22" : "PA22", body.data(), body.size());
+        session.on_amp_message((op & 0x01) ? "pa22" : "PA22", body.data(), body.size());
+        clock.advance(session.tick());
 
-        const segment_state s = receiver.state();
-        if (s.transfer_id == 0 && s.received != 0)
+        // The link is always in one of its states, and a refused firmware never lets
+        // a command out.
+        const link_view& v = session.view();
+        if (v.link_open() && v.state() == link_state::idle)
             std::abort();
-        const size_t got = mailbox.take(taken.data());
-        if (got > answer_mailbox::capacity)
+        if (v.gated() && session.outbox().ring_push(0x08, 0x10, nullptr, 0) == push_status::queued)
             std::abort();
-        if (const auto answer = parser.parse_answer(taken.data(), got))
-            apply_answer(*answer, {params, flags, device, events});
     }
     return 0;
 }

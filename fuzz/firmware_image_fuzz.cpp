@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/core/app_events.h"
 #include "firmware/firmware_image.h"
 #include "firmware/firmware_load.h"
+#include "link/session_events.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly the input, so ASan sees any read past it.
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (!r.image.bytes.empty()) {
         abort();
     }
-    tavrin::null_app_events events;
+    tavrin::session_events events;
     const bool loaded = tavrin::load_firmware(view, events).has_value();
     if (loaded != (r.status == tavrin::image_status::ok))
         abort();

@@ -1,30 +1,11 @@
 #include "link/amp_session.h"
 
 #include "link/answer_texts.h"
+#include "link/send_report.h"
 #include "protocol/catalogue.h"
 
 namespace tavrin {
 namespace {
-
-// The two refusals of the hex-text step become message boxes; library failures are
-// already in the send log.
-void report_send(const send_result& result, session_events* events) {
-    if (events == nullptr)
-        return;
-    switch (result.check) {
-        case hex_send_check::no_message_data:
-            events->ask({"No message data!", "Error", box_icon::error, box_buttons::ok});
-            break;
-        case hex_send_check::gateway_name:
-            events->ask({"please connect to gateway for sending data!", "Error", box_icon::error,
-                         box_buttons::ok});
-            break;
-        case hex_send_check::ok:
-        case hex_send_check::too_many_tokens:
-        case hex_send_check::unreadable:
-            break;
-    }
-}
 
 constexpr field_mask firmware_date_fields = field_range(param_field::fw_year, param_field::fw_hour);
 
@@ -68,6 +49,12 @@ void amp_session::renamed(const std::string& name) {
 }
 void amp_session::server_lost() {
     post({request_kind::server_lost, {}});
+}
+void amp_session::server_back() {
+    post({request_kind::server_back, {}});
+}
+void amp_session::poll_now() {
+    post({request_kind::poll_now, {}});
 }
 void amp_session::begin_update(update_procedure* update) {
     post({request_kind::begin_update, {}, update});
@@ -130,6 +117,15 @@ void amp_session::apply(const request& r) {
                 set_state(link_state::closing);
                 close_reason_ = close_reason::server_lost;
             }
+            if (session_events* e = events())
+                e->server_changed(false);
+            break;
+        case request_kind::server_back:
+            if (session_events* e = events())
+                e->server_changed(true);
+            break;
+        case request_kind::poll_now:
+            poll_tick();
             break;
         case request_kind::begin_update:
             update_ = r.update;
@@ -363,7 +359,11 @@ void amp_session::send_head() {
     // Any traffic keeps the link alive, so polls come only after 5 s of silence.
     if (!view_.updating())
         poll_timer_start();
-    report_send(sender_.send_frame(frame, size), events());
+    const send_result sent = sender_.send_frame(frame, size);
+    if (session_events* e = events()) {
+        report_send(sent, *e);
+        e->frame_sent();
+    }
 }
 
 void amp_session::log_line(const std::string& text) {

@@ -31,7 +31,7 @@
 #include "protocol/amp_params.h"
 #include "protocol/amp_sender.h"
 #include "protocol/control_sender.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 namespace tavrin {
 
@@ -66,6 +66,13 @@ class amp_session {
     // Who hears of what happens (null: nobody). Any thread; takes effect at once.
     void set_events(session_events* events) { events_.store(events); }
 
+    // The amplifier named on the command line, before anything drives the session:
+    // its name (and the copy answers are matched against) without connecting.
+    void preselect(const std::string& name) {
+        device_.set_name(name);
+        device_.renew_copy();
+    }
+
     // ---- requests: any thread, applied in order at the next wake-up
     // The session starts working (the worker's run flag); until then wake-ups do
     // nothing.
@@ -83,8 +90,13 @@ class amp_session {
     void resume_poll();
     // The amplifier now carries `name` (a rename went through).
     void renamed(const std::string& name);
-    // The ConMon server went away: an open link closes (not while updating).
+    // The ConMon server went away: an open link closes (not while updating); or it is
+    // back. Listeners hear both.
     void server_lost();
+    void server_back();
+    // The poll procedure runs at the next wake-up, as if its timer fired: a poll over
+    // an open link, a probe over a closed one.
+    void poll_now();
     // A firmware transfer takes the link (its first frames are already in the outbox)
     // or gives it back. While it runs every answer goes to `update`.
     void begin_update(update_procedure* update);
@@ -102,6 +114,8 @@ class amp_session {
     uint64_t answers() const { return answers_.load(); }
     uint64_t corrupted_answers() const { return receiver_.corrupted(); }
     uint64_t dropped_frames() const { return receiver_.dropped() + inbox_.dropped(); }
+    // Whether the poll timer runs (the driving thread's state; for tests that step it).
+    bool poll_timer_on() const { return poll_on_; }
 
     // ---- the receive path: the network thread
     receive_status on_amp_message(const char* sender, const uint8_t* body, size_t size,
@@ -123,6 +137,8 @@ class amp_session {
         resume_poll,
         renamed,
         server_lost,
+        server_back,
+        poll_now,
         begin_update,
         end_update,
     };

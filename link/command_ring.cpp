@@ -6,8 +6,13 @@
 
 namespace tavrin {
 
+// Only the full flags need a value: a slot's other bytes are written before they are
+// read, and leaving them untouched keeps a new ring (one per amplifier) cheap.
 command_ring::command_ring(const link_view& link)
-    : link_(link), slots_(std::make_unique<slot[]>(slot_count)) {}
+    : link_(link), slots_(std::make_unique_for_overwrite<slot[]>(slot_count)) {
+    for (size_t i = 0; i < slot_count; ++i)
+        slots_[i][0] = 0;
+}
 
 void command_ring::commit_locked(size_t size) {
     uint8_t* s = slots_[write_];

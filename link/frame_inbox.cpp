@@ -10,12 +10,12 @@ bool frame_inbox::push(const uint8_t* frame, size_t size, const frame_view& view
         return false;
     }
     std::lock_guard lock(mutex_);
-    if (count_ == slots) {
-        head_ = (head_ + 1) % slots;
+    if (count_ == slot_count) {
+        head_ = (head_ + 1) % slot_count;
         --count_;
         dropped_.fetch_add(1);
     }
-    inbox_frame& slot = ring_[(head_ + count_) % slots];
+    inbox_frame& slot = ring_[(head_ + count_) % slot_count];
     std::memcpy(slot.bytes.data(), frame, size);
     slot.size = size;
     slot.view = view;
@@ -33,7 +33,7 @@ bool frame_inbox::pop(inbox_frame& out) {
     out.size = slot.size;
     out.view = slot.view;
     out.view.data = out.bytes.data() + frame_header_size;
-    head_ = (head_ + 1) % slots;
+    head_ = (head_ + 1) % slot_count;
     --count_;
     return true;
 }

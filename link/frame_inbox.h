@@ -24,7 +24,7 @@ struct inbox_frame {
 
 class frame_inbox {
   public:
-    static constexpr size_t slots = 16;
+    static constexpr size_t slot_count = 16;
 
     // Network thread: keeps a copy of a frame the codec accepted. False (and counted)
     // when it does not fit a slot.
@@ -39,7 +39,7 @@ class frame_inbox {
 
   private:
     mutable std::mutex mutex_;
-    std::array<inbox_frame, slots> ring_{};
+    std::array<inbox_frame, slot_count> ring_{};
     size_t head_ = 0;  // oldest
     size_t count_ = 0;
     std::atomic<uint64_t> dropped_{0};

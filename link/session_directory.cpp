@@ -33,6 +33,12 @@ void session_directory::server_lost() {
         s->server_lost();
 }
 
+void session_directory::server_back() {
+    std::lock_guard lock(mutex_);
+    for (amp_session* s : sessions_)
+        s->server_back();
+}
+
 size_t session_directory::size() const {
     std::lock_guard lock(mutex_);
     return sessions_.size();

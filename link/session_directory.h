@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "link/amp_session.h"
+#include "qxapi/amp_message_sink.h"
 
 namespace tavrin {
 
-class session_directory {
+class session_directory : public amp_message_sink {
   public:
     void add(amp_session& session);
     void remove(amp_session& session);
@@ -26,9 +27,14 @@ class session_directory {
     // exact name the session matches answers against). Returns how the one that took
     // it judged it, wrong_sender when no session did.
     receive_status deliver(const char* sender, const uint8_t* body, size_t size, bool amp_vendor);
+    void on_amp_message(const char* sender, const uint8_t* body, size_t size,
+                        bool amp_vendor) override {
+        deliver(sender, body, size, amp_vendor);
+    }
 
-    // Every session hears that the ConMon server went away.
+    // Every session hears that the ConMon server went away, or is back.
     void server_lost();
+    void server_back();
 
     size_t size() const;
 

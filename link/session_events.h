@@ -47,6 +47,11 @@ class session_events {
     virtual void info_changed(const std::string& /*text*/) {}
     // The firmware gate closed (refused) or opened.
     virtual void gated(bool /*refused*/) {}
+    // A frame of the outbox went out.
+    virtual void frame_sent() {}
+    // The ConMon server, the way to the amplifier, went away (an open link closes
+    // with it) or is back.
+    virtual void server_changed(bool /*reachable*/) {}
 
     // A firmware transfer: running (the window takes no input) or ended, how far it
     // has come (blocks sent of total), and the status text of the Update page.

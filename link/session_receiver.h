@@ -12,7 +12,7 @@
 #include "link/frame_inbox.h"
 #include "platform/time_source.h"
 #include "protocol/frame.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 namespace tavrin {
 

@@ -78,10 +78,11 @@ void filter_page_logic::refresh() {
     load(true);
 }
 
-void filter_page_logic::paint_begins() {
-    // The paint under way shows the reloaded values; no second one is needed.
-    if (ctx_.params.take_record_changed())
-        load(false);
+void filter_page_logic::params_changed(field_mask changed) {
+    constexpr field_mask shown =
+        layout_fields | field_range(param_field::hpf_ch1_enable, param_field::lpf_ch2_slope);
+    if ((changed & shown) != 0)
+        load(true);
 }
 
 void filter_page_logic::load(bool repaint) {

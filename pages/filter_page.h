@@ -53,9 +53,8 @@ class filter_page_logic {
     // Plot rectangle from the window size, both channels' filters from the mirror, the
     // slope lists, radio buttons, the shown channel's boxes, edits and slopes, repaint.
     void refresh();
-    // At the start of a repaint: refreshes (without asking for another repaint) when
-    // the mirror has changed since, and clears that mark.
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
     // An enable box or a channel radio button; false for any other item.
     bool check_clicked(int item, bool checked);

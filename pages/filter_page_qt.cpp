@@ -77,7 +77,6 @@ void filter_page::wire_controls() {
 }
 
 void filter_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
     QPainter painter(this);
     draw_filter_graph(painter, logic_.record(), logic_.axes());
 }

@@ -13,30 +13,20 @@ namespace tavrin {
 
 // filter_page_view over the built template: the page_view part as for every page,
 // the slope lists by id.
-class qt_filter_page_view : public filter_page_view {
+class qt_filter_page_view : public qt_view<filter_page_view> {
   public:
     // Both must outlive the view.
-    qt_filter_page_view(QWidget* page, const built_dialog& built)
-        : base_(page, built), built_(built) {}
+    qt_filter_page_view(QWidget* page, const built_dialog& built) : qt_view(page, built) {}
 
-    void set_item_text(int item, const std::string& text) override {
-        base_.set_item_text(item, text);
-    }
-    void set_check(int item, bool checked) override { base_.set_check(item, checked); }
-    void invalidate() override { base_.invalidate(); }
-    void invalidate_area(const graph::rect& area) override { base_.invalidate_area(area); }
-    int width() const override { return base_.width(); }
-    int height() const override { return base_.height(); }
     void set_choices(int item, std::span<const char* const> entries) override;
     void select_choice(int item, int index) override;
 
   private:
-    qt_page_view base_;
-    const built_dialog& built_;
 };
 
-class filter_page : public QWidget, public graph_mapping {
+class filter_page : public QWidget, public params_listener, public graph_mapping {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     filter_page(page_context& ctx, QWidget* parent);
     ~filter_page() override;
 

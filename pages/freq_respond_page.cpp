@@ -47,10 +47,11 @@ bool freq_respond_page_logic::check_clicked(int item, bool checked) {
     return false;
 }
 
-void freq_respond_page_logic::paint_begins() {
-    // The paint under way shows the reloaded values; no second one is needed.
-    if (params_.take_record_changed())
-        load();
+void freq_respond_page_logic::params_changed(field_mask changed) {
+    constexpr field_mask shown =
+        layout_fields | field_range(param_field::hpf_ch1_enable, param_field::peq_ch2_freq_lo);
+    if ((changed & shown) != 0)
+        refresh();
 }
 
 void freq_respond_page_logic::refresh() {

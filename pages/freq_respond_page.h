@@ -3,6 +3,7 @@
 // six check boxes that choose what each channel's curve includes.
 #include <array>
 
+#include "app/core/page_context.h"
 #include "pages/channel_response.h"
 #include "pages/graph_axes.h"
 #include "pages/page_view.h"
@@ -34,9 +35,8 @@ class freq_respond_page_logic {
     void init();
     // A click on one of the six boxes; false for any other item.
     bool check_clicked(int item, bool checked);
-    // At the start of a repaint: reloads (without asking for another repaint) when the
-    // mirror has changed since, and clears that mark.
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
     // Plot rectangle from the window size, both channels from the mirror, repaint.
     void refresh();
 

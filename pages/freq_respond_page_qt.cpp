@@ -24,7 +24,6 @@ freq_respond_page::freq_respond_page(page_context& ctx, response_show_flags& sho
 }
 
 void freq_respond_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
     QPainter painter(this);
     draw_response_graph(painter, logic_.channels(), logic_.show(), logic_.axes());
 }

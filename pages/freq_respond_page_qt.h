@@ -10,8 +10,9 @@
 
 namespace tavrin {
 
-class freq_respond_page : public QWidget, public graph_mapping {
+class freq_respond_page : public QWidget, public params_listener, public graph_mapping {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     freq_respond_page(page_context& ctx, response_show_flags& show, QWidget* parent);
 
     const built_dialog& controls() const { return built_; }

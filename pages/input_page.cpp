@@ -96,8 +96,10 @@ void input_page_logic::refresh() {
     }
 }
 
-void input_page_logic::paint_begins() {
-    if (ctx_.params.take_record_changed())
+void input_page_logic::params_changed(field_mask changed) {
+    constexpr field_mask shown =
+        layout_fields | field_range(param_field::match_gain_ch1, param_field::limiter_4ohm_ch2);
+    if ((changed & shown) != 0)
         refresh();
 }
 

@@ -63,7 +63,8 @@ class input_page_logic {
     input_page_logic(page_context& ctx, input_view& view);
 
     void refresh();
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
     // A trim slider moved by a line, a page, Home or End, or its thumb (end of scroll
     // is not passed on).

@@ -78,10 +78,6 @@ void input_page::wire_controls() {
     }
 }
 
-void input_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
-}
-
 QWidget* make_input_page(page_context& ctx, QWidget* parent) {
     return new input_page(ctx, parent);
 }

@@ -14,19 +14,11 @@
 namespace tavrin {
 
 // input_view over the page's controls and its window timers.
-class qt_input_view : public input_view {
+class qt_input_view : public qt_view<input_view> {
   public:
     qt_input_view(QWidget* page, const built_dialog& built, window_timers& timers)
-        : base_(page, built), built_(built), timers_(timers) {}
+        : qt_view(page, built), timers_(timers) {}
 
-    void set_item_text(int item, const std::string& text) override {
-        base_.set_item_text(item, text);
-    }
-    void set_check(int item, bool checked) override { base_.set_check(item, checked); }
-    void invalidate() override { base_.invalidate(); }
-    void invalidate_area(const graph::rect& area) override { base_.invalidate_area(area); }
-    int width() const override { return base_.width(); }
-    int height() const override { return base_.height(); }
     void set_slider_range(int item, int min, int max) override;
     void set_slider_position(int item, int position) override;
     void arm_send_timer(uint32_t ms) override;
@@ -36,23 +28,19 @@ class qt_input_view : public input_view {
     void on_send_timer(std::function<void()> tick) { tick_ = std::move(tick); }
 
   private:
-    qt_page_view base_;
-    const built_dialog& built_;
     window_timers& timers_;
     std::function<void()> tick_;
 };
 
-class input_page : public QWidget {
+class input_page : public QWidget, public params_listener {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     input_page(page_context& ctx, QWidget* parent);
     // Sends a trim still waiting for its pause, and starts the poll timer again.
     ~input_page() override;
 
     const built_dialog& controls() const { return built_; }
     window_timers& timers() { return timers_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     void wire_controls();

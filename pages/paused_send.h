@@ -39,7 +39,8 @@ class paused_send {
             send_(*waiting_);  // another slider's value waits: send it rather than lose it
         waiting_ = key;
         moved_at_ = ctx_.time.now_ms();
-        ctx_.events.poll_timer(poll_timer_action::stop);
+        if (ctx_.session != nullptr)
+            ctx_.session->pause_poll();
         timer_.arm_send_timer(send_delay_ms);
     }
 
@@ -73,7 +74,8 @@ class paused_send {
         waiting_.reset();
         send_(key);
         timer_.stop_send_timer();
-        ctx_.events.poll_timer(poll_timer_action::start);
+        if (ctx_.session != nullptr)
+            ctx_.session->resume_poll();
     }
 
     page_context& ctx_;

@@ -74,10 +74,11 @@ void peq_page_logic::refresh() {
     load(true);
 }
 
-void peq_page_logic::paint_begins() {
-    // The paint under way shows the reloaded values; no second one is needed.
-    if (ctx_.params.take_record_changed())
-        load(false);
+void peq_page_logic::params_changed(field_mask changed) {
+    constexpr field_mask shown =
+        layout_fields | field_range(param_field::peq_ch1_enable, param_field::peq_ch2_freq_lo);
+    if ((changed & shown) != 0)
+        load(true);
 }
 
 void peq_page_logic::load(bool repaint) {

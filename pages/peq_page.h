@@ -47,9 +47,8 @@ class peq_page_logic {
     // Plot rectangle from the window size, radio buttons, the five bands from the
     // mirror (out-of-range values replaced for the screen), every edit and box, repaint.
     void refresh();
-    // At the start of a repaint: refreshes (without asking for another repaint) when
-    // the mirror has changed since, and clears that mark.
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
     // An enable box or a channel radio button; false for any other item.
     bool check_clicked(int item, bool checked);

@@ -66,7 +66,6 @@ void peq_page::wire_controls() {
 }
 
 void peq_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
     QPainter painter(this);
     draw_peq_graph(painter, logic_.bands(), logic_.axes());
 }

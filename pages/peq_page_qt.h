@@ -11,8 +11,9 @@
 
 namespace tavrin {
 
-class peq_page : public QWidget, public graph_mapping {
+class peq_page : public QWidget, public params_listener, public graph_mapping {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     peq_page(page_context& ctx, QWidget* parent);
     ~peq_page() override;
 

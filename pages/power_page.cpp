@@ -157,8 +157,12 @@ void power_page_logic::enable_limit_sliders(bool limit_on, bool pbtl_on) {
     view_.set_enabled(power_item::pbtl_limit, limit_on && pbtl_on);
 }
 
-void power_page_logic::paint_begins() {
-    if (ctx_.params.take_record_changed())
+void power_page_logic::params_changed(field_mask changed) {
+    constexpr field_mask shown =
+        layout_fields |
+        field_range(param_field::pbtl_mode, param_field::poeplusplus_current_limit) |
+        field_range(param_field::poe_power_limit_hi, param_field::poeplusplus_power_limit_hi);
+    if ((changed & shown) != 0)
         refresh();
 }
 

@@ -82,7 +82,8 @@ class power_page_logic {
     // Fills the class combo, then refreshes.
     void init();
     void refresh();
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
     void manual_clicked(bool checked);
     // A class was chosen in the combo (selection 0-3).

@@ -103,10 +103,6 @@ void power_page::wire_controls() {
     on_scroll(power_item::release, &power_page_logic::release_scrolled);
 }
 
-void power_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
-}
-
 QWidget* make_power_page(page_context& ctx, QWidget* parent) {
     return new power_page(ctx, parent);
 }

@@ -11,19 +11,11 @@
 namespace tavrin {
 
 // power_view over the page's controls and its window timers.
-class qt_power_view : public power_view {
+class qt_power_view : public qt_view<power_view> {
   public:
     qt_power_view(QWidget* page, const built_dialog& built, window_timers& timers)
-        : base_(page, built), built_(built), timers_(timers) {}
+        : qt_view(page, built), timers_(timers) {}
 
-    void set_item_text(int item, const std::string& text) override {
-        base_.set_item_text(item, text);
-    }
-    void set_check(int item, bool checked) override { base_.set_check(item, checked); }
-    void invalidate() override { base_.invalidate(); }
-    void invalidate_area(const graph::rect& area) override { base_.invalidate_area(area); }
-    int width() const override { return base_.width(); }
-    int height() const override { return base_.height(); }
     void add_entry(int item, const std::string& text) override;
     void select_entry(int item, int index) override;
     void set_enabled(int item, bool enabled) override;
@@ -35,14 +27,13 @@ class qt_power_view : public power_view {
     void on_send_timer(std::function<void()> tick) { tick_ = std::move(tick); }
 
   private:
-    qt_page_view base_;
-    const built_dialog& built_;
     window_timers& timers_;
     std::function<void()> tick_;
 };
 
-class power_page : public QWidget {
+class power_page : public QWidget, public params_listener {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     power_page(page_context& ctx, QWidget* parent);
     // Sends a limit still waiting for its pause, and starts the poll timer again.
     ~power_page() override;
@@ -50,9 +41,6 @@ class power_page : public QWidget {
     const built_dialog& controls() const { return built_; }
     window_timers& timers() { return timers_; }
     const power_page_logic& logic() const { return logic_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     void wire_controls();

@@ -25,19 +25,19 @@ struct setting_desk::unseen_page final : volume_view, input_view, filter_page_vi
 // connected", so that the ring queues nothing.
 struct setting_desk::offline_parts {
     explicit offline_parts(const param_block& block) { params.replace(block); }
-    link_flags flags;
+    link_view flags;
     selected_device device;
     command_ring ring{flags};
     amp_params params;
-    null_app_events events;
+    session_events events;
     fake_time time;
 };
 
 namespace {
 
 page_context with_own_channel(const page_context& outer, page_shared& shared) {
-    return {outer.flags, outer.device, outer.ring,     outer.params,   outer.events,
-            outer.time,  shared,       outer.work_dir, outer.firmware, outer.wrapper};
+    return {outer.flags, outer.device,   outer.ring,     outer.params,  outer.events, outer.time,
+            shared,      outer.work_dir, outer.firmware, outer.wrapper, outer.session};
 }
 
 }  // namespace

@@ -65,8 +65,11 @@ void volume_page_logic::refresh() {
     view_.set_check(volume_item::route_bypass + (route < route_count ? route : 0), true);
 }
 
-void volume_page_logic::paint_begins() {
-    if (ctx_.params.take_record_changed())
+void volume_page_logic::params_changed(field_mask changed) {
+    constexpr field_mask shown = layout_fields |
+                                 field_range(param_field::master_volume, param_field::mute) |
+                                 field_bit(param_field::invert) | field_bit(param_field::route);
+    if ((changed & shown) != 0)
         refresh();
 }
 

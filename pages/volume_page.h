@@ -54,8 +54,8 @@ class volume_page_logic {
 
     // Every control from the mirror (at initialisation).
     void refresh();
-    // At the start of a repaint: refreshes when a changed dump came in, and clears that mark.
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
     // The master fader moved by a line, a page, Home or End, or its thumb (end of
     // scroll is not passed on); `position` counts from the top.

@@ -71,10 +71,6 @@ void volume_page::wire_controls() {
     }
 }
 
-void volume_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
-}
-
 QWidget* make_volume_page(page_context& ctx, QWidget* parent) {
     return new volume_page(ctx, parent);
 }

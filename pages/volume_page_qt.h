@@ -13,35 +13,21 @@
 namespace tavrin {
 
 // volume_view over the page's controls.
-class qt_volume_view : public volume_view {
+class qt_volume_view : public qt_view<volume_view> {
   public:
-    qt_volume_view(QWidget* page, const built_dialog& built) : base_(page, built), built_(built) {}
+    qt_volume_view(QWidget* page, const built_dialog& built) : qt_view(page, built) {}
 
-    void set_item_text(int item, const std::string& text) override {
-        base_.set_item_text(item, text);
-    }
-    void set_check(int item, bool checked) override { base_.set_check(item, checked); }
-    void invalidate() override { base_.invalidate(); }
-    void invalidate_area(const graph::rect& area) override { base_.invalidate_area(area); }
-    int width() const override { return base_.width(); }
-    int height() const override { return base_.height(); }
     void set_slider_range(int item, int min, int max) override;
     void set_slider_position(int item, int position) override;
-
-  private:
-    qt_page_view base_;
-    const built_dialog& built_;
 };
 
-class volume_page : public QWidget {
+class volume_page : public QWidget, public params_listener {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     volume_page(page_context& ctx, QWidget* parent);
     ~volume_page() override;
 
     const built_dialog& controls() const { return built_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     void wire_controls();

@@ -41,7 +41,7 @@ bool preset_actions::ask_yes(std::string text, std::string_view caption) {
 }
 
 preset_outcome preset_actions::load(std::string_view name) {
-    if (!ctx_.flags.connect_flag.load()) {
+    if (!ctx_.flags.connect_flag()) {
         ctx_.events.ask(
             {std::string(preset_text::no_connection), "", box_icon::none, box_buttons::ok});
         return preset_outcome::not_connected;

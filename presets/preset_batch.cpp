@@ -3,17 +3,13 @@
 namespace tavrin {
 namespace {
 
-// Passes everything on to the caller's port except questions and log lines.
-class batch_events : public app_events {
+// Keeps the log lines and answers the questions as a command line must: a yes-or-no
+// question by --yes, every other by its safe answer.
+class batch_events : public session_events {
   public:
-    batch_events(app_events& next, bool yes, batch_report& report)
-        : next_(next), yes_(yes), report_(report) {}
+    batch_events(bool yes, batch_report& report) : yes_(yes), report_(report) {}
 
     void log_line(const std::string& text) override { report_.logs.push_back(text); }
-    void link_changed(bool open) override { next_.link_changed(open); }
-    void info_changed(const std::string& text) override { next_.info_changed(text); }
-    void state_changed() override { next_.state_changed(); }
-    void poll_timer(poll_timer_action action) override { next_.poll_timer(action); }
     box_answer ask(const question& q) override {
         if (q.buttons != box_buttons::yes_no) {
             report_.notices.push_back(q);
@@ -24,14 +20,8 @@ class batch_events : public app_events {
         report_.refused.push_back(q);
         return box_answer::no;
     }
-    void update_running(bool running) override { next_.update_running(running); }
-    void update_progress(uint32_t position, uint32_t total) override {
-        next_.update_progress(position, total);
-    }
-    void update_status(const std::string& text) override { next_.update_status(text); }
 
   private:
-    app_events& next_;
     bool yes_;
     batch_report& report_;
 };
@@ -41,9 +31,9 @@ class batch_events : public app_events {
 batch_report run_preset_action(page_context& ctx, batch_action action, std::string_view name,
                                bool yes, file_layer& files) {
     batch_report report;
-    batch_events events(ctx.events, yes, report);
-    page_context quiet{ctx.flags, ctx.device, ctx.ring,     ctx.params,   events,
-                       ctx.time,  ctx.shared, ctx.work_dir, ctx.firmware, ctx.wrapper};
+    batch_events events(yes, report);
+    page_context quiet{ctx.flags,  ctx.device,   ctx.ring,     ctx.params,  events,     ctx.time,
+                       ctx.shared, ctx.work_dir, ctx.firmware, ctx.wrapper, ctx.session};
     preset_actions actions(quiet, files);
     switch (action) {
         case batch_action::load:

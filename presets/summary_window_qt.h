@@ -1,6 +1,7 @@
 #pragma once
 // The "Setting Summary" window (template 147): every setting as text, refreshed from
-// the mirror on creation and every 3 s while it is open.
+// the mirror on creation, at once when an answer changed it, and every 3 s while it
+// is open (a page's edit changes the mirror without an answer).
 #include <QObject>
 #include <QWidget>
 
@@ -9,9 +10,10 @@
 
 namespace tavrin {
 
-class summary_form : public QObject {
+class summary_form : public QObject, public params_listener {
   public:
     summary_form(const page_context& ctx, QWidget* window);
+    void params_changed(field_mask) override { refresh(); }
 
     // Writes every value field.
     void refresh();

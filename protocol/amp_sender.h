@@ -9,7 +9,7 @@
 #include <string>
 
 #include "protocol/control_sender.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 namespace tavrin {
 

@@ -69,6 +69,7 @@ void conmon_link::runtime_started() {
 
 void conmon_link::runtime_teardown() {
     forget_requests();
+    changed_.notify_all();
     if (g_dtCLIENT != nullptr) {
         lib_.client_delete(g_dtCLIENT);
         g_dtCLIENT = nullptr;
@@ -125,30 +126,29 @@ void conmon_link::conmon_start() {
 }
 
 aud_error_t conmon_link::wait_request_cleared(uint32_t bound_ms, const char* what, bool cancel) {
-    const uint32_t start = time_.now_ms();
-    for (;;) {
-        time_.sleep_ms(1);
-        const library_access library = host_.lock_library();
-        if (connect_request == nullptr)
-            return request_result_;
-        if (g_dtCLIENT != nullptr)
-            lib_.client_process(g_dtCLIENT);
-        if (connect_request == nullptr)
-            return request_result_;
-        // Nobody delivers the answer without the socket thread, and a server that
-        // went away never answers: give up rather than block the caller for good.
-        if (!host_.socket_thread_running() || time_.now_ms() - start >= bound_ms) {
-            // Its slot would stay taken until an answer that may never come; a late
-            // answer is dropped by the library instead of passing for a later one's.
-            if (cancel && g_dtCLIENT != nullptr)
-                lib_.client_cancel_request(g_dtCLIENT, connect_request);
-            connect_request = nullptr;
-            char line[120];
-            std::snprintf(line, sizeof line, "ERR- no answer to the %s request", what);
-            log_.write(2, line);
-            return AUD_ERR_TIMEDOUT;
-        }
-    }
+    library_access library = host_.lock_library();
+    // Nobody delivers the answer without the socket thread, and a server that went
+    // away never answers: the wait is bounded rather than blocking the caller for good.
+    library.wait_for(time_, changed_, bound_ms,
+                     [&] { return connect_request == nullptr || !host_.socket_thread_running(); });
+    if (connect_request == nullptr)
+        return request_result_;
+    // Its slot would stay taken until an answer that may never come; a late answer is
+    // dropped by the library instead of passing for a later one's.
+    if (cancel && g_dtCLIENT != nullptr)
+        lib_.client_cancel_request(g_dtCLIENT, connect_request);
+    connect_request = nullptr;
+    char line[120];
+    std::snprintf(line, sizeof line, "ERR- no answer to the %s request", what);
+    log_.write(2, line);
+    return AUD_ERR_TIMEDOUT;
+}
+
+bool conmon_link::wait_subscribed(uint32_t ms) {
+    library_access library = host_.lock_library();
+    return library.wait_for(time_, changed_, ms, [&] {
+        return subscribed_.load() || server_.load() == server_state::refused;
+    }) && subscribed_.load();
 }
 
 bool conmon_link::client_connected() {
@@ -174,6 +174,7 @@ void conmon_link::on_connect_response(conmon_client_request_id_t id, aud_error_t
         request_result_ = result;
         connect_request = nullptr;
     }
+    changed_.notify_all();
 }
 
 void conmon_link::on_request_response(conmon_client_request_id_t id, aud_error_t result) {
@@ -182,6 +183,7 @@ void conmon_link::on_request_response(conmon_client_request_id_t id, aud_error_t
         request_result_ = result;
         connect_request = nullptr;
     }
+    changed_.notify_all();
 }
 
 void conmon_link::on_subscribe_response(conmon_client_request_id_t id, aud_error_t result) {
@@ -190,6 +192,7 @@ void conmon_link::on_subscribe_response(conmon_client_request_id_t id, aud_error
         subscribe_request = nullptr;
         subscribed_.store(result == AUD_SUCCESS);
     }
+    changed_.notify_all();
 }
 
 void conmon_link::on_server_lost(conmon_client_t*) {
@@ -206,6 +209,7 @@ void conmon_link::server_lost() {
     // Completed with NOTCONN by the library; the restored subscription is its own.
     subscribe_request = nullptr;
     log_.write(2, "ERR- lost the connection to the ConMon server");
+    changed_.notify_all();
     if (service_watch* watch = watch_.load())
         watch->conmon_server_lost();
 }
@@ -213,6 +217,7 @@ void conmon_link::server_lost() {
 void conmon_link::server_back() {
     const server_state was = server_.exchange(server_state::connected);
     subscribed_.store(true);
+    changed_.notify_all();
     if (was != server_state::lost)
         return;
     log_.write(2, "ConMon server connection restored");
@@ -278,20 +283,15 @@ void conmon_link::on_monitor_message(conmon_client_t* client, uint16_t channel, 
     std::snprintf(line, sizeof line, "Receive %s message (%d bytes):", label_text(channel),
                   static_cast<int>(size));
     log_.write(2, line);
-    // Bodies of every vendor: the amplifier path checks the sender and the frame. A
-    // source the library cannot resolve has no name, which that path refuses.
+    // Bodies of every vendor: the amplifier sessions check the sender and the frame,
+    // and count the amplifier's own broken bodies. A source the library cannot
+    // resolve has no name, which they refuse.
     const conmon_vendor_id_t* vendor = conmon_message_head_get_vendor_id(head);
-    if (amp_receiver* target = amp_target_.load()) {
-        const receive_status status =
-            target->on_amp_message(source ? sender.c_str() : nullptr, body, size);
-        // The amplifier's own bodies that fail the frame check: a silent amplifier and
-        // one whose answers arrive broken are told apart by this count.
-        const bool amplifier_body =
+    if (amp_message_sink* target = amp_target_.load()) {
+        const bool amp_vendor =
             vendor != nullptr &&
             std::memcmp(vendor->data, varnoll_vendor_id.data(), varnoll_vendor_id.size()) == 0;
-        if (amplifier_body &&
-            (status == receive_status::bad_checksum || status == receive_status::bad_length))
-            corrupted_.fetch_add(1);
+        target->on_amp_message(source ? sender.c_str() : nullptr, body, size, amp_vendor);
     }
     if (body != nullptr && conmon_vendor_id_equal(vendor, &CONMON_VENDOR_ID_AUDINATE))
         decode_audinate(sender, body, size);
@@ -324,6 +324,7 @@ void conmon_link::decode_audinate(const std::string& sender, const uint8_t* body
                 if (!probe_name_.empty() && strcasecmp(probe_name_.c_str(), sender.c_str()) == 0) {
                     probe_facts_ = *facts;
                     probe_sender_ = sender;
+                    changed_.notify_all();
                 }
             }
             break;
@@ -391,18 +392,10 @@ device_probe conmon_link::probe_device(const std::string& device_name) {
     probe.sent =
         send_audinate_request(device_name, hex_text_of(query, size), UINT32_MAX, probe.answer);
     // The device's answer travels apart from the server's and may come a little later.
-    const uint32_t start = time_.now_ms();
-    while (probe.sent.sent() && probe.answer == AUD_SUCCESS) {
-        {
-            const library_access library = host_.lock_library();
-            if (probe_facts_)
-                break;
-        }
-        if (time_.now_ms() - start >= options_.probe_facts_wait_ms)
-            break;
-        time_.sleep_ms(5);
-    }
-    const library_access library = host_.lock_library();
+    library_access library = host_.lock_library();
+    if (probe.sent.sent() && probe.answer == AUD_SUCCESS)
+        library.wait_for(time_, changed_, options_.probe_facts_wait_ms,
+                         [&] { return probe_facts_.has_value(); });
     probe.facts = probe_facts_;
     if (probe_facts_)
         probe.own_name = probe_sender_;

@@ -13,14 +13,15 @@
 // subscribes again by itself. The link only follows the state (server()) and tells
 // the application through its service_watch.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "platform/time_source.h"
-#include "protocol/amp_receiver.h"
 #include "protocol/control_sender.h"
+#include "qxapi/amp_message_sink.h"
 #include "qxapi/dante_calls.h"
 #include "qxapi/device_node_list.h"
 #include "qxapi/library_events.h"
@@ -69,6 +70,9 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // True once the subscription to STATUS messages of all devices has been answered
     // (and again once the library has restored it after a lost connection).
     bool subscribed() const { return subscribed_.load(); }
+    // Waits until the subscription is answered, or the server refused the connect;
+    // whether it was answered. Any thread but the socket thread.
+    bool wait_subscribed(uint32_t ms);
     server_state server() const { return server_.load(); }
     // How many times the connection to the server was lost since the client was made.
     uint64_t server_losses() const { return losses_.load(); }
@@ -76,13 +80,10 @@ class conmon_link : public client_events, public runtime_part, public control_se
     aud_error_t connect_error() const { return connect_error_.load(); }
     // Told of a lost and restored server (null: nobody). Must outlive the runtime.
     void set_service_watch(service_watch* watch) { watch_.store(watch); }
-    // Amplifier bodies from the selected amplifier that failed the frame check (a bad
-    // checksum or length) since the client was made.
-    uint64_t corrupted_answers() const { return corrupted_.load(); }
 
-    // The receive path of the amplifier (null: none). The worker installs its own on
-    // its thread; it must stay alive until it is replaced or the runtime stops.
-    void set_amp_target(amp_receiver* target) { amp_target_.store(target); }
+    // Where every device's body goes (null: nowhere): the amplifier sessions. It
+    // must stay alive until it is replaced or the runtime stops.
+    void set_amp_target(amp_message_sink* target) { amp_target_.store(target); }
 
     // ---- control_sender (communication worker)
     int send_control(const std::string& device_name, uint16_t message_class,
@@ -143,11 +144,13 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // The answer to the request last in connect_request (library_lock).
     aud_error_t request_result_ = AUD_SUCCESS;
     std::atomic<bool> subscribed_{false};
+    // Notified, library_lock held, whenever a request's answer, the subscription, the
+    // server's state or a probed device's facts change: what the waits above wait on.
+    std::condition_variable changed_;
     std::atomic<server_state> server_{server_state::none};
     std::atomic<uint64_t> losses_{0};
     std::atomic<aud_error_t> connect_error_{AUD_SUCCESS};
     std::atomic<service_watch*> watch_{nullptr};
-    std::atomic<uint64_t> corrupted_{0};
     // The device a probe waits for, and its manufacturer answer (library_lock).
     std::string probe_name_;
     std::optional<manf_facts> probe_facts_;
@@ -156,7 +159,7 @@ class conmon_link : public client_events, public runtime_part, public control_se
     // connect_request); taken before library_lock.
     std::mutex request_wait_mutex_;
 
-    std::atomic<amp_receiver*> amp_target_{nullptr};
+    std::atomic<amp_message_sink*> amp_target_{nullptr};
 };
 
 }  // namespace tavrin

@@ -81,9 +81,8 @@ class dante_wrapper {
     uint64_t server_losses() const { return link_.server_losses(); }
     aud_error_t connect_error() const { return link_.connect_error(); }
     device_probe probe_device(const std::string& name) { return link_.probe_device(name); }
-    uint64_t corrupted_answers() const { return link_.corrupted_answers(); }
     std::string error_text(aud_error_t error) { return link_.error_text(error); }
-    void set_amp_target(amp_receiver* target) { link_.set_amp_target(target); }
+    void set_amp_target(amp_message_sink* target) { link_.set_amp_target(target); }
 
     // ---- the diagnostic log
     // The log as its levels say: level-2 lines and the level-1 clear.

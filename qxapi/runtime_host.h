@@ -12,11 +12,15 @@
 #include <sys/select.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "platform/time_source.h"
 
 #include "qxapi/dante_calls.h"
 #include "qxapi/wrapper_log.h"
@@ -55,6 +59,14 @@ class library_access {
   public:
     dapi_t* api() const;
     dr_devices_t* devices() const;
+
+    // Waits on `changed` (which the socket thread's callbacks notify, library_lock
+    // held) until `done` holds or `ms` have passed by `time`; library_lock is free
+    // meanwhile. Only for an access that holds the lock (lock_library()).
+    bool wait_for(time_source& time, std::condition_variable& changed, uint32_t ms,
+                  const std::function<bool()>& done) {
+        return time.wait_for(changed, lock_, ms, done);
+    }
 
   private:
     friend class runtime_host;

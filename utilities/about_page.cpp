@@ -26,8 +26,8 @@ std::string firmware_version_text(const amp_params& params) {
                                  byte(param_field::fw_day), byte(param_field::fw_hour));
 }
 
-void about_page_logic::paint_begins() {
-    if (params_.take_record_changed())
+void about_page_logic::params_changed(field_mask changed) {
+    if ((changed & field_range(param_field::fw_year, param_field::fw_hour)) != 0)
         fill();
 }
 

@@ -3,6 +3,7 @@
 // version from the parameter block.
 #include <string>
 
+#include "link/field_mask.h"
 #include "protocol/amp_params.h"
 
 namespace tavrin {
@@ -31,8 +32,8 @@ class about_page_logic {
     about_page_logic(amp_params& params, about_view& view) : params_(params), view_(view) {}
 
     void init() { fill(); }
-    // At the start of a repaint: refills when the mirror has changed.
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
   private:
     void fill();

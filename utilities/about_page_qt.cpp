@@ -24,10 +24,6 @@ about_page::about_page(page_context& ctx, QWidget* parent)
     logic_.init();
 }
 
-void about_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
-}
-
 QWidget* make_about_page(page_context& ctx, QWidget* parent) {
     return new about_page(ctx, parent);
 }

@@ -19,13 +19,11 @@ class qt_about_view : public about_view {
     const built_dialog& built_;
 };
 
-class about_page : public QWidget {
+class about_page : public QWidget, public params_listener {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     about_page(page_context& ctx, QWidget* parent);
     const built_dialog& controls() const { return built_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     built_dialog built_;

@@ -1,6 +1,6 @@
 #include "utilities/utility_page.h"
 
-#include "app/core/answer_apply.h"
+#include "link/answer_texts.h"
 #include "protocol/catalogue.h"
 #include "qxapi/dante_wrapper.h"
 #include "utilities/name_rules.h"
@@ -29,10 +29,8 @@ names_fn wrapper_device_names(dante_wrapper* wrapper) {
     };
 }
 
-rename_outcome rename_amplifier(const rename_fn& rename, selected_device& device,
-                                const amp_params& params, app_events& events,
-                                const std::string& new_name) {
-    const std::string current = device.name();
+rename_outcome rename_amplifier(const rename_fn& rename, const std::string& current,
+                                amp_session* session, const std::string& new_name) {
     // An empty name asks the device for its factory name, which the tool would not
     // know; a name tavrin-cli rename refuses is refused here as well. Renaming to the
     // same name would only close the device's connection.
@@ -42,9 +40,8 @@ rename_outcome rename_amplifier(const rename_fn& rename, selected_device& device
         return rename_outcome::unchanged;
     if (!rename(current, new_name))
         return rename_outcome::refused;
-    device.set_name(new_name);
-    device.renew_copy();
-    events.info_changed(device_info_text(new_name, params.location_bytes()));
+    if (session != nullptr)
+        session->renamed(new_name);
     return rename_outcome::renamed;
 }
 
@@ -56,7 +53,7 @@ bool push_location(command_ring& ring, const std::string& text) {
     return true;
 }
 
-void push_factory_reset(command_ring& ring, app_events& events) {
+void push_factory_reset(command_ring& ring, session_events& events) {
     events.log_line(reset_log_text);
     ring.ring_push(cmd::factory_reset());
 }
@@ -69,8 +66,8 @@ void utility_page_logic::init() {
     view_.set_item_text(idc_find_me_toggle, find_me_active().load() ? "Stop" : "Start");
 }
 
-void utility_page_logic::paint_begins() {
-    if (parts_.params.take_record_changed())
+void utility_page_logic::params_changed(field_mask changed) {
+    if ((changed & field_bit(param_field::location)) != 0)
         fill();
 }
 
@@ -94,11 +91,14 @@ void utility_page_logic::rename_clicked() {
         return;
     }
     const rename_outcome outcome =
-        rename_amplifier(parts_.rename, parts_.device, parts_.params, parts_.events, new_name);
+        rename_amplifier(parts_.rename, parts_.device.name(), parts_.session, new_name);
     if (outcome == rename_outcome::refused) {
         parts_.events.ask({rename_failed_text, rename_caption, box_icon::warning, box_buttons::ok});
         return;
     }
+    // The window shows the new name at once; the session takes it at its next wake-up.
+    if (outcome == rename_outcome::renamed)
+        parts_.events.info_changed(device_info_text(new_name, parts_.params.location_bytes()));
     parts_.events.ask(
         {rename_success_text, rename_caption, box_icon::information, box_buttons::ok});
 }
@@ -135,7 +135,7 @@ void utility_page_logic::stop_find_me() {
 }
 
 void utility_page_logic::find_me_tick() {
-    if (!parts_.flags.connect_flag.load() || parts_.flags.update_mode.load()) {
+    if (!parts_.flags.connect_flag() || parts_.flags.update_mode()) {
         stop_find_me();
         return;
     }

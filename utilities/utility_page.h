@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_events.h"
-#include "app/core/command_ring.h"
+#include "link/amp_session.h"
+#include "link/command_ring.h"
+#include "link/session_events.h"
 #include "protocol/amp_params.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 namespace tavrin {
 
@@ -54,18 +55,17 @@ enum class rename_outcome {
     refused,    // a name the rules refuse, no such device node, or the routing layer said no
 };
 
-// Renames the selected amplifier. On success the selected name and the copy that
-// answers are matched against take the new name at once (answers then carry it), and
-// the info text is rebuilt. Nothing changes otherwise.
-rename_outcome rename_amplifier(const rename_fn& rename, selected_device& device,
-                                const amp_params& params, app_events& events,
-                                const std::string& new_name);
+// Renames the amplifier `current` of `session`. On success the session takes the new
+// name (and matches answers against it, which then carry it) at its next wake-up and
+// rebuilds the info text. Nothing changes otherwise.
+rename_outcome rename_amplifier(const rename_fn& rename, const std::string& current,
+                                amp_session* session, const std::string& new_name);
 
 // The location command for `text` (UTF-8, at most 16 Latin-1 characters) padded with
 // zero bytes to 16; nothing queued and false when the text does not fit.
 bool push_location(command_ring& ring, const std::string& text);
 // Logs "Restart amplifier now..." and queues the factory reset.
-void push_factory_reset(command_ring& ring, app_events& events);
+void push_factory_reset(command_ring& ring, session_events& events);
 
 class utility_view {
   public:
@@ -79,11 +79,13 @@ class utility_view {
 };
 
 struct utility_parts {
-    link_flags& flags;
-    selected_device& device;
+    const link_view& flags;
+    const selected_device& device;
     command_ring& ring;
     amp_params& params;
-    app_events& events;
+    session_events& events;
+    // The amplifier's session, told of a rename; null: nobody.
+    amp_session* session;
     rename_fn rename;
     // Without it no conflict is looked for (the routing layer alone decides).
     names_fn device_names = {};
@@ -95,8 +97,8 @@ class utility_page_logic {
 
     // Fills both fields and gives Find Me its caption.
     void init();
-    // At the start of a repaint: refills the fields when the mirror has changed.
-    void paint_begins();
+    // An answer changed fields of the mirror: the page reloads when it shows one.
+    void params_changed(field_mask changed);
 
     void rename_clicked();
     void location_clicked();

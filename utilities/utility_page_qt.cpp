@@ -45,8 +45,8 @@ utility_page::utility_page(page_context& ctx, QWidget* parent)
       built_(build_dialog(utility_page_template, this)),
       timers_(this),
       view_(this, built_, timers_),
-      logic_({ctx.flags, ctx.device, ctx.ring, ctx.params, ctx.events, wrapper_rename(ctx.wrapper),
-              wrapper_device_names(ctx.wrapper)},
+      logic_({ctx.flags, ctx.device, ctx.ring, ctx.params, ctx.events, ctx.session,
+              wrapper_rename(ctx.wrapper), wrapper_device_names(ctx.wrapper)},
              view_) {
     setAutoFillBackground(true);
     // The fields take only what the amplifier accepts: a name's characters (the rule
@@ -84,10 +84,6 @@ utility_page::utility_page(page_context& ctx, QWidget* parent)
 
 utility_page::~utility_page() {
     logic_.page_destroyed();
-}
-
-void utility_page::paintEvent(QPaintEvent*) {
-    logic_.paint_begins();
 }
 
 QWidget* make_utility_page(page_context& ctx, QWidget* parent) {

@@ -30,16 +30,14 @@ class qt_utility_view : public utility_view {
     window_timers& timers_;
 };
 
-class utility_page : public QWidget {
+class utility_page : public QWidget, public params_listener {
   public:
+    void params_changed(field_mask changed) override { logic_.params_changed(changed); }
     utility_page(page_context& ctx, QWidget* parent);
     ~utility_page() override;
 
     const built_dialog& controls() const { return built_; }
     window_timers& timers() { return timers_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     built_dialog built_;

@@ -1,7 +1,7 @@
 #include "app/core/discovery_flow.h"
 
-#include "app/core/send_report.h"
 #include "app/core/service_report.h"
+#include "link/send_report.h"
 
 namespace tavrin {
 
@@ -16,7 +16,7 @@ std::vector<std::string> fill_device_list(const dante_wrapper& wrapper, brand_ru
 }
 
 std::vector<std::string> end_of_discovery(dante_wrapper& wrapper, brand_rule rule,
-                                          app_events& events, time_source& time,
+                                          session_events& events, time_source& time,
                                           uint32_t bound_ms) {
     const uint32_t start = time.now_ms();
     const auto left = [&]() -> uint32_t {
@@ -51,7 +51,8 @@ std::vector<std::string> end_of_discovery(dante_wrapper& wrapper, brand_rule rul
 }
 
 std::vector<std::string> discover_devices(dante_wrapper& wrapper, time_source& time,
-                                          brand_rule rule, app_events& events, uint32_t scan_ms) {
+                                          brand_rule rule, session_events& events,
+                                          uint32_t scan_ms) {
     wrapper.start_restart_thread();
     time.sleep_ms(scan_ms);
     wrapper.join_restart_thread();

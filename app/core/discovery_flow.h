@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/app_events.h"
 #include "app/core/brand_rule.h"
 #include "app/core/discovery_port.h"
+#include "link/session_events.h"
 #include "platform/time_source.h"
 #include "qxapi/dante_wrapper.h"
 
@@ -26,20 +26,20 @@ constexpr uint32_t end_of_scan_bound_ms = 10000;
 // The end-of-scan step: ping sweep, the two information requests to each active node
 // in node-list order (each waited for, all of them within bound_ms), then the list.
 std::vector<std::string> end_of_discovery(dante_wrapper& wrapper, brand_rule rule,
-                                          app_events& events, time_source& time,
+                                          session_events& events, time_source& time,
                                           uint32_t bound_ms = end_of_scan_bound_ms);
 
 // One whole search: restart on the start-up thread, wait the scan period (and for the
 // start-up thread, so the end-of-scan step never meets a half-built runtime), then
 // the end-of-scan step.
 std::vector<std::string> discover_devices(dante_wrapper& wrapper, time_source& time,
-                                          brand_rule rule, app_events& events,
+                                          brand_rule rule, session_events& events,
                                           uint32_t scan_ms = discovery_scan_ms);
 
 // The discovery steps of the window, run on the wrapper.
 class wrapper_discovery : public discovery_port {
   public:
-    wrapper_discovery(dante_wrapper& wrapper, app_events& events, time_source& time)
+    wrapper_discovery(dante_wrapper& wrapper, session_events& events, time_source& time)
         : wrapper_(wrapper), events_(events), time_(time) {}
 
     void restart_runtime() override;
@@ -49,7 +49,7 @@ class wrapper_discovery : public discovery_port {
 
   private:
     dante_wrapper& wrapper_;
-    app_events& events_;
+    session_events& events_;
     time_source& time_;
 };
 

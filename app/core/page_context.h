@@ -1,16 +1,21 @@
 #pragma once
 // What a page (or a secondary window, or tavrin-cli acting as one) works with: the
-// connection state, the ring it queues commands into, the mirror it reads and writes,
-// the events port for questions, log lines and the poll timer, the clock, and the
-// little state the pages share between them.
+// amplifier's link as it stands (read only), its outbox for commands and its mirror,
+// the shell's port for log lines and questions, the clock, and the little state the
+// pages share between them. Everything but the reads goes through the session, which
+// owns the link; offline (a preset file being edited) there is no session and the
+// outbox takes nothing.
 #include <atomic>
 #include <string>
 
-#include "app/core/app_events.h"
-#include "app/core/command_ring.h"
+#include "link/amp_session.h"
+#include "link/command_ring.h"
+#include "link/field_mask.h"
+#include "link/link_view.h"
+#include "link/session_events.h"
 #include "platform/time_source.h"
 #include "protocol/amp_params.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 namespace tavrin {
 
@@ -31,11 +36,12 @@ struct page_shared {
 };
 
 struct page_context {
-    link_flags& flags;
-    selected_device& device;
+    const link_view& flags;
+    const selected_device& device;
     command_ring& ring;
     amp_params& params;
-    app_events& events;
+    // The shell: log lines for the message list, message boxes.
+    session_events& events;
     time_source& time;
     page_shared& shared;
     // The current directory at start-up; the preset folder lies beneath it.
@@ -44,6 +50,30 @@ struct page_context {
     // program that made the page has them (null otherwise).
     firmware_update* firmware = nullptr;
     dante_wrapper* wrapper = nullptr;
+    // The amplifier's session, for what a page asks of the link (hold the poll, a
+    // rename); null offline.
+    amp_session* session = nullptr;
 };
+
+// A page or window that shows fields of the mirror: told which fields an answer
+// changed, it reloads what it shows of them at once (its repaint follows).
+class params_listener {
+  public:
+    virtual ~params_listener() = default;
+    virtual void params_changed(field_mask changed) = 0;
+};
+
+// What decides how most pages show their own fields: the bridged mode and the
+// speaker impedance.
+constexpr field_mask layout_fields = field_bit(param_field::pbtl_mode) |
+                                     field_bit(param_field::speaker_impedance) |
+                                     field_bit(param_field::speaker_impedance_2);
+
+// The context of a session's amplifier.
+inline page_context session_context(amp_session& session, session_events& events, time_source& time,
+                                    page_shared& shared, std::string work_dir = {}) {
+    return {session.view(), session.device(),    session.outbox(), session.params(), events,  time,
+            shared,         std::move(work_dir), nullptr,          nullptr,          &session};
+}
 
 }  // namespace tavrin

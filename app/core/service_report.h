@@ -1,11 +1,12 @@
 #pragma once
 // What the core does when a service the tool depends on goes or comes back: the
-// message list hears of it, and a connection whose amplifier can no longer be reached
-// through a lost ConMon server is closed ("Disconnected from ..."), so that the poll's
-// probe opens it again ("Connected to ...") once the library has reconnected. The
-// window and tavrin-cli show the same lines.
-#include "app/core/app_events.h"
-#include "protocol/link_state.h"
+// message list hears of it once, however many amplifiers are connected, and every
+// session whose amplifier can no longer be reached through a lost ConMon server
+// closes its link ("Disconnected from ..."), so that its poll's probe opens it again
+// ("Connected to ...") once the library has reconnected. The window and tavrin-cli
+// show the same lines.
+#include "link/session_directory.h"
+#include "link/session_events.h"
 #include "qxapi/service_watch.h"
 
 namespace tavrin {
@@ -22,16 +23,17 @@ inline constexpr const char* dnssd_back_text =
 
 class service_report : public service_watch {
   public:
-    service_report(link_flags& flags, app_events& events) : flags_(flags), events_(events) {}
+    service_report(session_directory& sessions, session_events& events)
+        : sessions_(sessions), events_(events) {}
 
-    // Socket thread, library lock held: flags and events only.
+    // Socket thread, library lock held: requests to the sessions and events only.
     void conmon_server_lost() override;
     void conmon_server_back() override;
     void dnssd_service_lost() override;
 
   private:
-    link_flags& flags_;
-    app_events& events_;
+    session_directory& sessions_;
+    session_events& events_;
 };
 
 }  // namespace tavrin

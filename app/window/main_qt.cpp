@@ -20,8 +20,10 @@
 #include "app/window/page_factory_qt.h"
 #include "app/window/play_driver_qt.h"
 #include "app/window/play_script.h"
+#include "app/window/queued_events_qt.h"
 #include "app/window/tour_qt.h"
 #include "firmware/firmware_update.h"
+#include "link/session_thread.h"
 
 namespace {
 
@@ -128,26 +130,31 @@ int main(int argc, char** argv) {
         icon.addFile(QStringLiteral(":/icons/tavrin-config-%1.png").arg(QLatin1String(size)));
     app.setWindowIcon(icon);
     const stall_probe probe;
-    tool_core core;
-    core.device.set_name(line.args.device_name);
-    core.device.renew_copy();
+    // The window's port, made first: the core and the session report through it from
+    // the start, and the window becomes its target.
+    queued_events events(&app);
+    tool_core core(events);
     core.work_dir = current_work_dir();
+    amp_session session(core.session_parts_for());
+    session.set_events(&events);
+    session.preselect(line.args.device_name);
+    core.add(session);
+    session_thread worker(session, core.time);
 
-    firmware_update update({core.flags, core.ring, core.relay, core.time});
-    core.firmware = &update;
-    core.attach_update(&update);
+    firmware_update update({session, events, core.time});
+    page_shared shared;
+    page_context pages = session_context(session, events, core.time, shared, core.work_dir);
+    pages.firmware = &update;
+    pages.wrapper = &core.wrapper;
 
     int code = 0;
     {
-        main_window window({core.flags, core.device, core.ring, core.params, core.discovery,
-                            [&core](app_events& events) {
-                                core.attach_events(&events);
-                                return core.start_worker();
-                            },
-                            make_page_factory(core.pages()), make_window_filler(core.pages()),
-                            &core.shared});
-        if (!window.worker_started())
+        main_window window({session, events, core.discovery, [&worker] { return worker.start(); },
+                            make_page_factory(pages), make_window_filler(pages), &shared});
+        if (!window.worker_started()) {
+            core.remove(session);
             return 1;
+        }
         core.discovery.select_interfaces(line.args.primary, line.args.secondary);
         centre_on_screen(window);
         window.show();
@@ -161,10 +168,11 @@ int main(int argc, char** argv) {
         } else {
             code = app.exec();
         }
-        // The worker may be waiting on a question the window will never show now.
+        // The session may be waiting on a question the window will never show now.
         window.close_events();
+        worker.stop();
+        core.remove(session);
         core.stop();
-        core.attach_events(nullptr);
     }
     return code;
 }

@@ -5,7 +5,6 @@
 #include <QTabBar>
 
 #include "app/core/log_line.h"
-#include "app/core/poll_tick.h"
 #include "app/core/shell_actions.h"
 #include "app/window/scan_window_qt.h"
 #include "app/window/status_lamp_qt.h"
@@ -31,8 +30,7 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       parts_(std::move(parts)),
-      timers_(this),
-      events_(this, *this) {
+      timers_(this) {
     setObjectName(QStringLiteral("main_window"));
     built_ = build_dialog(*find_template(main_template_id), this);
     tabs_ = built_.get<QTabWidget>(idc_tabs);
@@ -40,7 +38,7 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
     message_list_ = built_.get<QListWidget>(idc_message_list);
     info_panel_ = built_.get<QLabel>(idc_info_panel);
     brand_filter_ = built_.get<drop_down>(idc_brand_filter);
-    lamp_ = new status_lamp(parts_.flags, this);
+    lamp_ = new status_lamp(parts_.session.view(), this);
 
     build_tabs();
     for (const char* entry : brand_entries)
@@ -61,17 +59,17 @@ main_window::main_window(main_window_parts parts, QWidget* parent)
     if (parts_.fill_window)
         parts_.fill_window(main_template_id, this);
 
-    parts_.flags.run_flag.store(true);
-    parts_.flags.connect_flag.store(false);
-    parts_.flags.probe_flag.store(false);
-    worker_started_ = parts_.start_worker ? parts_.start_worker(events_) : true;
+    parts_.events.set_target(this);
+    parts_.session.start();
+    worker_started_ = parts_.start_worker ? parts_.start_worker() : true;
 }
 
 main_window::~main_window() {
     // A search that is ending still uses the window; it ends within its bound.
     if (end_thread_.joinable())
         end_thread_.join();
-    events_.close();
+    parts_.events.close();
+    parts_.events.set_target(nullptr);
     // Pages and secondary windows are children; the scan window too.
     device_list_->viewport()->removeEventFilter(this);
 }
@@ -108,7 +106,8 @@ void main_window::connect_controls() {
     connect(button(idc_connect), &QPushButton::clicked, this, &main_window::press_connect);
     connect(button(idc_synchronize), &QPushButton::clicked, this, &main_window::press_synchronize);
     connect(button(idc_clear), &QPushButton::clicked, message_list_, &QListWidget::clear);
-    connect(button(idc_find_me), &QPushButton::clicked, this, [this] { find_me(parts_.ring); });
+    connect(button(idc_find_me), &QPushButton::clicked, this,
+            [this] { find_me(parts_.session.outbox()); });
     connect(button(idc_network), &QPushButton::clicked, this,
             [this] { open_secondary(network_template_id); });
     connect(button(idc_save_as), &QPushButton::clicked, this,
@@ -126,7 +125,7 @@ bool main_window::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// ---- app_events on the UI thread
+// ---- session_events on the UI thread
 
 void main_window::log_line(const std::string& text) {
     message_list_->insertItem(0, qt(log_line_now(text)));
@@ -137,6 +136,10 @@ void main_window::log_line(const std::string& text) {
 void main_window::link_changed(bool open) {
     built_.get<QPushButton>(idc_connect)
         ->setText(open ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    // A closed link repaints the lamp at once; an open one shows when the amplifier's
+    // first answer is drawn.
+    if (!open)
+        repaint_state();
 }
 
 void main_window::info_changed(const std::string& text) {
@@ -158,30 +161,34 @@ void main_window::info_changed(const std::string& text) {
         info_panel_->setToolTip(qt(text));
 }
 
-void main_window::state_changed() {
+void main_window::repaint_state() {
     update();
     lamp_->update();
     if (page_ != nullptr)
         page_->update();
 }
 
-void main_window::start_poll_timer() {
-    timers_.set_timer(poll_timer_id, poll_period_ms, [this] { poll(); });
+void main_window::params_changed(field_mask changed) {
+    // The page shown and every open secondary window reload what they show of it.
+    std::vector<QObject*> shown;
+    if (page_ != nullptr)
+        shown.push_back(page_.data());
+    for (QWidget* w : {network_window_.data(), save_as_window_.data(), summary_window_.data()}) {
+        if (w != nullptr) {
+            shown.push_back(w);
+            for (QObject* child : w->findChildren<QObject*>(Qt::FindDirectChildrenOnly))
+                shown.push_back(child);
+        }
+    }
+    for (QObject* o : shown) {
+        if (auto* listener = dynamic_cast<params_listener*>(o))
+            listener->params_changed(changed);
+    }
+    repaint_state();
 }
 
-void main_window::poll_timer(poll_timer_action action) {
-    switch (action) {
-        case poll_timer_action::start:
-            start_poll_timer();
-            break;
-        case poll_timer_action::stop:
-            timers_.kill_timer(poll_timer_id);
-            break;
-        case poll_timer_action::restart:
-            timers_.kill_timer(poll_timer_id);
-            start_poll_timer();
-            break;
-    }
+void main_window::gated(bool) {
+    repaint_state();
 }
 
 box_answer main_window::ask(const question& q) {
@@ -206,10 +213,6 @@ void main_window::update_status(const std::string& text) {
         parts_.shared->update_status = text;
     if (page_ != nullptr)
         page_->update();
-}
-
-void main_window::poll() {
-    poll_tick(parts_.flags, parts_.device, parts_.ring);
 }
 
 // ---- discovery and connection
@@ -283,8 +286,7 @@ void main_window::choose_selected_device() {
     const std::optional<QString> selected = selected_text(device_list_);
     const std::optional<std::string> name =
         selected ? std::optional<std::string>(selected->toStdString()) : std::nullopt;
-    const choose_result result =
-        choose_device({parts_.flags, parts_.device, parts_.ring, parts_.params}, name);
+    const choose_result result = choose_device(parts_.session, name);
     if (result == choose_result::need_selection)
         ask({std::string(select_device_text), std::string(select_device_caption), box_icon::error,
              box_buttons::ok});
@@ -294,8 +296,7 @@ void main_window::press_connect() {
     const std::optional<QString> selected = selected_text(device_list_);
     const std::optional<std::string> name =
         selected ? std::optional<std::string>(selected->toStdString()) : std::nullopt;
-    const connect_outcome outcome =
-        toggle_connect({parts_.flags, parts_.device, parts_.ring, parts_.params}, name);
+    const connect_outcome outcome = toggle_connect(parts_.session, name);
     if (outcome.need_selection) {
         ask({std::string(select_device_text), std::string(select_device_caption), box_icon::error,
              box_buttons::ok});
@@ -306,9 +307,7 @@ void main_window::press_connect() {
 }
 
 void main_window::press_synchronize() {
-    synchronize({parts_.flags, parts_.device, parts_.ring, parts_.params});
-    state_changed();
-    poll_timer(poll_timer_action::restart);
+    synchronize(parts_.session);
 }
 
 // ---- secondary windows

@@ -12,17 +12,15 @@
 #include <memory>
 #include <thread>
 
-#include "app/core/app_events.h"
-#include "app/core/command_ring.h"
 #include "app/core/discovery_port.h"
 #include "app/core/page_context.h"
 #include "app/window/queued_events_qt.h"
 #include "app/window/scan_window_qt.h"
+#include "link/amp_session.h"
+#include "link/session_events.h"
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/drop_down.h"
 #include "platform/ui/window_timers.h"
-#include "protocol/amp_params.h"
-#include "protocol/link_state.h"
 
 namespace tavrin {
 
@@ -76,21 +74,21 @@ using page_factory = std::function<QWidget*(int tab, QWidget* parent)>;
 using window_filler = std::function<void(int template_id, QWidget* window)>;
 
 struct main_window_parts {
-    link_flags& flags;
-    selected_device& device;
-    command_ring& ring;
-    amp_params& params;
+    // The amplifier the window shows, and the port its events come through (the
+    // window becomes that port's target).
+    amp_session& session;
+    queued_events& events;
     discovery_port& discovery;
-    // Starts the communication worker, giving it the window's events port; false ends
-    // the process with exit code 1.
-    std::function<bool(app_events& events)> start_worker;
+    // Starts the thread that drives the session; false ends the process with exit
+    // code 1.
+    std::function<bool()> start_worker;
     page_factory pages = {};
     window_filler fill_window = {};
     // Where the firmware transfer's progress is kept for the Update page (may be null).
     page_shared* shared = nullptr;
 };
 
-class main_window : public QWidget, public app_events {
+class main_window : public QWidget, public session_events {
     Q_OBJECT
   public:
     explicit main_window(main_window_parts parts, QWidget* parent = nullptr);
@@ -99,17 +97,17 @@ class main_window : public QWidget, public app_events {
     // False when the worker thread could not be started.
     bool worker_started() const { return worker_started_; }
     // The events port for every thread: queues events from other threads to this window.
-    app_events& events() { return events_; }
+    session_events& events() { return parts_.events; }
     // Answers every question another thread still waits on with its default, and
     // every later one at once: the window will answer no more.
-    void close_events() { events_.close(); }
+    void close_events() { parts_.events.close(); }
 
-    // app_events, on the UI thread.
+    // session_events, on the UI thread.
     void log_line(const std::string& text) override;
     void link_changed(bool open) override;
     void info_changed(const std::string& text) override;
-    void state_changed() override;
-    void poll_timer(poll_timer_action action) override;
+    void params_changed(field_mask changed) override;
+    void gated(bool refused) override;
     box_answer ask(const question& q) override;
     void update_running(bool running) override;
     void update_progress(uint32_t position, uint32_t total) override;
@@ -148,13 +146,12 @@ class main_window : public QWidget, public app_events {
     void show_page(int tab);
     void connect_controls();
     void fill_device_list(const std::vector<std::string>& names);
-    void poll();
-    void start_poll_timer();
+    // The lamp, the window and the page are drawn again.
+    void repaint_state();
 
     main_window_parts parts_;
     built_dialog built_;
     window_timers timers_;
-    queued_events events_;
     QTabWidget* tabs_ = nullptr;
     QPointer<QWidget> page_;
     QListWidget* device_list_ = nullptr;

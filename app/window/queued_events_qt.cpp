@@ -31,59 +31,63 @@ struct queued_events::pending_question {
     }
 };
 
-queued_events::queued_events(QObject* context, app_events& direct)
-    : context_(context), direct_(direct) {}
+queued_events::queued_events(QObject* context) : context_(context) {}
 
 template <typename F>
 void queued_events::post(F&& call) {
     QObject* context = context_.data();
     if (context == nullptr)
         return;
+    const auto run = [this, call = std::forward<F>(call)] {
+        if (session_events* target = target_.load())
+            call(*target);
+    };
     if (QThread::currentThread() == context->thread()) {
-        call();
+        run();
         return;
     }
-    QMetaObject::invokeMethod(context, std::forward<F>(call), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, run, Qt::QueuedConnection);
 }
 
 void queued_events::log_line(const std::string& text) {
-    post([this, text] { direct_.log_line(text); });
+    post([text](session_events& t) { t.log_line(text); });
 }
-
 void queued_events::link_changed(bool open) {
-    post([this, open] { direct_.link_changed(open); });
+    post([open](session_events& t) { t.link_changed(open); });
 }
-
+void queued_events::lost(close_reason why) {
+    post([why](session_events& t) { t.lost(why); });
+}
+void queued_events::answered(answer_kind kind) {
+    post([kind](session_events& t) { t.answered(kind); });
+}
+void queued_events::params_changed(field_mask changed) {
+    post([changed](session_events& t) { t.params_changed(changed); });
+}
 void queued_events::info_changed(const std::string& text) {
-    post([this, text] { direct_.info_changed(text); });
+    post([text](session_events& t) { t.info_changed(text); });
 }
-
-void queued_events::state_changed() {
-    post([this] { direct_.state_changed(); });
+void queued_events::gated(bool refused) {
+    post([refused](session_events& t) { t.gated(refused); });
 }
-
-void queued_events::poll_timer(poll_timer_action action) {
-    post([this, action] { direct_.poll_timer(action); });
-}
-
 void queued_events::update_running(bool running) {
-    post([this, running] { direct_.update_running(running); });
+    post([running](session_events& t) { t.update_running(running); });
 }
-
 void queued_events::update_progress(uint32_t position, uint32_t total) {
-    post([this, position, total] { direct_.update_progress(position, total); });
+    post([position, total](session_events& t) { t.update_progress(position, total); });
 }
-
 void queued_events::update_status(const std::string& text) {
-    post([this, text] { direct_.update_status(text); });
+    post([text](session_events& t) { t.update_status(text); });
 }
 
 box_answer queued_events::ask(const question& q) {
     QObject* context = context_.data();
     if (context == nullptr)
         return default_answer(q.buttons);
-    if (QThread::currentThread() == context->thread())
-        return direct_.ask(q);
+    if (QThread::currentThread() == context->thread()) {
+        session_events* target = target_.load();
+        return target != nullptr ? target->ask(q) : default_answer(q.buttons);
+    }
     auto pending = std::make_shared<pending_question>();
     pending->buttons = q.buttons;
     {
@@ -95,8 +99,10 @@ box_answer queued_events::ask(const question& q) {
     QMetaObject::invokeMethod(
         context,
         [this, pending, q] {
-            if (!pending->finished())
-                pending->finish(direct_.ask(q));
+            if (pending->finished())
+                return;
+            session_events* target = target_.load();
+            pending->finish(target != nullptr ? target->ask(q) : default_answer(q.buttons));
         },
         Qt::QueuedConnection);
     box_answer answer;

@@ -19,8 +19,7 @@ QRect ellipse_rect() {
 
 }  // namespace
 
-status_lamp::status_lamp(const link_flags& flags, QWidget* parent)
-    : QWidget(parent), flags_(flags) {
+status_lamp::status_lamp(const link_view& link, QWidget* parent) : QWidget(parent), link_(link) {
     setObjectName(QStringLiteral("status_lamp"));
     setGeometry(lamp_area_left, lamp_area_top, lamp_area_right - lamp_area_left,
                 lamp_area_bottom - lamp_area_top);
@@ -34,7 +33,7 @@ QPoint status_lamp::centre() const {
 void status_lamp::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(QPen(colour(lamp_outline), 1));
-    painter.setBrush(colour(lamp_fill(flags_.connect_flag.load(), flags_.version_gate.load())));
+    painter.setBrush(colour(lamp_fill(link_.connect_flag(), link_.version_gate())));
     painter.drawEllipse(ellipse_rect());
 }
 

@@ -3,7 +3,7 @@
 // circle whose colour follows connect_flag and version_gate.
 #include <QWidget>
 
-#include "protocol/link_state.h"
+#include "link/link_view.h"
 
 namespace tavrin {
 
@@ -11,7 +11,7 @@ class status_lamp : public QWidget {
     Q_OBJECT
   public:
     // Placed over the main window's lamp area (15, 20)-(35, 40).
-    status_lamp(const link_flags& flags, QWidget* parent);
+    status_lamp(const link_view& link, QWidget* parent);
 
     // The lamp's centre in the widget's own coordinates.
     QPoint centre() const;
@@ -20,7 +20,7 @@ class status_lamp : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    const link_flags& flags_;
+    const link_view& link_;
 };
 
 }  // namespace tavrin

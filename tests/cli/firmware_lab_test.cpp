@@ -292,12 +292,11 @@ TEST(firmware_lab_inside, DISABLED_send_foreign_block_zero) {
     ASSERT_NE(device, nullptr);
     cli::cli_session session;
     session.open({}, device);
-    // Not its first answer: the mailbox keeps only the newest frame, and the
-    // amplifier answers the transfer's blocks every 220 ms. The connect transition
-    // (which empties the ring) is what must be over.
-    for (int i = 0; i < 100 && !session.flags().link_open.load(); ++i)
+    // Not its first answer: the amplifier answers the transfer's blocks every 220 ms.
+    // The connect transition (which empties the ring) is what must be over.
+    for (int i = 0; i < 100 && !session.flags().link_open(); ++i)
         session.pump(50);
-    ASSERT_TRUE(session.flags().link_open.load());
+    ASSERT_TRUE(session.flags().link_open());
     std::array<uint8_t, 256> foreign;
     foreign.fill(0xFF);
     const frame_bytes frame = frames::fw_block(0, foreign.data());

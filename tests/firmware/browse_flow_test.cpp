@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "firmware_fakes.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -21,7 +22,7 @@ class Browse : public ::testing::Test {
                ("fw_browse_" + std::to_string(::getpid()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
         std::filesystem::create_directories(dir_);
-        flags.connect_flag = true;
+        testing::open_session(bench.session, bench.time);
         good = write("good.hex", firmware_text(testing::counting_data(600)));
     }
     ~Browse() override { std::filesystem::remove_all(dir_); }
@@ -34,10 +35,10 @@ class Browse : public ::testing::Test {
 
     std::filesystem::path dir_;
     fake_time time{50'000};
-    link_flags flags;
-    command_ring ring{flags};
+    testing::session_bench bench{true};
+    command_ring& ring = bench.session.outbox();
     scripted_events events;
-    firmware_update update{{flags, ring, events, time}};
+    firmware_update update{{bench.session, events, time}};
     std::string good;
 };
 
@@ -52,7 +53,7 @@ TEST_F(Browse, ConfirmedOnALinkedAmplifierStartsTheTransfer) {
     EXPECT_EQ(q.caption, "Warning");
     EXPECT_EQ(q.icon, box_icon::warning);
     EXPECT_EQ(q.buttons, box_buttons::yes_no);
-    EXPECT_TRUE(flags.update_mode);
+    EXPECT_TRUE(update.running());
     EXPECT_EQ(events.running, std::vector<bool>{true});
     EXPECT_EQ(update.total_blocks(), 3u);
 
@@ -71,7 +72,7 @@ TEST_F(Browse, NothingStartsWithoutConsentOrLink) {
     EXPECT_EQ(browse_firmware(update, good), browse_outcome::declined);
     EXPECT_EQ(events.statuses.back(), "Loading file... done");
 
-    flags.connect_flag = false;
+    testing::close_session(bench.session, bench.time);
     events = scripted_events();
     events.answers = {box_answer::yes};
     EXPECT_EQ(browse_firmware(update, good), browse_outcome::not_connected);
@@ -80,7 +81,7 @@ TEST_F(Browse, NothingStartsWithoutConsentOrLink) {
     EXPECT_EQ(events.boxes[1].q.caption, "Error");
     EXPECT_EQ(events.boxes[1].q.buttons, box_buttons::ok);
 
-    EXPECT_FALSE(flags.update_mode);
+    EXPECT_FALSE(update.running());
     EXPECT_TRUE(events.running.empty());
 }
 
@@ -90,7 +91,7 @@ TEST_F(Browse, RefusedFileLeavesTheLoadingText) {
               browse_outcome::load_failed);
     EXPECT_EQ(events.statuses, std::vector<std::string>{"Loading file..."});
     EXPECT_EQ(events.box_texts(), std::vector<std::string>{"Firmware format error."});
-    EXPECT_FALSE(flags.update_mode);
+    EXPECT_FALSE(update.running());
 
     // A missing file says nothing beyond the status text.
     events = scripted_events();

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_events.h"
 #include "firmware/firmware_image.h"
+#include "link/session_events.h"
 #include "platform/time_source.h"
 #include "protocol/frame.h"
 
@@ -27,15 +27,11 @@ struct shown_box {
     uint32_t at_ms = 0;
 };
 
-class scripted_events : public app_events {
+class scripted_events : public session_events {
   public:
     explicit scripted_events(time_source* time = nullptr) : time_(time) {}
 
     void log_line(const std::string& text) override { logs.push_back(text); }
-    void link_changed(bool) override {}
-    void info_changed(const std::string&) override {}
-    void state_changed() override {}
-    void poll_timer(poll_timer_action) override {}
     box_answer ask(const question& q) override {
         boxes.push_back({q, time_ ? time_->now_ms() : 0});
         if (answers.empty())

@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include "firmware_fakes.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
 
 using testing::answer_frame;
 using testing::bytes;
+using testing::close_session;
 using testing::counting_data;
 using testing::image_of;
+using testing::open_session;
 using testing::scripted_events;
+using testing::session_bench;
 
 constexpr uint32_t start_ms = 1'000'000;
 
@@ -48,8 +52,6 @@ const bytes finishing{0x55, 0x10, 0xAA, 0xD5, 0xF0, 0x00, 0x01, 0xD5};
 
 class Update : public ::testing::Test {
   protected:
-    Update() { flags.connect_flag = true; }
-
     void start(const bytes& data) {
         image = data;
         ASSERT_TRUE(update.update_start(image_of(data)));
@@ -82,11 +84,18 @@ class Update : public ::testing::Test {
         ASSERT_EQ(drain(), std::vector<bytes>{block_frame(0, image)});
     }
 
+    // The amplifier's link comes and goes with its session, driven by hand.
+    void disconnect() { close_session(bench.session, bench.time); }
+    void reconnect() {
+        open_session(bench.session, bench.time);
+        bench.step();  // the connecting poll leaves after the update gap
+    }
+
     fake_time time{start_ms};
-    link_flags flags;
-    command_ring ring{flags};
+    session_bench bench;
+    command_ring& ring = bench.session.outbox();
     scripted_events events{&time};
-    firmware_update update{{flags, ring, events, time}};
+    firmware_update update{{bench.session, events, time}};
     bytes image;
 };
 
@@ -94,7 +103,7 @@ TEST_F(Update, StartPreparesEverythingAndSetsUpdateModeLast) {
     uint8_t stale[] = {1, 2, 3};
     ring.ring_put_frame(stale, sizeof stale);
     start(counting_data(1024));
-    EXPECT_TRUE(flags.update_mode);
+    EXPECT_TRUE(update.running());
     EXPECT_EQ(ring.waiting(), 0u);
     EXPECT_EQ(events.running, std::vector<bool>{true});
     EXPECT_EQ(events.progress, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 4}}));
@@ -104,7 +113,7 @@ TEST_F(Update, StartPreparesEverythingAndSetsUpdateModeLast) {
     EXPECT_FALSE(update.update_start(image_of(counting_data(256))));
     EXPECT_EQ(update.total_blocks(), 4u);
     // An image that is not whole blocks is refused.
-    flags.update_mode = false;
+    update.stop_transfer();
     EXPECT_FALSE(update.update_start(image_of(counting_data(300))));
     EXPECT_FALSE(update.update_start(firmware_image{}));
 }
@@ -156,19 +165,17 @@ TEST_F(Update, FreshTransferFrameByFrame) {
     ASSERT_EQ(events.box_texts(), std::vector<std::string>{"Update Finished."});
     EXPECT_EQ(events.boxes[0].q.caption, "");
     EXPECT_EQ(events.statuses.back(), "");
-    EXPECT_FALSE(flags.update_mode);
+    EXPECT_FALSE(update.running());
     EXPECT_EQ(events.running, (std::vector<bool>{true, false}));
     EXPECT_EQ(update.result(), update_result::finished);
     EXPECT_TRUE(update.holds_image());  // only a time-out lets the image go
 }
 
-TEST_F(Update, EachAnswerPausesAndRestartsTheResendWait) {
+TEST_F(Update, EachAnswerRestartsTheResendWait) {
     start(counting_data(256));
-    const uint32_t before = time.now_ms();
     answer(answer_frame(0x00, 0x00, {}));  // unexpected: only the time stamps count
-    EXPECT_EQ(time.now_ms(), before + firmware_update::answer_pause_ms);
     EXPECT_EQ(update.state(), update_state::resume_check);
-    step(1900);
+    step(2000);
     EXPECT_TRUE(drain().empty());  // 2 s since the answer have not passed
     step(101);
     EXPECT_EQ(drain(), std::vector<bytes>{resume_query});
@@ -204,7 +211,7 @@ TEST_F(Update, ResumeOffersThatDoNotFitThisImageStartAfresh) {
     // (there would be no block left to send).
     for (offer o : {offer{0, 1, true}, offer{1, 1, false}, offer{1, 3, true}, offer{1, 2, true}}) {
         SCOPED_TRACE(::testing::Message() << int(o.flag) << " " << int(o.pages));
-        flags.update_mode = false;
+        update.stop_transfer();
         start(counting_data(8192));
         step(2001);
         drain();
@@ -217,7 +224,7 @@ TEST_F(Update, ResumeOffersThatDoNotFitThisImageStartAfresh) {
         EXPECT_TRUE(drain().empty());
     }
     // A resume answer cut short carries no offer.
-    flags.update_mode = false;
+    update.stop_transfer();
     start(counting_data(8192));
     answer(answer_frame(0xF8, 0x01, {0, 0, 1}));
     EXPECT_EQ(update.state(), update_state::fresh_start);
@@ -243,15 +250,15 @@ TEST_F(Update, WrongBlockSumResentTwoSecondsAfterTheAnswer) {
 TEST_F(Update, BlocksAndEndMarkerOnlyWhileConnected) {
     start(counting_data(512));
     to_block_zero();
-    flags.connect_flag = false;
+    disconnect();
     answer(block_answer(image, 0));
     EXPECT_TRUE(drain().empty());
     step(2001);
     EXPECT_TRUE(drain().empty());
-    flags.connect_flag = true;
+    reconnect();
     step(2001);
     EXPECT_EQ(drain(), std::vector<bytes>{block_frame(1, image)});
-    flags.connect_flag = false;
+    disconnect();
     answer(block_answer(image, 1));
     EXPECT_EQ(update.state(), update_state::end_sent);
     EXPECT_TRUE(drain().empty());
@@ -300,11 +307,11 @@ TEST_F(Update, ChecksumMismatchFailsTwoSecondsLater) {
                         {0, 0, static_cast<uint8_t>(wrong >> 8), static_cast<uint8_t>(wrong)}));
     EXPECT_EQ(update.state(), update_state::failed);
     EXPECT_TRUE(drain().empty());
-    step(1900);  // 2 s after the answer, whose 100 ms pause counts
-    EXPECT_TRUE(flags.update_mode);
+    step(2000);  // more than 2 s after the answer fails it
+    EXPECT_TRUE(update.running());
     step(1);
     EXPECT_EQ(events.box_texts(), std::vector<std::string>{"Update Failed."});
-    EXPECT_FALSE(flags.update_mode);
+    EXPECT_FALSE(update.running());
     EXPECT_EQ(update.result(), update_result::failed);
 }
 
@@ -321,7 +328,7 @@ TEST_F(Update, SilenceEndsInATimeoutThatReleasesTheImage) {
     start(counting_data(512));
     int queries = 0;
     uint32_t elapsed = 0;
-    while (flags.update_mode && elapsed < 60000) {
+    while (update.running() && elapsed < 60000) {
         step();
         elapsed += 100;
         queries += static_cast<int>(drain().size());
@@ -346,7 +353,7 @@ TEST_F(Update, TickCountWrapDoesNotStallTheTransfer) {
     EXPECT_TRUE(drain().empty());
     step(100);
     EXPECT_EQ(drain(), std::vector<bytes>{resume_query});
-    EXPECT_TRUE(flags.update_mode);
+    EXPECT_TRUE(update.running());
 }
 
 }  // namespace

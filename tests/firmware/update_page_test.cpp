@@ -6,6 +6,7 @@
 
 #include "firmware/firmware_update.h"
 #include "firmware_fakes.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -22,15 +23,24 @@ class recording_view : public update_page_view {
 };
 
 struct page_fixture : ::testing::Test {
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
+    testing::session_bench bench{false};
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
     testing::scripted_events events;
     fake_time time{10'000};
     page_shared shared;
-    firmware_update update{{flags, ring, events, time}};
-    page_context ctx{flags, device, ring, params, events, time, shared, ".", &update};
+    firmware_update update{{bench.session, events, time}};
+    page_context ctx{bench.session.view(),
+                     bench.session.device(),
+                     ring,
+                     params,
+                     events,
+                     time,
+                     shared,
+                     ".",
+                     &update,
+                     nullptr,
+                     &bench.session};
     recording_view view;
     update_page_logic logic{ctx, view};
 };
@@ -48,7 +58,7 @@ TEST_F(UpdatePage, MadeIdleItForgetsAnEndedTransfer) {
 }
 
 TEST_F(UpdatePage, MadeDuringATransferItShowsItAsItStands) {
-    flags.connect_flag = true;
+    testing::open_session(bench.session, bench.time);
     ASSERT_TRUE(update.update_start(testing::image_of(testing::counting_data(1024))));
     shared.update_status = "Update Pre-Amplifier...";
     shared.update_position = 2;
@@ -59,16 +69,14 @@ TEST_F(UpdatePage, MadeDuringATransferItShowsItAsItStands) {
     EXPECT_EQ(view.total, 4u);
 }
 
-TEST_F(UpdatePage, NewParametersResetTheStatusOnTheNextPaintOnly) {
+TEST_F(UpdatePage, NewParametersResetTheStatus) {
     logic.init();
     shared.update_status = "Loading file... done";
     logic.paint_begins();
     EXPECT_EQ(view.status, "Loading file... done");
 
-    params.mark_changed();
-    logic.paint_begins();
+    logic.params_changed(field_bit(param_field::master_volume));
     EXPECT_EQ(view.status, "Select a firmware file to update.");
-    EXPECT_FALSE(params.record_changed());
 
     shared.update_status = "Check Resume";
     shared.update_position = 1;
@@ -80,14 +88,14 @@ TEST_F(UpdatePage, NewParametersResetTheStatusOnTheNextPaintOnly) {
 }
 
 TEST(UpdatePageWithoutProcedure, BrowseDoesNothing) {
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
-    null_app_events events;
+    testing::session_bench bench{false};
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
+    session_events events;
     fake_time time;
     page_shared shared;
-    page_context ctx{flags, device, ring, params, events, time, shared, "."};
+    page_context ctx{
+        bench.session.view(), bench.session.device(), ring, params, events, time, shared, "."};
     recording_view view;
     update_page_logic logic(ctx, view);
     EXPECT_FALSE(logic.can_update());

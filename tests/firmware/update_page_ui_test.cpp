@@ -19,6 +19,7 @@
 #include "firmware_fakes.h"
 #include "platform/ui/file_dialog.h"
 #include "tests/support/qt_test_app.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -86,15 +87,24 @@ class UpdatePageUi : public ::testing::Test {
 
     std::filesystem::path dir;
     std::string hex;
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
+    testing::session_bench bench{false};
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
     page_shared shared;
     window_like_events events{shared};
     fake_time time{50'000};
-    firmware_update update{{flags, ring, events, time}};
-    page_context ctx{flags, device, ring, params, events, time, shared, ".", &update};
+    firmware_update update{{bench.session, events, time}};
+    page_context ctx{bench.session.view(),
+                     bench.session.device(),
+                     ring,
+                     params,
+                     events,
+                     time,
+                     shared,
+                     ".",
+                     &update,
+                     nullptr,
+                     &bench.session};
     std::unique_ptr<update_page> page;
     file_chooser previous;
     std::vector<open_file_request> requests;
@@ -129,7 +139,7 @@ TEST_F(UpdatePageUi, BrowseOffersTheTwoFiltersAndCancelDoesNothing) {
 }
 
 TEST_F(UpdatePageUi, ConfirmedBrowseStartsTheTransferAndThePageFollowsIt) {
-    flags.connect_flag = true;
+    testing::open_session(bench.session, bench.time);
     chosen = hex;
     events.answers = {box_answer::yes};
     EXPECT_EQ(page->press_browse(), browse_outcome::started);
@@ -155,7 +165,7 @@ TEST_F(UpdatePageUi, ConfirmedBrowseStartsTheTransferAndThePageFollowsIt) {
 }
 
 TEST_F(UpdatePageUi, DeclinedLeavesTheStatusUntilNewParametersArrive) {
-    flags.connect_flag = true;
+    testing::open_session(bench.session, bench.time);
     chosen = hex;
     events.answers = {box_answer::no};
     EXPECT_EQ(page->press_browse(), browse_outcome::declined);
@@ -164,8 +174,7 @@ TEST_F(UpdatePageUi, DeclinedLeavesTheStatusUntilNewParametersArrive) {
 
     page->repaint();
     EXPECT_EQ(status(), "Loading file... done");
-    params.mark_changed();
-    page->repaint();
+    page->params_changed(field_bit(param_field::master_volume));
     EXPECT_EQ(status(), "Select a firmware file to update.");
 }
 

@@ -6,7 +6,7 @@
 
 #include "link/answer_texts.h"
 #include "protocol/catalogue.h"
-#include "session_fakes.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {

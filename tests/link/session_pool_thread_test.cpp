@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "link/session_directory.h"
-#include "session_fakes.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {

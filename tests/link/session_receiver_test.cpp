@@ -174,7 +174,7 @@ TEST(SessionReceiver, SegmentsAreReassembledWithinTheGapAndOnlyWhole) {
 
 TEST(FrameInbox, AFullInboxMakesRoomByDroppingTheOldest) {
     frame_inbox inbox;
-    for (uint8_t i = 0; i < frame_inbox::slots + 2; ++i) {
+    for (uint8_t i = 0; i < frame_inbox::slot_count + 2; ++i) {
         const bytes f = make_answer(0xC4, bytes(1, i));
         frame_view v;
         ASSERT_EQ(decode_frame(f.data(), f.size(), v), frame_status::ok);
@@ -185,7 +185,7 @@ TEST(FrameInbox, AFullInboxMakesRoomByDroppingTheOldest) {
     ASSERT_TRUE(inbox.pop(f));
     EXPECT_EQ(f.view.data[0], 2);  // 0 and 1 made room
     EXPECT_EQ(f.view.code, 0xC4);
-    EXPECT_EQ(inbox.waiting(), frame_inbox::slots - 1);
+    EXPECT_EQ(inbox.waiting(), frame_inbox::slot_count - 1);
 }
 
 }  // namespace

@@ -11,20 +11,18 @@
 #include "app/core/page_context.h"
 #include "pages/page_view.h"
 #include "tests/support/recording_events.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin::testing {
 
 struct connected_context {
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
-    null_app_events events;
-    fake_time time;
+    session_bench bench;
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
+    session_events events;
+    fake_time& time = bench.time;
     page_shared shared;
-    page_context ctx{flags, device, ring, params, events, time, shared, "."};
-
-    connected_context() { flags.connect_flag = true; }
+    page_context ctx = session_context(bench.session, events, time, shared, ".");
 
     // The commands queued since the last call, in order, each as its code followed
     // by its data bytes.
@@ -43,16 +41,22 @@ struct connected_context {
 
 // As connected_context, with the events recorded and the commands as hex text.
 struct page_fixture {
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
+    session_bench bench;
+    amp_session& session = bench.session;
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
     recording_events events;
-    fake_time time{1000};
+    fake_time& time = bench.time;
     page_shared shared;
-    page_context ctx{flags, device, ring, params, events, time, shared, "."};
+    page_context ctx = session_context(bench.session, events, time, shared, ".");
 
-    page_fixture() { flags.connect_flag.store(true); }
+    // Whether the session's poll timer runs once it has taken what the page asked of
+    // it: one step of the session at the same moment, which sends what is still
+    // queued (call sent() first).
+    bool poll_running() {
+        session.tick();
+        return session.poll_timer_on();
+    }
 
     // Every queued command as "code data..." in hexadecimal ("08 32 ff"), taken off the ring.
     std::vector<std::string> sent() {

@@ -119,7 +119,6 @@ TEST(PowerPage, LeavingThePageSendsTheWaitingLimit) {
     EXPECT_TRUE(f.sent().empty());
     delete page;
     EXPECT_EQ(f.sent(), (sent_list{"2c 01 01 01 00 01"}));
-    EXPECT_EQ(f.events.timer_calls().back(), "start");
 }
 
 }  // namespace

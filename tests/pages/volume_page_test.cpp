@@ -107,15 +107,13 @@ TEST(VolumeLogic, RefreshShowsTheMirror) {
     EXPECT_TRUE(f.sent().empty());
 }
 
-TEST(VolumeLogic, PaintReloadsOnlyAfterAChangedDump) {
+TEST(VolumeLogic, ReloadsOnlyWhenAnAnswerChangedWhatItShows) {
     volume_fixture f;
     f.params.set_master_volume(10);
-    f.logic.paint_begins();
+    f.logic.params_changed(field_bit(param_field::peq_ch1_gain));
     EXPECT_EQ(f.view.texts.count(item::master_percent), 0u);
-    f.params.mark_changed();
-    f.logic.paint_begins();
+    f.logic.params_changed(field_bit(param_field::master_volume));
     EXPECT_EQ(f.view.texts[item::master_percent], "20%");
-    EXPECT_FALSE(f.params.record_changed());
 }
 
 }  // namespace

@@ -171,8 +171,8 @@ TEST_F(PresetSave, UncreatableFolderStopsSilentlySaveAsCloses) {
 using PresetLoad = preset_fixture;
 
 TEST_F(PresetLoad, PutsExactlyTheWriteFrameEvenWhenGatedThenTheMirror) {
-    flags.connect_flag = true;
-    flags.version_gate = true;
+    connect();
+    gate();
     const param_block stored = numbered_block(77);
     fs::create_directories(preset_dir());
     write_bytes(preset_dir() / "show", preset_of(stored));
@@ -214,7 +214,7 @@ TEST_F(PresetLoad, WithoutConnectionOnlySaysSo) {
 }
 
 TEST_F(PresetLoad, BadFilesLogTheirErrorAndSendNothing) {
-    flags.connect_flag = true;
+    connect();
     fs::create_directories(preset_dir() / "folder");
     bytes good = preset_of(numbered_block(4));
     bytes short_file(good.begin(), good.end() - 1);
@@ -255,7 +255,7 @@ TEST_F(PresetLoad, BadFilesLogTheirErrorAndSendNothing) {
 }
 
 TEST_F(PresetLoad, NoMeansNothingAndPathNamesAreRefused) {
-    flags.connect_flag = true;
+    connect();
     write_bytes(work / "outside", preset_of(numbered_block(2)));
     fs::create_directories(preset_dir());
     write_bytes(preset_dir() / "show", preset_of(numbered_block(2)));
@@ -273,7 +273,7 @@ TEST_F(PresetLoad, NoMeansNothingAndPathNamesAreRefused) {
 }
 
 TEST_F(PresetLoad, FullRingLeavesMirrorAloneAndSaysSo) {
-    flags.connect_flag = true;
+    connect();
     fs::create_directories(preset_dir());
     write_bytes(preset_dir() / "show", preset_of(numbered_block(8)));
     const uint8_t filler[] = {0x55, 0x11, 0xAA, 0xD5, 0xE3, 0x00, 0x02, 0x01, 0xCB};

@@ -38,7 +38,7 @@ TEST_F(PresetBatch, QuestionsAreRefusedWithoutYesAndNothingChanges) {
     EXPECT_TRUE(over.logs.empty());
     EXPECT_EQ(read_bytes(preset_dir() / "hall"), preset_of(numbered_block(1)));
 
-    flags.connect_flag = true;
+    connect();
     const batch_report load = run_preset_action(ctx, batch_action::load, "hall", false);
     EXPECT_EQ(load.outcome, preset_outcome::declined);
     ASSERT_EQ(load.refused.size(), 1u);
@@ -63,7 +63,7 @@ TEST_F(PresetBatch, YesAnswersTheQuestionsAndTheLogLinesComeBack) {
     EXPECT_EQ(over.logs, std::vector<std::string>{"File saved."});
     EXPECT_EQ(read_bytes(preset_dir() / "hall"), preset_of(numbered_block(4)));
 
-    flags.connect_flag = true;
+    connect();
     params.replace(param_block{});
     const batch_report load = run_preset_action(ctx, batch_action::load, "hall", true);
     EXPECT_EQ(load.outcome, preset_outcome::done);
@@ -89,7 +89,7 @@ TEST_F(PresetBatch, InformingBoxesAndBadFilesAreReported) {
     EXPECT_FALSE(path.notices[0].text.empty());
     EXPECT_FALSE(std::filesystem::exists(work / "hall"));
 
-    flags.connect_flag = true;
+    connect();
     std::filesystem::create_directories(preset_dir());
     bytes broken = preset_of(numbered_block(5));
     broken[100] ^= 1;

@@ -102,7 +102,7 @@ TEST_F(PresetControls, SaveReplacesTheChosenFileWithoutAQuestion) {
 
 TEST_F(PresetControls, LoadAsksThenQueuesTheBlockAndFillsTheMirrorQuietly) {
     write_bytes(preset_dir() / "hall", preset_of(numbered_block(8)));
-    flags.connect_flag = true;
+    connect();
     pick(0);
 
     events.answers = {box_answer::no};

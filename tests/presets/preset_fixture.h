@@ -13,10 +13,11 @@
 
 #include "app/core/page_context.h"
 #include "presets/file_layer.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin::testing {
 
-class scripted_events : public null_app_events {
+class scripted_events : public session_events {
   public:
     void log_line(const std::string& text) override { logs.push_back(text); }
     box_answer ask(const question& q) override {
@@ -70,15 +71,27 @@ class preset_fixture : public ::testing::Test {
 
     std::filesystem::path preset_dir() const { return work / "Preset"; }
 
+    // The amplifier connects (its connecting poll already sent), the mirror as it was.
+    void connect() {
+        const param_block kept = params.snapshot();
+        testing::open_session(bench.session, bench.time);
+        params.replace(kept);
+    }
+    // Its firmware is refused: a full answer from firmware too old for the tool.
+    void gate() {
+        const bytes old = testing::full_answer(0, 21, 11, 17, 0);
+        bench.session.on_amp_message("Amp-1", old.data(), old.size());
+        bench.step();
+    }
+
     std::filesystem::path root, work;
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
+    testing::session_bench bench{false};
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
     scripted_events events;
-    fake_time time;
+    fake_time& time = bench.time;
     page_shared shared;
-    page_context ctx{flags, device, ring, params, events, time, shared, ""};
+    page_context ctx = session_context(bench.session, events, time, shared, "");
 
   private:
     static inline int next_dir = 0;

@@ -47,7 +47,7 @@ TEST_F(SummaryWindow, ShowsEveryFieldOnCreation) {
     EXPECT_EQ(text(w, 1244), "No Device");
     delete w.data();
 
-    device.set_name("Amp-1");
+    bench.session.preselect("Amp-1");
     param_block b{};
     b[field_def(param_field::location).offset] = 'R';
     b[field_def(param_field::master_volume).offset] = 25;
@@ -69,6 +69,10 @@ TEST_F(SummaryWindow, FollowsTheMirrorOnEachTickOfTimer3000) {
     EXPECT_EQ(text(w, 1250), "Disable");
     form->timers().fire(summary_timer_id);
     EXPECT_EQ(text(w, 1250), "Enable");
+    // An answer that changed the mirror shows at once.
+    params.set_mute(false);
+    form->params_changed(field_bit(param_field::mute));
+    EXPECT_EQ(text(w, 1250), "Disable");
     delete w.data();
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/utf8.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 namespace tavrin {
 namespace {

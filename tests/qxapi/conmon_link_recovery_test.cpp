@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "dante/conmon/audinate_manf_versions.h"
-#include "protocol/amp_receiver.h"
 #include "wrapper_fixture.h"
 
 namespace tavrin::testing {
@@ -167,31 +166,6 @@ TEST_F(conmon_link_recovery_test, requests_cut_off_by_a_lost_server_complete_wit
     const device_probe p = link.probe_device("Amp-1");
     EXPECT_EQ(p.sent.error, AUD_ERR_NOTINITIALISED);
     EXPECT_EQ(p.answer, AUD_ERR_NOTINITIALISED);
-}
-
-TEST_F(conmon_link_recovery_test, broken_answers_of_the_selected_amplifier_are_counted) {
-    selected_device device;
-    device.set_name("Amp-2");
-    device.renew_copy();
-    answer_mailbox mailbox;
-    amp_receiver receiver(device, mailbox, time);
-    link.set_amp_target(&receiver);
-    const auto receive = [&](const std::string& sender, const char* vendor,
-                             std::vector<uint8_t> body) {
-        conmon_message_head_t head = lib.head_from(sender, vendor, body.size());
-        link.on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS, CONMON_CHANNEL_DIRECTION_RX,
-                                &head, body.data());
-    };
-    const std::vector<uint8_t> poll = {0x55, 0x11, 0xaa, 0xd5, 0xe3, 0x00, 0x02, 0x01, 0xcb};
-    std::vector<uint8_t> bad_sum = poll;
-    bad_sum.back() ^= 0x01;
-
-    receive("Amp-2", "Varnoll", poll);
-    receive("Amp-1", "Varnoll", bad_sum);   // another amplifier's
-    receive("Amp-2", "Audinate", bad_sum);  // not an amplifier body
-    EXPECT_EQ(link.corrupted_answers(), 0u);
-    receive("Amp-2", "Varnoll", bad_sum);
-    EXPECT_EQ(link.corrupted_answers(), 1u);
 }
 
 }  // namespace

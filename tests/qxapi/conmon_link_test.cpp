@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "dante/conmon/audinate_manf_versions.h"
-#include "protocol/amp_receiver.h"
 #include "wrapper_fixture.h"
 
 namespace tavrin::testing {
@@ -65,12 +64,22 @@ TEST_F(conmon_link_test, subscribe_response_with_an_unknown_id_changes_nothing) 
     EXPECT_TRUE(link.subscribed());
 }
 
-TEST_F(conmon_link_test, every_body_goes_straight_to_the_amplifier_receive_path) {
-    selected_device device;
-    device.set_name("Amp-2");
-    device.renew_copy();
-    answer_mailbox mailbox;
-    amp_receiver receiver(device, mailbox, time);
+// Where the link hands bodies: what the sessions' directory would get.
+struct recording_sink : amp_message_sink {
+    struct body {
+        std::string sender;  // "<none>" for a source without a name
+        std::vector<uint8_t> bytes;
+        bool amp_vendor;
+    };
+    void on_amp_message(const char* sender, const uint8_t* data, size_t size,
+                        bool amp_vendor) override {
+        got.push_back({sender ? sender : "<none>", {data, data + size}, amp_vendor});
+    }
+    std::vector<body> got;
+};
+
+TEST_F(conmon_link_test, every_body_goes_straight_to_the_amplifier_sessions) {
+    recording_sink sink;
     const std::vector<uint8_t> poll = {0x55, 0x11, 0xaa, 0xd5, 0xe3, 0x00, 0x02, 0x01, 0xcb};
     const auto receive = [&](conmon_message_head_t head, uint16_t channel) {
         link.on_monitor_message(nullptr, channel, CONMON_CHANNEL_DIRECTION_RX, &head, poll.data());
@@ -78,25 +87,21 @@ TEST_F(conmon_link_test, every_body_goes_straight_to_the_amplifier_receive_path)
 
     // Without a target nothing is handed over, but the line is still logged.
     receive(lib.head_from("Amp-2", "Varnoll", poll.size()), CONMON_CHANNEL_TYPE_STATUS);
-    EXPECT_TRUE(mailbox.empty());
     EXPECT_TRUE(logged("Receive STATUS message (9 bytes):"));
 
-    link.set_amp_target(&receiver);
+    link.set_amp_target(&sink);
     receive(lib.head_from("Amp-2", "Varnoll", poll.size()), CONMON_CHANNEL_TYPE_STATUS);
-    uint8_t taken[answer_mailbox::capacity];
-    ASSERT_EQ(mailbox.take(taken), poll.size());
-    EXPECT_TRUE(std::equal(poll.begin(), poll.end(), taken));
-
-    // An unresolvable source is passed on without a name, which the amplifier path
-    // refuses; so is a message from another device.
+    // An unresolvable source is passed on without a name, which the sessions refuse.
     receive(lib.head_unknown("Varnoll", poll.size()), CONMON_CHANNEL_TYPE_BROADCAST);
-    receive(lib.head_from("Amp-1", "Varnoll", poll.size()), CONMON_CHANNEL_TYPE_LOCAL);
-    EXPECT_TRUE(mailbox.empty());
     EXPECT_TRUE(logged("Receive BROADCAST message (9 bytes):"));
-    EXPECT_TRUE(logged("Receive LOCAL message (9 bytes):"));
+    ASSERT_EQ(sink.got.size(), 2u);
+    EXPECT_EQ(sink.got[0].sender, "Amp-2");
+    EXPECT_EQ(sink.got[0].bytes, poll);
+    EXPECT_TRUE(sink.got[0].amp_vendor);
+    EXPECT_EQ(sink.got[1].sender, "<none>");
 
-    // An Audinate body is decoded into the sender's node; the amplifier path's frame
-    // check leaves it out of the mailbox.
+    // An Audinate body is decoded into the sender's node, and passed on as no
+    // amplifier body (its frame check must not count it as a broken answer).
     browse_adds("Amp-2");
     audinate_manf_versions_info info{};
     info.version = 0x0724;
@@ -109,12 +114,13 @@ TEST_F(conmon_link_test, every_body_goes_straight_to_the_amplifier_receive_path)
     conmon_message_head_t head = lib.head_from("Amp-2", "Audinate", size);
     link.on_monitor_message(nullptr, CONMON_CHANNEL_TYPE_STATUS, CONMON_CHANNEL_DIRECTION_RX, &head,
                             body.data());
-    EXPECT_TRUE(mailbox.empty());
     EXPECT_EQ(summary("Amp-2")->model_name, "TAVRIN-PA22");
+    ASSERT_EQ(sink.got.size(), 3u);
+    EXPECT_FALSE(sink.got[2].amp_vendor);
 
     link.set_amp_target(nullptr);
     receive(lib.head_from("Amp-2", "Varnoll", poll.size()), CONMON_CHANNEL_TYPE_STATUS);
-    EXPECT_TRUE(mailbox.empty());
+    EXPECT_EQ(sink.got.size(), 3u);
 }
 
 TEST_F(conmon_link_test, amplifier_frames_go_out_as_varnoll_control_messages) {

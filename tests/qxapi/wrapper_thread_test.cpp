@@ -1,48 +1,22 @@
 // The wrapper's threads together: the socket thread running library callbacks (browse
 // events, ping answers, received messages, a server lost and restored, avahi-daemon
-// gone), the communication worker sending through the wrapper, and device searches
-// and probes restarting the runtime and waiting underneath both.
+// gone), an amplifier's session sending through the wrapper and fed by the sessions'
+// directory, and device searches and probes restarting the runtime and waiting
+// underneath both.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "app/core/answer_apply.h"
-#include "app/core/comm_worker.h"
-#include "app/core/command_ring.h"
 #include "app/core/discovery_flow.h"
 #include "app/core/service_report.h"
 #include "fake_library.h"
-#include "protocol/amp_receiver.h"
-#include "protocol/amp_sender.h"
-#include "protocol/answer_parser.h"
+#include "link/session_directory.h"
+#include "link/session_thread.h"
 #include "qxapi/dante_wrapper.h"
 
 namespace tavrin::testing {
 namespace {
-
-class sender_port : public frame_sender {
-  public:
-    explicit sender_port(amp_sender& s) : s_(s) {}
-    void send_frame(const uint8_t* frame, size_t size) override { s_.send_frame(frame, size); }
-
-  private:
-    amp_sender& s_;
-};
-
-class parser_port : public answer_handler {
-  public:
-    parser_port(answer_parser& p, answer_targets t) : p_(p), t_(t) {}
-    void parse_answer(const uint8_t* b, size_t n) override {
-        if (const auto answer = p_.parse_answer(b, n))
-            apply_answer(*answer, t_);
-    }
-    void clear_params() override { t_.params.clear_params(); }
-
-  private:
-    answer_parser& p_;
-    answer_targets t_;
-};
 
 TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     fake_library lib;
@@ -56,22 +30,14 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
     std::atomic<int> log_lines{0};
     wrapper.set_log_trace([&](int, const std::string&) { log_lines.fetch_add(1); });
 
-    link_flags flags;
-    selected_device device;
-    command_ring ring(flags);
-    answer_mailbox mailbox;
-    amp_params params;
-    null_app_events ui;
-    answer_parser parser;
-    amp_receiver receiver(device, mailbox, system_time());
-    amp_sender sender(wrapper.link(), device,
-                      [&](const std::string& l) { wrapper.wrapper_log(2, l); });
-    sender_port out(sender);
-    parser_port in(parser, {params, flags, device, ui});
-    worker_parts parts{flags, device, ring, mailbox, ui, system_time(), out, in};
-    parts.on_thread_start = [&] { wrapper.set_amp_target(&receiver); };
-    comm_worker worker(std::move(parts));
-    service_report services(flags, ui);
+    session_events ui;
+    amp_session session(
+        {system_time(), wrapper.link(), [&](const std::string& l) { wrapper.wrapper_log(2, l); }});
+    session_directory sessions;
+    sessions.add(session);
+    wrapper.set_amp_target(&sessions);
+    session_thread worker(session, system_time());
+    service_report services(sessions, ui);
     wrapper.set_service_watch(&services);
 
     // Browse events and amplifier answers, run by whichever socket thread is current.
@@ -101,25 +67,25 @@ TEST(wrapper_threads, searches_worker_and_callbacks_run_together) {
         }
     });
 
-    device.set_name("Amp-1");
-    flags.run_flag.store(true);
-    flags.connect_flag.store(true);
+    session.start();
+    session.choose("Amp-1");
     ASSERT_TRUE(worker.start());
     for (int round = 0; round < 4; ++round) {
         const std::vector<std::string> names =
             discover_devices(wrapper, system_time(), brand_rule::all, ui, 30);
         for (const std::string& name : names)
             EXPECT_EQ(name[0], 'D');
-        ring.ring_push(amp_command{0xE3, 0x11, {0x01}});
+        session.outbox().ring_push(amp_command{0xE3, 0x11, {0x01}});
         wrapper.ping_all();
         EXPECT_EQ(wrapper.probe_device("Amp-1").answer, AUD_SUCCESS);
-        // A lost server may have closed the link meanwhile; the probe's answer opens it.
-        flags.connect_flag.store(true);
+        // A lost server may have closed the link meanwhile; choosing opens it again.
+        session.choose("Amp-1");
     }
     stop.store(true);
     feeder.join();
     worker.stop();
     wrapper.dante_stop();
+    wrapper.set_amp_target(nullptr);
     EXPECT_GT(log_lines.load(), 0);
     EXPECT_FALSE(lib.sent().empty());
 }

@@ -4,21 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_events.h"
+#include "link/session_events.h"
 
 namespace tavrin::testing {
 
-class recording_events : public app_events {
+class recording_events : public session_events {
   public:
     void log_line(const std::string& text) override { add(logs_, text); }
     void link_changed(bool open) override { add(links_, open ? "open" : "closed"); }
     void info_changed(const std::string& text) override { add(infos_, text); }
-    void state_changed() override { bump(state_changes_); }
-    void poll_timer(poll_timer_action action) override {
-        add(timer_calls_, action == poll_timer_action::start  ? "start"
-                          : action == poll_timer_action::stop ? "stop"
-                                                              : "restart");
-    }
+    void params_changed(field_mask) override { bump(state_changes_); }
+    void gated(bool) override { bump(state_changes_); }
     box_answer ask(const question& q) override {
         std::lock_guard lock(mutex_);
         boxes_.push_back(q);
@@ -38,7 +34,6 @@ class recording_events : public app_events {
     std::vector<std::string> logs() const { return get(logs_); }
     std::vector<std::string> links() const { return get(links_); }
     std::vector<std::string> infos() const { return get(infos_); }
-    std::vector<std::string> timer_calls() const { return get(timer_calls_); }
     std::vector<std::string> update_runs() const { return get(update_runs_); }
     std::vector<std::string> progress() const { return get(progress_); }
     std::vector<std::string> statuses() const { return get(statuses_); }
@@ -46,6 +41,7 @@ class recording_events : public app_events {
         std::lock_guard lock(mutex_);
         return boxes_;
     }
+    // Changes shown: fields of the mirror, or the firmware gate.
     int state_changes() const {
         std::lock_guard lock(mutex_);
         return state_changes_;
@@ -65,7 +61,6 @@ class recording_events : public app_events {
         logs_.clear();
         links_.clear();
         infos_.clear();
-        timer_calls_.clear();
         update_runs_.clear();
         progress_.clear();
         statuses_.clear();
@@ -88,8 +83,7 @@ class recording_events : public app_events {
     }
 
     mutable std::mutex mutex_;
-    std::vector<std::string> logs_, links_, infos_, timer_calls_, update_runs_, progress_,
-        statuses_;
+    std::vector<std::string> logs_, links_, infos_, update_runs_, progress_, statuses_;
     std::vector<question> boxes_;
     std::vector<box_answer> answers_;
     int state_changes_ = 0;

@@ -34,16 +34,14 @@ TEST(about_page, page_follows_the_mirror) {
     EXPECT_EQ(view.texts[idc_amp_version], "");
 
     params.set_fw_date(21, 11, 17, 1);
-    logic.paint_begins();
-    EXPECT_EQ(view.texts[idc_amp_version], "") << "reloads only once the mirror has changed";
-    params.mark_changed();
-    logic.paint_begins();
+    logic.params_changed(field_bit(param_field::location));
+    EXPECT_EQ(view.texts[idc_amp_version], "") << "reloads only when the date changed";
+    logic.params_changed(field_bit(param_field::fw_day));
     EXPECT_EQ(view.texts[idc_amp_version], "V21.11.17.1");
 
     // A block whose hour is 0 leaves the field as it was.
     params.set_fw_date(22, 1, 2, 0);
-    params.mark_changed();
-    logic.paint_begins();
+    logic.params_changed(field_range(param_field::fw_year, param_field::fw_hour));
     EXPECT_EQ(view.texts[idc_amp_version], "V21.11.17.1");
 }
 

@@ -1,33 +1,35 @@
 #pragma once
-// The state a Utility page or window works with, connected to nothing: flags that say
-// "connected", a ring whose frames tests read back, a recording events port.
+// The state a Utility page or window works with: a session connected to "Amp-2" over a
+// send that records, its outbox whose frames tests read back, a recording events port.
 #include <string>
 #include <vector>
 
-#include "app/core/command_ring.h"
 #include "app/core/page_context.h"
 #include "platform/time_source.h"
 #include "protocol/amp_params.h"
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 #include "tests/support/recording_events.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin::testing {
 
 struct utility_fixture {
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
-    recording_events events;
-    fake_time time;
-    page_shared shared;
-    page_context ctx{flags, device, ring, params, events, time, shared, "."};
-
     utility_fixture() {
-        flags.connect_flag.store(true);
-        device.set_name("Amp-2");
-        device.renew_copy();
+        bench.session.set_events(&events);
+        open_session(bench.session, bench.time, "Amp-2");
+        bench.control.clear();
+        events.clear();
     }
+
+    recording_events events;
+    session_bench bench{false};
+    amp_session& session = bench.session;
+    command_ring& ring = bench.session.outbox();
+    amp_params& params = bench.session.params();
+    const selected_device& device = bench.session.device();
+    fake_time& time = bench.time;
+    page_shared shared;
+    page_context ctx = session_context(bench.session, events, time, shared, ".");
 
     // Every queued frame, oldest first, as lowercase hex ("55 10 aa ...").
     std::vector<std::string> sent() {

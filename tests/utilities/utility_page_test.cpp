@@ -5,12 +5,14 @@
 
 #include <map>
 
-#include "app/core/answer_apply.h"
+#include "link/answer_texts.h"
 #include "utility_fixture.h"
 
 namespace tavrin {
 namespace {
 
+using testing::close_session;
+using testing::open_session;
 using testing::utility_fixture;
 
 class recording_utility_view : public utility_view {
@@ -34,7 +36,7 @@ struct utility_page_test : ::testing::Test, utility_fixture {
     bool rename_answer = true;
     std::vector<std::string> on_the_network{"Amp-1", "Amp-2", "Stagebox-1"};
     recording_utility_view view;
-    utility_page_logic logic{{flags, device, ring, params, events,
+    utility_page_logic logic{{session.view(), device, ring, params, events, &session,
                               [this](const std::string& name, const std::string& new_name) {
                                   renames.emplace_back(name, new_name);
                                   return rename_answer;
@@ -96,7 +98,7 @@ TEST_F(utility_page_test, reset_asks_first_and_sends_the_reset_frame_on_yes) {
 }
 
 TEST_F(utility_page_test, reset_while_not_connected_is_dropped) {
-    flags.connect_flag.store(false);
+    close_session(session, time);
     events.queue_answer(box_answer::yes);
     logic.reset_clicked();
     EXPECT_TRUE(sent().empty());
@@ -122,9 +124,19 @@ TEST_F(utility_page_test, find_me_repeats_every_two_seconds_until_stopped) {
 }
 
 TEST_F(utility_page_test, find_me_stops_without_connection_or_during_an_update) {
+    struct : update_procedure {
+        void update_on_answer(const uint8_t*, size_t, size_t) override {}
+        void update_step() override {}
+    } update;
     for (int round = 0; round < 2; ++round) {
-        flags.connect_flag.store(round == 1);
-        flags.update_mode.store(round == 1);
+        if (round == 0) {
+            close_session(session, time);
+        } else {
+            open_session(session, time, "Amp-2");
+            session.begin_update(&update);
+            bench.step();
+        }
+        sent();
         logic.find_me_clicked();
         logic.find_me_tick();
         EXPECT_TRUE(sent().empty());
@@ -141,7 +153,7 @@ TEST_F(utility_page_test, leaving_the_tab_ends_find_me) {
     EXPECT_TRUE(view.timers.empty());
     // The page made when the tab is chosen again offers to start.
     recording_utility_view again;
-    utility_page_logic next({flags, device, ring, params, events, {}}, again);
+    utility_page_logic next({session.view(), device, ring, params, events, &session, {}}, again);
     next.init();
     EXPECT_EQ(again.texts[idc_find_me_toggle], "Start");
     EXPECT_TRUE(sent().empty());
@@ -153,26 +165,30 @@ TEST_F(utility_page_test, fields_show_the_name_and_the_location) {
     logic.init();
     EXPECT_EQ(view.texts[idc_rename_field], "Amp-2");
     EXPECT_EQ(view.texts[idc_location_field], "Caf\xC3\xA9");
-    // A repaint refills them only when the mirror has changed.
+    // An answer refills them only when it changed the location.
     view.texts[idc_location_field] = "typing";
-    params.take_record_changed();
-    logic.paint_begins();
+    logic.params_changed(field_bit(param_field::master_volume));
     EXPECT_EQ(view.texts[idc_location_field], "typing");
+    logic.params_changed(field_bit(param_field::location));
+    EXPECT_EQ(view.texts[idc_location_field], "Caf\xC3\xA9");
 }
 
-TEST_F(utility_page_test, rename_takes_the_new_name_at_once) {
+TEST_F(utility_page_test, rename_takes_the_new_name_at_the_next_wake_up) {
     const uint8_t where[] = {'H', 'a', 'l', 'l'};
     params.set_location(where, sizeof where);
     logic.init();
     view.texts[idc_rename_field] = "Stage-Left";
     logic.rename_clicked();
     EXPECT_EQ(renames, (std::vector<std::pair<std::string, std::string>>{{"Amp-2", "Stage-Left"}}));
+    bench.step();
     EXPECT_EQ(device.name(), "Stage-Left");
     // Answers now carry the new name and are still accepted.
     EXPECT_TRUE(device.matches_copy("Stage-Left"));
     EXPECT_FALSE(device.matches_copy("Amp-2"));
-    EXPECT_EQ(events.infos(), std::vector<std::string>{
-                                  " Model: RQ417\n\n Device Name: Stage-Left\n\n Location: Hall"});
+    // The window shows the new name at once, and the session tells it again once it
+    // took the name.
+    const std::string info = " Model: RQ417\n\n Device Name: Stage-Left\n\n Location: Hall";
+    EXPECT_EQ(events.infos(), (std::vector<std::string>{info, info}));
     const auto boxes = events.boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Rename Success!");
@@ -237,7 +253,7 @@ TEST_F(utility_page_test, another_devices_name_in_any_case_is_refused_before_sen
 
 TEST(utility_rename, no_wrapper_refuses) {
     utility_fixture f;
-    EXPECT_EQ(rename_amplifier(wrapper_rename(nullptr), f.device, f.params, f.events, "New-1"),
+    EXPECT_EQ(rename_amplifier(wrapper_rename(nullptr), f.device.name(), &f.session, "New-1"),
               rename_outcome::refused);
     EXPECT_EQ(f.device.name(), "Amp-2");
 }

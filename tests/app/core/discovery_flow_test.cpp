@@ -30,7 +30,7 @@ TEST(brand_rules, sorted_like_a_list_box) {
 
 class discovery : public wrapper_test {
   protected:
-    null_app_events events;
+    session_events events;
 
     // Devices that answer the manufacturer request with these names.
     void device(const std::string& name, const char* manufacturer, const char* model) {

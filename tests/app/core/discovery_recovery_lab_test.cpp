@@ -52,11 +52,10 @@ TEST(DiscoveryRecoveryLab, TheWindowSaysWhyADiscoveryWithoutAvahiFindsNothing) {
 
 TEST(DiscoveryRecoveryLab, TheNextDiscoveryFindsTheDevicesAfterAvahiComesBack) {
     RUN_INSIDE_THE_LAB("TheNextDiscoveryFindsTheDevicesAfterAvahiComesBack")
-    tool_core core;
     testing::recording_events seen;
-    core.attach_events(&seen);
+    tool_core core(seen);
     const std::vector<std::string> first =
-        discover_devices(core.wrapper, core.time, brand_rule::all, core.relay);
+        discover_devices(core.wrapper, core.time, brand_rule::all, seen);
     ASSERT_NE(std::find(first.begin(), first.end(), "Amp-1"), first.end());
     ASSERT_EQ(core.wrapper.browse_status(), AUD_SUCCESS);
 
@@ -67,14 +66,13 @@ TEST(DiscoveryRecoveryLab, TheNextDiscoveryFindsTheDevicesAfterAvahiComesBack) {
     EXPECT_EQ(core.wrapper.browse_status(), AUD_ERR_NOTRUNNING);
 
     const std::vector<std::string> again =
-        discover_devices(core.wrapper, core.time, brand_rule::all, core.relay);
+        discover_devices(core.wrapper, core.time, brand_rule::all, seen);
     EXPECT_EQ(again, first);
     EXPECT_EQ(core.wrapper.browse_status(), AUD_SUCCESS);
     // Told once, and nothing of a daemon missing at the new start.
     EXPECT_EQ(count(seen.logs(), dnssd_lost_text), 1u);
     EXPECT_EQ(count(seen.logs(), dnssd_not_running_text), 0u);
     core.stop();
-    core.attach_events(nullptr);
 }
 
 }  // namespace

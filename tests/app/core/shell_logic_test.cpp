@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "app/core/command_ring.h"
 #include "app/core/lamp_colour.h"
 #include "app/core/log_line.h"
 #include "app/core/scan_text.h"
 #include "app/core/shell_actions.h"
 #include "app/core/startup_args.h"
 #include "protocol/amp_params.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -141,88 +141,51 @@ TEST(LampColour, FollowsConnectionAndGate) {
     EXPECT_EQ(lamp_fill(true, true), (rgb{250, 250, 0}));
 }
 
-class ShellActions : public ::testing::Test {
-  protected:
-    std::vector<std::vector<uint8_t>> drain() {
-        std::vector<std::vector<uint8_t>> frames;
-        uint8_t buffer[command_ring::slot_size];
-        while (size_t n = ring.ring_pop_into(buffer, sizeof buffer))
-            frames.emplace_back(buffer, buffer + n);
-        return frames;
-    }
-    shell_refs shell() { return {flags, device, ring, params}; }
+// The device controls over a session, each step of it taken by hand; what the session
+// then does is its own table's business (link/amp_session_test).
+TEST(ShellActions, DoubleClickAndConnectButtonOpenAndCloseTheSession) {
+    testing::session_bench b(false);
+    amp_session& s = b.session;
+    s.start();
+    EXPECT_EQ(choose_device(s, std::nullopt), choose_result::need_selection);
+    EXPECT_TRUE(toggle_connect(s, std::nullopt).need_selection);
+    b.step();
+    EXPECT_EQ(s.view().state(), link_state::idle);
 
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
-};
-
-TEST_F(ShellActions, ChoosingNeedsASelectionWhileNotConnected) {
-    EXPECT_EQ(choose_device(shell(), std::nullopt), choose_result::need_selection);
-    EXPECT_FALSE(flags.connect_flag.load());
-    EXPECT_TRUE(device.empty());
-
-    EXPECT_EQ(choose_device(shell(), std::string("Amp-2")), choose_result::chosen);
-    EXPECT_TRUE(flags.connect_flag.load());
-    EXPECT_EQ(device.name(), "Amp-2");
-    // Choosing sends nothing itself: the worker connects.
-    EXPECT_EQ(ring.waiting(), 0u);
-
+    EXPECT_EQ(choose_device(s, std::string("Amp-2")), choose_result::chosen);
+    b.step();
+    EXPECT_EQ(s.view().state(), link_state::open);
+    EXPECT_EQ(s.name(), "Amp-2");
     // While connected a double-click on nothing is no error and changes nothing.
-    EXPECT_EQ(choose_device(shell(), std::nullopt), choose_result::chosen);
-    EXPECT_EQ(device.name(), "Amp-2");
-    // Another entry only replaces the name.
-    EXPECT_EQ(choose_device(shell(), std::string("Amp-3")), choose_result::chosen);
-    EXPECT_EQ(device.name(), "Amp-3");
-    EXPECT_FALSE(flags.disconnect_request.load());
-}
+    EXPECT_EQ(choose_device(s, std::nullopt), choose_result::chosen);
 
-TEST_F(ShellActions, ConnectButtonTogglesTheConnection) {
-    EXPECT_TRUE(toggle_connect(shell(), std::nullopt).need_selection);
-    EXPECT_FALSE(flags.connect_flag.load());
-
-    const connect_outcome on = toggle_connect(shell(), std::string("Amp-1"));
-    EXPECT_FALSE(on.need_selection);
-    EXPECT_TRUE(on.empty_list);
-    EXPECT_TRUE(flags.connect_flag.load());
-    EXPECT_EQ(device.name(), "Amp-1");
-
-    // Connected, nothing selected: disconnects and keeps the name for probing.
-    const connect_outcome off = toggle_connect(shell(), std::nullopt);
+    // Connected: the button disconnects and keeps the name for probing.
+    const connect_outcome off = toggle_connect(s, std::nullopt);
     EXPECT_FALSE(off.need_selection);
     EXPECT_FALSE(off.empty_list);
-    EXPECT_FALSE(flags.connect_flag.load());
-    EXPECT_TRUE(flags.disconnect_request.load());
-    EXPECT_EQ(device.name(), "Amp-1");
+    b.step();
+    EXPECT_EQ(s.view().state(), link_state::idle);
+    EXPECT_EQ(s.name(), "Amp-2");
+
+    const connect_outcome on = toggle_connect(s, std::string("Amp-1"));
+    EXPECT_TRUE(on.empty_list);
+    b.step();
+    EXPECT_EQ(s.view().state(), link_state::open);
+    EXPECT_EQ(s.name(), "Amp-1");
 }
 
-TEST_F(ShellActions, SynchronizeForgetsTheMirrorAndPolls) {
-    flags.connect_flag.store(true);
-    flags.missed_polls.store(3);
-    params.set(param_field::master_volume, 42);
-    synchronize(shell());
-    EXPECT_EQ(params.get(param_field::master_volume), 0);
-    EXPECT_EQ(flags.missed_polls.load(), 0u);
-    const auto frames = drain();
+TEST(ShellActions, FindMeSendsIdentifyOnlyWhenConnected) {
+    testing::session_bench b(false);
+    find_me(b.session.outbox());
+    EXPECT_EQ(b.session.outbox().waiting(), 0u);
+    testing::open_session(b.session, b.time);
+    b.control.clear();
+    find_me(b.session.outbox());
+    b.step();
+    const std::vector<testing::bytes> frames = b.control.sent();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], (std::vector<uint8_t>{0x55, 0x11, 0xAA, 0xD5, 0xE3, 0x00, 0x02, 0x01,
-                                               static_cast<uint8_t>(0x55 + 0x11 + 0xAA + 0xD5 +
-                                                                    0xE3 + 0x02 + 0x01)}));
-}
-
-TEST_F(ShellActions, FindMeSendsIdentifyOnlyWhenConnected) {
-    find_me(ring);
-    EXPECT_EQ(ring.waiting(), 0u);
-    flags.connect_flag.store(true);
-    find_me(ring);
-    const auto frames = drain();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0][1], 0x10);
-    EXPECT_EQ(frames[0][4], 0x07);
-    EXPECT_EQ(frames[0][6], 3);  // length = data + 1
-    EXPECT_EQ(frames[0][7], 0xF0);
-    EXPECT_EQ(frames[0][8], 0x01);
+    EXPECT_EQ(frames[0],
+              (testing::bytes{0x55, 0x10, 0xAA, 0xD5, 0x07, 0x00, 0x03, 0xF0, 0x01, 0xDF}));
 }
 
 }  // namespace

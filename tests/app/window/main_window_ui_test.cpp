@@ -13,15 +13,15 @@
 #include <mutex>
 #include <thread>
 
-#include "app/core/answer_apply.h"
 #include "app/core/lamp_colour.h"
-#include "app/core/poll_tick.h"
 #include "app/core/tool_core.h"
 #include "app/window/main_window_qt.h"
 #include "app/window/scan_window_qt.h"
 #include "app/window/status_lamp_qt.h"
+#include "link/answer_texts.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/qt_test_app.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -92,14 +92,16 @@ class MainWindow : public ::testing::Test {
         set_box_presenter(previous_);
     }
     main_window& make() {
+        bench.session.set_events(&port);
         window = std::make_unique<main_window>(
-            main_window_parts{flags, device, ring, params, discovery, [this](app_events& port) {
-                                  worker_port = &port;
-                                  return worker_ok;
-                              }});
+            main_window_parts{bench.session, port, discovery, [this] { return worker_ok; }});
         window->show();
         return *window;
     }
+    // One wake-up of the session, as its thread would take it (its events reach the
+    // window at once: this is the UI thread).
+    void step() { bench.step(); }
+    link_state state() const { return bench.session.view().state(); }
     QPushButton* button(int id) { return window->controls().get<QPushButton>(id); }
     QColor lamp_pixel() {
         QCoreApplication::processEvents();
@@ -124,13 +126,12 @@ class MainWindow : public ::testing::Test {
         return names;
     }
 
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
+    QObject context;
+    queued_events port{&context};
+    testing::session_bench bench{false};
+    command_ring& ring = bench.session.outbox();
     scripted_discovery discovery;
     bool worker_ok = true;
-    app_events* worker_port = nullptr;
     std::vector<shown_box> boxes;
     std::unique_ptr<main_window> window;
 
@@ -141,16 +142,16 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, StartsIdleWithTheVolumePage) {
     main_window& w = make();
     EXPECT_TRUE(w.worker_started());
-    EXPECT_EQ(worker_port, &w.events());
+    EXPECT_EQ(&port, &w.events());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("TAVRIN-PA22 Config Tool (V3.0R1)"));
     EXPECT_EQ(w.info_panel()->text(), QStringLiteral("No Device"));
     EXPECT_EQ(w.device_list()->count(), 0);
     EXPECT_EQ(lamp_pixel(), QColor(180, 0, 0));
-    EXPECT_TRUE(flags.run_flag.load());
-    EXPECT_FALSE(flags.connect_flag.load());
-    EXPECT_FALSE(flags.probe_flag.load());
-    EXPECT_EQ(ring.waiting(), 0u);
-    EXPECT_FALSE(w.timers().running(poll_timer_id));
+    step();
+    EXPECT_TRUE(bench.session.view().run_flag());
+    EXPECT_EQ(state(), link_state::idle);
+    EXPECT_TRUE(bench.control.sent().empty());
+    EXPECT_FALSE(bench.session.poll_timer_on());
 
     ASSERT_EQ(w.tabs()->count(), tab_count);
     const QStringList captions{"Volume", "Input",   "Parametric EQ", "Filter", "Frequency Respond",
@@ -215,7 +216,7 @@ TEST_F(MainWindow, PagesComeFromTheFactory) {
     QPointer<QTimer> page_timer;
     int made = 0;
     window = std::make_unique<main_window>(
-        main_window_parts{flags, device, ring, params, discovery, [](app_events&) { return true; },
+        main_window_parts{bench.session, port, discovery, [] { return true; },
                           [&](int tab, QWidget* parent) -> QWidget* {
                               ++made;
                               if (tab != 1)
@@ -262,11 +263,12 @@ TEST_F(MainWindow, SecondaryWindowsExistAtMostOnce) {
 TEST_F(MainWindow, LampFollowsConnectionAndVersionGate) {
     main_window& w = make();
     EXPECT_EQ(lamp_pixel(), QColor(180, 0, 0));
-    flags.connect_flag.store(true);
-    w.events().state_changed();
+    bench.session.choose("Amp-1");
+    step();
     EXPECT_EQ(lamp_pixel(), QColor(0, 180, 0));
-    flags.version_gate.store(true);
-    w.events().state_changed();
+    const testing::bytes old = testing::full_answer(0, 21, 11, 17, 0);
+    bench.session.on_amp_message("Amp-1", old.data(), old.size());
+    step();
     EXPECT_EQ(lamp_pixel(), QColor(250, 250, 0));
     // Outline colour at the ellipse's edge.
     const QImage image = w.lamp()->grab().toImage();
@@ -410,8 +412,9 @@ TEST_F(MainWindow, DoubleClickWithoutSelectionAsksForOne) {
     EXPECT_EQ(boxes[0].text, "Please select a device.");
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].icon, box_icon::error);
-    EXPECT_FALSE(flags.connect_flag.load());
-    EXPECT_TRUE(device.empty());
+    step();
+    EXPECT_EQ(state(), link_state::idle);
+    EXPECT_TRUE(bench.session.device().empty());
 }
 
 TEST_F(MainWindow, DoubleClickOnAnEntryChoosesItWithoutRepaintingTheLamp) {
@@ -424,9 +427,10 @@ TEST_F(MainWindow, DoubleClickOnAnEntryChoosesItWithoutRepaintingTheLamp) {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second.center());
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(flags.connect_flag.load());
-    EXPECT_EQ(device.name(), "amp-10");
-    EXPECT_EQ(ring.waiting(), 0u);  // the worker connects, not the click
+    EXPECT_EQ(ring.waiting(), 0u);  // the session connects, not the click
+    step();
+    EXPECT_EQ(state(), link_state::open);
+    EXPECT_EQ(bench.session.name(), "amp-10");
 }
 
 TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
@@ -438,9 +442,10 @@ TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
     w.discover_devices();
     end_search();
     button(idc_connect)->click();
-    EXPECT_TRUE(flags.connect_flag.load());
-    EXPECT_EQ(device.name(), "Amp-1");
     EXPECT_EQ(w.device_list()->count(), 0);
+    step();
+    EXPECT_EQ(state(), link_state::open);
+    EXPECT_EQ(bench.session.name(), "Amp-1");
 
     // The worker's caption change arrives from its thread.
     std::thread worker([&] { w.events().link_changed(true); });
@@ -448,31 +453,18 @@ TEST_F(MainWindow, HiddenControlsKeepTheirActions) {
     QCoreApplication::processEvents();
     EXPECT_EQ(button(idc_connect)->text(), QStringLiteral("Disconnect"));
 
-    flags.missed_polls.store(2);
+    bench.control.clear();
     button(idc_synchronize)->click();
-    EXPECT_EQ(flags.missed_polls.load(), 0u);
-    EXPECT_TRUE(w.timers().running(poll_timer_id));
-    EXPECT_EQ(w.timers().period(poll_timer_id), 5000);
-    EXPECT_EQ(ring.waiting(), 1u);
+    step();
+    EXPECT_EQ(bench.control.codes(), std::vector<std::string>{"e3"});
+    EXPECT_TRUE(bench.session.poll_timer_on());
 
     button(idc_find_me)->click();
-    EXPECT_EQ(ring.waiting(), 2u);
+    EXPECT_EQ(ring.waiting(), 1u);
 
     button(idc_connect)->click();
-    EXPECT_FALSE(flags.connect_flag.load());
-    EXPECT_TRUE(flags.disconnect_request.load());
-}
-
-TEST_F(MainWindow, PollTimerRunsThePollProcedure) {
-    main_window& w = make();
-    device.set_name("Amp-1");
-    w.events().poll_timer(poll_timer_action::start);
-    EXPECT_TRUE(w.timers().running(poll_timer_id));
-    w.timers().fire(poll_timer_id);
-    EXPECT_TRUE(flags.probe_flag.load());  // not connected: probing the remembered name
-    EXPECT_EQ(ring.waiting(), 1u);
-    w.events().poll_timer(poll_timer_action::stop);
-    EXPECT_FALSE(w.timers().running(poll_timer_id));
+    step();
+    EXPECT_EQ(state(), link_state::idle);
 }
 
 TEST_F(MainWindow, InfoTextFromTheAnswerHandling) {
@@ -488,7 +480,7 @@ TEST_F(MainWindow, InfoTextFromTheAnswerHandling) {
 TEST(StartupInterfaces, ArgumentsReachTheBrowseSelection) {
     library_calls library;
     dante_wrapper wrapper(library);
-    null_app_events events;
+    session_events events;
     wrapper_discovery discovery(wrapper, events, system_time());
 
     discovery.select_interfaces(3, 3);

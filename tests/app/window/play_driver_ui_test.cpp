@@ -21,6 +21,7 @@
 #include "app/window/main_window_qt.h"
 #include "app/window/play_driver_qt.h"
 #include "app/window/play_script.h"
+#include "app/window/queued_events_qt.h"
 #include "app/window/tour_qt.h"
 #include "pages/freq_respond_page_qt.h"
 #include "platform/ui/drop_down.h"
@@ -30,6 +31,7 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/trackbar.h"
 #include "tests/support/qt_test_app.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -155,24 +157,26 @@ class Play : public ::testing::Test {
     // on its own; searches end as soon as they start, and the amplifier's first answer
     // follows a connection at once.
     main_window& make() {
-        window = std::make_unique<main_window>(main_window_parts{
-            flags, device, ring, params, discovery, [](app_events&) { return true; },
-            [this](int tab, QWidget* parent) -> QWidget* {
-                if (tab == 0)
-                    return page.make(parent);
-                if (tab == 4)
-                    return make_freq_respond_page(context, parent);
-                return nullptr;
-            }});
+        bench.session.set_events(&port);
+        window = std::make_unique<main_window>(
+            main_window_parts{bench.session, port, discovery, [] { return true; },
+                              [this](int tab, QWidget* parent) -> QWidget* {
+                                  if (tab == 0)
+                                      return page.make(parent);
+                                  if (tab == 4)
+                                      return make_freq_respond_page(context, parent);
+                                  return nullptr;
+                              }});
         window->show();
         auto* amplifier = new QTimer(window.get());
         QObject::connect(amplifier, &QTimer::timeout, window.get(), [this] {
             if (window->scan() != nullptr)
                 window->timers().fire(discovery_timer_id);
-            if (answer_connection && flags.connect_flag.load() && !answered) {
+            bench.step();
+            if (answer_connection && bench.session.view().link_open() && !answered) {
                 answered = true;
-                window->info_changed(device.name() + " answered");
-                window->state_changed();
+                window->info_changed(bench.session.name() + " answered");
+                window->gated(false);
             }
         });
         amplifier->start(10);
@@ -187,13 +191,12 @@ class Play : public ::testing::Test {
         return run_play(*window, parsed.script, options, out, err);
     }
 
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    amp_params params;
-    null_app_events events;
+    QObject port_context;
+    queued_events port{&port_context};
+    testing::session_bench bench{false};
+    session_events events;
     page_shared shared;
-    page_context context{flags, device, ring, params, events, system_time(), shared};
+    page_context context = session_context(bench.session, events, bench.time, shared);
     play_discovery discovery;
     test_page page;
     bool answer_connection = true;
@@ -391,7 +394,7 @@ TEST_F(Play, FileDialogsTakeTheWaitingFile) {
 }
 
 TEST_F(Play, DiscoverConnectAndTheLampAsShown) {
-    main_window& w = make();
+    make();
     discovery.empty_searches = 1;  // a busy network: the first search finds nothing
     EXPECT_EQ(play("expect-lamp red\n"
                    "discover Amp-2\n"
@@ -402,13 +405,12 @@ TEST_F(Play, DiscoverConnectAndTheLampAsShown) {
               0)
         << err.str();
     EXPECT_EQ(discovery.searches, 2);
-    EXPECT_EQ(device.name(), "Amp-2");
+    EXPECT_EQ(bench.session.name(), "Amp-2");
 
-    // The lamp reads the screen: a flag that has not been painted does not count.
-    flags.version_gate.store(true);
-    EXPECT_EQ(play("expect-lamp green\n"), 0);
-    w.state_changed();
-    EXPECT_EQ(play("expect-lamp yellow\n"), 0) << err.str();
+    // The lamp reads the screen: an answer from refused firmware turns it yellow.
+    const testing::bytes old = testing::full_answer(0, 21, 11, 17, 0);
+    bench.session.on_amp_message("Amp-2", old.data(), old.size());
+    EXPECT_EQ(play("wait 300\nexpect-lamp yellow\n"), 0) << err.str();
 
     EXPECT_EQ(play("connect Amp-9\n"), 1);
     EXPECT_EQ(err.str().rfind("t.play:1: expected \"Amp-9\" in the device list, got ", 0), 0u)
@@ -422,7 +424,7 @@ TEST_F(Play, AConnectionThatNeverAnswersTimesOut) {
     options.connect_ms = 200;
     EXPECT_EQ(play("discover\nconnect\nexpect 1002 never\n", options), 1);
     EXPECT_EQ(err.str(), "t.play:2: expected the lamp green or yellow within 200 ms, got red\n");
-    EXPECT_EQ(device.name(), "Amp-1");  // the first entry
+    EXPECT_EQ(bench.session.name(), "Amp-1");  // the first entry
 }
 
 TEST_F(Play, WaitsAndTheMessageList) {

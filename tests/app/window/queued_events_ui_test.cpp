@@ -19,7 +19,8 @@ TEST(QueuedEvents, OtherThreadsAreQueuedToTheUiThread) {
     qt_app();
     QObject context;
     testing::recording_events direct;
-    queued_events port(&context, direct);
+    queued_events port(&context);
+    port.set_target(&direct);
 
     // On the UI thread the call runs at once.
     port.log_line("here");
@@ -28,14 +29,14 @@ TEST(QueuedEvents, OtherThreadsAreQueuedToTheUiThread) {
     std::thread worker([&] {
         port.log_line("from worker");
         port.link_changed(true);
-        port.poll_timer(poll_timer_action::restart);
+        port.params_changed(field_bit(param_field::mute));
     });
     worker.join();
     EXPECT_EQ(direct.logs().size(), 1u);
     QCoreApplication::processEvents();
     EXPECT_EQ(direct.logs(), (std::vector<std::string>{"here", "from worker"}));
     EXPECT_EQ(direct.links(), (std::vector<std::string>{"open"}));
-    EXPECT_EQ(direct.timer_calls(), (std::vector<std::string>{"restart"}));
+    EXPECT_EQ(direct.state_changes(), 1);
 }
 
 TEST(QueuedEvents, MessageBoxesBlockTheCallingThreadUntilAnswered) {
@@ -43,7 +44,8 @@ TEST(QueuedEvents, MessageBoxesBlockTheCallingThreadUntilAnswered) {
     QObject context;
     testing::recording_events direct;
     direct.set_next_answer(box_answer::yes);
-    queued_events port(&context, direct);
+    queued_events port(&context);
+    port.set_target(&direct);
     std::atomic<int> answer{-1};
     std::thread worker([&] {
         answer = static_cast<int>(
@@ -61,7 +63,8 @@ TEST(QueuedEvents, CallsAfterTheWindowWentAreDropped) {
     qt_app();
     testing::recording_events direct;
     auto* context = new QObject;
-    queued_events port(context, direct);
+    queued_events port(context);
+    port.set_target(&direct);
     delete context;
     port.log_line("late");
     EXPECT_EQ(port.ask({"t", "c", box_icon::error, box_buttons::ok_cancel}), box_answer::cancel);
@@ -74,7 +77,8 @@ TEST(QueuedEvents, ClosingAnswersQuestionsStillWaitingSoNoThreadHangs) {
     QObject context;
     testing::recording_events direct;
     direct.set_next_answer(box_answer::yes);
-    queued_events port(&context, direct);
+    queued_events port(&context);
+    port.set_target(&direct);
     std::atomic<int> answer{-1};
     // The UI thread never runs its event loop here, as when the window has gone
     // and the program is stopping the worker.

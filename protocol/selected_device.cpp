@@ -1,4 +1,4 @@
-#include "protocol/link_state.h"
+#include "protocol/selected_device.h"
 
 #include <cstring>
 

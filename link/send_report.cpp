@@ -1,8 +1,8 @@
-#include "app/core/send_report.h"
+#include "link/send_report.h"
 
 namespace tavrin {
 
-void report_send(const send_result& result, app_events& events) {
+void report_send(const send_result& result, session_events& events) {
     switch (result.check) {
         case hex_send_check::no_message_data:
             events.ask({"No message data!", "Error", box_icon::error, box_buttons::ok});

@@ -98,6 +98,44 @@ class recording_listener : public session_events {
     std::vector<std::string> events_;
 };
 
+// Steps a session by hand, as its thread would, with the clock moving by what each
+// step asks for.
+inline void step_session(amp_session& session, fake_time& time, int steps = 1) {
+    uint32_t delay = amp_session::wake_period_ms;
+    for (int i = 0; i < steps; ++i) {
+        time.advance(delay);
+        delay = session.tick();
+    }
+}
+
+// A session connected to "Amp-1", its connecting poll sent: pages queue commands.
+inline void open_session(amp_session& session, fake_time& time, const std::string& name = "Amp-1") {
+    session.start();
+    session.choose(name);
+    step_session(session, time);
+}
+
+// The session's link closed (the Disconnect button): commands are refused.
+inline void close_session(amp_session& session, fake_time& time) {
+    session.close();
+    step_session(session, time);
+}
+
+// An amplifier session for tests of what sits above it (pages, presets, firmware),
+// over a ConMon send that records the frames; open unless told otherwise.
+struct session_bench {
+    explicit session_bench(bool open = true, uint32_t start_ms = 1000) : time(start_ms) {
+        if (open)
+            open_session(session, time);
+        control.clear();
+    }
+    void step(int steps = 1) { step_session(session, time, steps); }
+
+    fake_time time;
+    recording_control control;
+    amp_session session{{time, control}};
+};
+
 // The amplifier's full answer: 512 parameter bytes with the firmware date given.
 inline bytes full_answer(uint8_t fill, uint8_t year = 24, uint8_t month = 1, uint8_t day = 1,
                          uint8_t hour = 1) {

@@ -1,16 +1,13 @@
-// Whole transfers through the real communication worker, stepped wake-up by wake-up
+// Whole transfers through the amplifier's real session, stepped wake-up by wake-up
 // against a scripted amplifier: what goes on the wire, what the user sees, and that
-// the poll and the answer parser stay out of the way meanwhile.
+// the poll and the mirror stay out of the way meanwhile.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "app/core/comm_worker.h"
-#include "app/core/poll_tick.h"
 #include "firmware/firmware_update.h"
 #include "firmware_fakes.h"
-#include "tests/app/core/worker_fakes.h"
-#include "tests/support/recording_events.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
@@ -19,25 +16,26 @@ using testing::bytes;
 using testing::counting_data;
 using testing::image_of;
 
-// The amplifier at the other end of send_frame: its answer waits in the mailbox.
-class amplifier_link : public frame_sender {
+// The amplifier at the other end of the ConMon send: its answer comes back to the
+// session as the network thread would hand it.
+class amplifier_link : public control_sender {
   public:
-    explicit amplifier_link(answer_mailbox& mailbox) : mailbox_(mailbox) {}
-    void send_frame(const uint8_t* frame, size_t size) override {
-        const bytes sent(frame, frame + size);
+    int send_control(const std::string&, uint16_t, const vendor_id_bytes&, const uint8_t* body,
+                     size_t size) override {
+        const bytes sent(body, body + size);
         if (sent.size() > 4 && sent[4] == 0xE3) {
             ++polls;
-            return;
+            return 0;
         }
         if (std::optional<bytes> reply = amp.answer(sent))
-            mailbox_.fill(reply->data(), reply->size());
+            session->on_amp_message("Amp-1", reply->data(), reply->size());
+        return 0;
     }
+    std::string error_text(int) override { return {}; }
 
     testing::scripted_amplifier amp;
+    amp_session* session = nullptr;
     int polls = 0;
-
-  private:
-    answer_mailbox& mailbox_;
 };
 
 // Kinds of update frame, to compare sequences at a glance.
@@ -52,29 +50,22 @@ std::string kind_of(const bytes& f) {
     return data.size() == 6 && data[2] == 0 && data[3] == 0 ? "start" : "version";
 }
 
-class UpdateThroughWorker : public ::testing::Test {
+class UpdateThroughSession : public ::testing::Test {
   protected:
-    UpdateThroughWorker() {
-        flags.run_flag = true;
-        device.set_name("Amp-1");
-        flags.connect_flag = true;
-        worker.wake_once();  // connect transition queues the poll
-        worker.wake_once();  // and sends it
-        ui.clear();
+    UpdateThroughSession() {
+        link.session = &session;
+        testing::open_session(session, time);  // sends the connecting poll
+        answers_before = session.answers();
     }
 
-    // Wake-ups every 100 ms (the worker adds its 20 ms before each update frame), the
-    // poll timer ticking every 5 s, until the transfer ends.
+    // The session's steps (100 ms apart, with the amplifier's pauses in between),
+    // its poll timer running, until the transfer ends.
     uint32_t run(uint32_t limit_ms = 120'000) {
         const uint32_t begin = time.now_ms();
-        uint32_t next_poll = begin + poll_period_ms;
-        while (flags.update_mode && time.now_ms() - begin < limit_ms) {
-            time.advance(comm_worker::wake_period_ms);
-            if (time.now_ms() >= next_poll) {
-                poll_tick(flags, device, ring);
-                next_poll += poll_period_ms;
-            }
-            worker.wake_once();
+        uint32_t delay = amp_session::wake_period_ms;
+        while (update.running() && time.now_ms() - begin < limit_ms) {
+            time.advance(delay);
+            delay = session.tick();
         }
         return time.now_ms() - begin;
     }
@@ -86,19 +77,14 @@ class UpdateThroughWorker : public ::testing::Test {
     }
 
     fake_time time{7'000'000};
-    link_flags flags;
-    selected_device device;
-    command_ring ring{flags};
-    answer_mailbox mailbox;
-    testing::recording_events ui;
+    amplifier_link link;
+    amp_session session{{time, link}};
     testing::scripted_events events{&time};
-    testing::recording_answers answers;
-    amplifier_link link{mailbox};
-    firmware_update update{{flags, ring, events, time}};
-    comm_worker worker{{flags, device, ring, mailbox, ui, time, link, answers, &update}};
+    firmware_update update{{session, events, time}};
+    uint64_t answers_before = 0;
 };
 
-TEST_F(UpdateThroughWorker, FreshTransferWithOneGarbledBlock) {
+TEST_F(UpdateThroughSession, FreshTransferWithOneGarbledBlock) {
     const bytes image = counting_data(768);
     link.amp.garble_block = 1;
     const int polls_before = link.polls;
@@ -111,14 +97,12 @@ TEST_F(UpdateThroughWorker, FreshTransferWithOneGarbledBlock) {
     EXPECT_EQ(link.amp.memory, image);
     EXPECT_EQ(events.box_texts(), std::vector<std::string>{"Update Finished."});
     EXPECT_EQ(update.result(), update_result::finished);
-    // No poll went out and no answer reached the parser while the transfer ran.
+    // No poll went out and no answer reached the mirror while the transfer ran.
     EXPECT_EQ(link.polls, polls_before);
-    EXPECT_TRUE(answers.answers().empty());
-    // Update frames do not restart the poll timer.
-    EXPECT_TRUE(ui.timer_calls().empty());
+    EXPECT_EQ(session.answers(), answers_before);
 }
 
-TEST_F(UpdateThroughWorker, ResumeSendsOnlyTheMissingPages) {
+TEST_F(UpdateThroughSession, ResumeSendsOnlyTheMissingPages) {
     const bytes image = counting_data(3 * 4096);
     const uint16_t held = firmware_checksum(image.data(), 8192);
     link.amp.resume = {1, 2, static_cast<uint8_t>(held >> 8), static_cast<uint8_t>(held)};
@@ -138,7 +122,7 @@ TEST_F(UpdateThroughWorker, ResumeSendsOnlyTheMissingPages) {
     EXPECT_EQ(events.box_texts(), std::vector<std::string>{"Update Finished."});
 }
 
-TEST_F(UpdateThroughWorker, SilentAmplifierTimesOutAfterThirtySeconds) {
+TEST_F(UpdateThroughSession, SilentAmplifierTimesOutAfterThirtySeconds) {
     link.amp.silent = true;
     ASSERT_TRUE(update.update_start(image_of(counting_data(512))));
     const uint32_t took = run();
@@ -150,12 +134,12 @@ TEST_F(UpdateThroughWorker, SilentAmplifierTimesOutAfterThirtySeconds) {
     EXPECT_GE(sent.size(), 14u);
     EXPECT_LE(sent.size(), 15u);
     EXPECT_EQ(events.box_texts(), std::vector<std::string>{"Update timeout."});
-    EXPECT_FALSE(flags.update_mode);
+    EXPECT_FALSE(update.running());
 
     // Afterwards the poll timer polls again.
-    poll_tick(flags, device, ring);
-    worker.wake_once();
-    EXPECT_EQ(link.polls, 2);
+    const int polls = link.polls;
+    testing::step_session(session, time, 60);
+    EXPECT_GT(link.polls, polls);
 }
 
 }  // namespace

@@ -1,28 +1,33 @@
-#include "app/core/command_ring.h"
+#include "link/command_ring.h"
 
 #include <gtest/gtest.h>
 
-#include "worker_fakes.h"
+#include "protocol/catalogue.h"
+#include "tests/support/session_fakes.h"
 
 namespace tavrin {
 namespace {
 
 using testing::bytes;
-using testing::make_frame;
-using testing::poll_frame;
 
+bytes make_frame(uint8_t code, uint8_t unit, const bytes& data) {
+    return build_frame(code, unit, data);
+}
+bytes poll_frame() {
+    return frame_of(cmd::poll());
+}
+
+// The outbox of a session connected to its amplifier.
 class CommandRing : public ::testing::Test {
   protected:
-    CommandRing() { flags.connect_flag = true; }
-
     bytes pop() {
         bytes out(command_ring::slot_size);
         out.resize(ring.ring_pop_into(out.data(), out.size()));
         return out;
     }
 
-    link_flags flags;
-    command_ring ring{flags};
+    testing::session_bench bench;
+    command_ring& ring = bench.session.outbox();
 };
 
 TEST_F(CommandRing, PushBuildsTheFrameOfACommand) {
@@ -91,26 +96,11 @@ TEST_F(CommandRing, ClearEmptiesEverySlotAndRestartsAtSlotZero) {
         ASSERT_EQ(pop(), make_frame(0x02, 0x10, {uint8_t(i)}));
 }
 
-TEST_F(CommandRing, PushNeedsAConnectionOrAProbe) {
-    flags.connect_flag = false;
+TEST_F(CommandRing, PushNeedsALinkButAPutFrameDoesNot) {
+    // The poll gate itself is the session's (see amp_session_test).
+    testing::close_session(bench.session, bench.time);
     EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::not_connected);
     EXPECT_EQ(ring.waiting(), 0u);
-
-    flags.probe_flag = true;
-    EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::queued);
-}
-
-TEST_F(CommandRing, VersionGateLetsOnlyThePollThrough) {
-    flags.version_gate = true;
-    EXPECT_EQ(ring.ring_push(amp_command{0xC1, 0x10, {25}}), push_status::gated);
-    EXPECT_EQ(ring.waiting(), 0u);
-    EXPECT_EQ(ring.ring_push(amp_command{0xE3, 0x11, {0x01}}), push_status::queued);
-    EXPECT_EQ(pop(), poll_frame());
-}
-
-TEST_F(CommandRing, PutFrameBypassesTheConnectionChecks) {
-    flags.connect_flag = false;
-    flags.version_gate = true;
     const bytes frame = make_frame(0xC1, 0x10, {1, 2, 3});
     EXPECT_EQ(ring.ring_put_frame(frame.data(), frame.size()), push_status::queued);
     EXPECT_EQ(pop(), frame);

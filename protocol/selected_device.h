@@ -1,25 +1,12 @@
 #pragma once
-// The connection flags and counters shared by the UI thread, the worker and the
-// answer parser, and the selected amplifier's name. Flags are atomics so that every
-// use reads them fresh; the name has its own lock.
+// The selected amplifier's name, and the copy of it that received messages are
+// matched against. It has its own lock: the network thread matches while others read.
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
 namespace tavrin {
-
-struct link_flags {
-    std::atomic<bool> run_flag{false};
-    std::atomic<bool> connect_flag{false};
-    std::atomic<bool> probe_flag{false};
-    std::atomic<bool> link_open{false};
-    std::atomic<bool> disconnect_request{false};
-    std::atomic<bool> update_mode{false};
-    std::atomic<bool> version_gate{false};
-    std::atomic<uint32_t> missed_polls{0};
-};
 
 // The selected amplifier's Dante name (UTF-8, cut at 31 characters on every path into
 // it, never inside a character) and the 32-byte
