@@ -15,6 +15,6 @@ printf 'discover Amp-1\nexpect-lamp red\n' >"$script"
 LAB_WAIT_SECONDS=180 "$repo/scripts/lab" up --amps "$amps" >/dev/null
 for i in $(seq 1 "$runs"); do
   "$repo/scripts/lab" exec env QT_QPA_PLATFORM=offscreen TAVRIN_UI_STALL_PROBE=1 \
-    "$build/app/window/tavrin-config" --play "$script" 2>&1 >/dev/null |
+    "$build/tavrin-config/tavrin-config" --play "$script" 2>&1 >/dev/null |
     grep 'longest UI-thread stall' | sed "s/^/run $i ($amps amplifiers): /"
 done

@@ -8,8 +8,8 @@
 #include "cli/exit_codes.h"
 #include "cli/lab_hint.h"
 
-#include "app/core/service_report.h"
-#include "app/core/startup_args.h"
+#include "app/service_report.h"
+#include "app/startup_args.h"
 #include "firmware/firmware_update.h"
 #include "qxapi/dnssd_probe.h"
 #include "utilities/name_rules.h"

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "app/core/amp_connection.h"
-#include "app/core/brand_rule.h"
-#include "app/core/tool_core.h"
+#include "app/amp_connection.h"
+#include "app/brand_rule.h"
+#include "app/tool_core.h"
 #include "cli/cli_command.h"
 #include "cli/reach.h"
 #include "link/session_thread.h"

@@ -1,7 +1,7 @@
 // tavrin-cli discover [--brand model|maker|all]
 #include <cstdio>
 
-#include "app/core/discovery_flow.h"
+#include "app/discovery_flow.h"
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"

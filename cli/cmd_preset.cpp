@@ -1,7 +1,7 @@
 // tavrin-cli preset list | save NAME FILE | load NAME FILE | delete FILE  [--yes]
 #include <cstdio>
 
-#include "app/core/startup_args.h"
+#include "app/startup_args.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"

@@ -2,7 +2,7 @@
 // tavrin-cli preset edit FILE SETTING=VALUE... [--to NEWFILE] [--yes]
 #include <cstdio>
 
-#include "app/core/startup_args.h"
+#include "app/startup_args.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <set>
 
-#include "app/core/discovery_flow.h"
-#include "app/core/service_report.h"
+#include "app/discovery_flow.h"
+#include "app/service_report.h"
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"

@@ -1,6 +1,6 @@
 #include "cli/preset_source.h"
 
-#include "app/core/startup_args.h"
+#include "app/startup_args.h"
 #include "presets/file_layer.h"
 #include "presets/preset_file.h"
 #include "presets/preset_folder.h"

@@ -1,7 +1,7 @@
 #include "cli/reach.h"
 
-#include "app/core/brand_rule.h"
-#include "app/core/service_report.h"
+#include "app/brand_rule.h"
+#include "app/service_report.h"
 #include "cli/exit_codes.h"
 #include "qxapi/error_message.h"
 

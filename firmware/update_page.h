@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "firmware/browse_flow.h"
 
 namespace tavrin {

@@ -2,7 +2,7 @@
 // The "Update" page widget (tab index 7, template 111).
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "firmware/update_page.h"
 #include "platform/ui/dialog_builder.h"
 

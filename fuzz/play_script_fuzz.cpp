@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/window/play_script.h"
+#include "play/play_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tavrin;

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/graph_axes.h"
 #include "pages/graph_records.h"
 #include "pages/page_view.h"

@@ -3,7 +3,7 @@
 // filters' controls below; mouse events on the page go to the logic in page pixels.
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/filter_page.h"
 #include "pages/page_view_qt.h"
 #include "platform/ui/dialog_builder.h"

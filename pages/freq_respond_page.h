@@ -3,7 +3,7 @@
 // six check boxes that choose what each channel's curve includes.
 #include <array>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/channel_response.h"
 #include "pages/graph_axes.h"
 #include "pages/page_view.h"

@@ -2,7 +2,7 @@
 // The "Frequency Respond" page widget (tab index 4, template 107).
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/freq_respond_page.h"
 #include "pages/page_view_qt.h"
 #include "platform/ui/dialog_builder.h"

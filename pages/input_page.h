@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/page_view.h"
 #include "pages/paused_send.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 
 namespace tavrin {
 

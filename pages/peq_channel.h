@@ -1,7 +1,7 @@
 #pragma once
 // The channel shown by the Parametric EQ and Filter pages, shared by both (and set to
 // channel 2 by PBTL mode on the Power page).
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "protocol/amp_params.h"
 
 namespace tavrin {

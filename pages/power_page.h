@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/page_view.h"
 #include "pages/paused_send.h"
 

@@ -2,7 +2,7 @@
 // The "Power" page widget (tab index 5, template 108).
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/page_view_qt.h"
 #include "pages/power_page.h"
 #include "platform/ui/dialog_builder.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/filter_page.h"
 #include "pages/input_page.h"
 #include "pages/peq_page.h"

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "protocol/amp_params.h"
 
 namespace tavrin {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/page_view.h"
 
 namespace tavrin {

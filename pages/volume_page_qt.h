@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include <vector>
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/page_view_qt.h"
 #include "pages/volume_page.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "presets/file_layer.h"
 #include "presets/preset_folder.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/question.h"
 #include "presets/file_layer.h"
 #include "presets/preset_actions.h"

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QPushButton>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/drop_down.h"
 #include "presets/preset_actions.h"

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/ui/dialog_builder.h"
 #include "presets/preset_actions.h"
 

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/ui/window_timers.h"
 
 namespace tavrin {

@@ -2,7 +2,7 @@
 // The "About" page widget (tab index 8, template 112).
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/ui/dialog_builder.h"
 #include "utilities/about_page.h"
 

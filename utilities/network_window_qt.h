@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "utilities/network_choice.h"
 
 namespace tavrin {

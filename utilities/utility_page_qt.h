@@ -2,7 +2,7 @@
 // The "Utility" page widget (tab index 6, template 109).
 #include <QWidget>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/window_timers.h"
 #include "utilities/utility_page.h"

@@ -1,7 +1,7 @@
 // The command line of tavrin-cli and what it prints.
 #include <gtest/gtest.h>
 
-#include "app/core/startup_args.h"
+#include "app/startup_args.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/exit_codes.h"

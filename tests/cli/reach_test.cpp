@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/core/service_report.h"
+#include "app/service_report.h"
 #include "cli/exit_codes.h"
 #include "cli/lab_hint.h"
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "pages/page_view.h"
 #include "tests/support/recording_events.h"
 #include "tests/support/session_fakes.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "presets/file_layer.h"
 #include "tests/support/session_fakes.h"
 

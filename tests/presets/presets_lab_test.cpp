@@ -97,7 +97,7 @@ fs::path working_folder(const std::string& script) {
 int play(const fs::path& dir, const std::string& script, std::string& err) {
     return run_in(
         dir,
-        "QT_QPA_PLATFORM=offscreen '" + build_dir() + "/app/window/tavrin-config' --play " + script,
+        "QT_QPA_PLATFORM=offscreen '" + build_dir() + "/tavrin-config/tavrin-config' --play " + script,
         err);
 }
 

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/core/discovery_flow.h"
-#include "app/core/service_report.h"
+#include "app/discovery_flow.h"
+#include "app/service_report.h"
 #include "fake_library.h"
 #include "link/session_directory.h"
 #include "link/session_thread.h"

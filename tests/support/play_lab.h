@@ -39,7 +39,7 @@ inline std::string source_dir() {
 }
 
 inline std::string tavrin_config_path() {
-    return build_dir() + "/app/window/tavrin-config";
+    return build_dir() + "/tavrin-config/tavrin-config";
 }
 
 inline std::string read_whole(const std::string& path) {

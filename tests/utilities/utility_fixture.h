@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/page_context.h"
+#include "app/page_context.h"
 #include "platform/time_source.h"
 #include "protocol/amp_params.h"
 #include "protocol/selected_device.h"

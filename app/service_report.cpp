@@ -1,0 +1,20 @@
+#include "app/service_report.h"
+
+namespace tavrin {
+
+void service_report::conmon_server_lost() {
+    events_.log_line(server_lost_text);
+    // Answers cannot come now; waiting for four missed polls would only hide why.
+    sessions_.server_lost();
+}
+
+void service_report::conmon_server_back() {
+    events_.log_line(server_back_text);
+    sessions_.server_back();
+}
+
+void service_report::dnssd_service_lost() {
+    events_.log_line(dnssd_lost_text);
+}
+
+}  // namespace tavrin
