@@ -127,6 +127,7 @@ reach_outcome cli_session::reach(const std::string& name) {
             out.device = alike->name;
     }
     if (out.ok()) {
+        std::lock_guard lock(spellings_mutex_);
         std::erase_if(spellings_, [&](const auto& s) { return s.first == name; });
         spellings_.emplace_back(name, out.device);
     }
@@ -135,6 +136,7 @@ reach_outcome cli_session::reach(const std::string& name) {
 }
 
 std::string cli_session::spelled(const std::string& name) const {
+    std::lock_guard lock(spellings_mutex_);
     for (const auto& [typed, own] : spellings_) {
         if (typed == name)
             return own;

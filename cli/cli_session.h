@@ -139,7 +139,9 @@ class cli_session {
     std::vector<std::pair<std::string, uint32_t>> marks_;
     bool dnssd_back_ = false;
     uint32_t dnssd_asked_at_ = 0;
-    // Typed names and the devices' own spellings, as reach() resolved them.
+    // Typed names and the devices' own spellings, as reach() resolved them (fleet
+    // jobs reach their amplifiers side by side).
+    mutable std::mutex spellings_mutex_;
     std::vector<std::pair<std::string, std::string>> spellings_;
     shell_lines shell_;
     tool_core core_;

@@ -1,7 +1,6 @@
 // tavrin-cli set NAME[,NAME...]|--all SETTING=VALUE...
 #include <algorithm>
 #include <cstdio>
-#include <set>
 
 #include "app/discovery_flow.h"
 #include "app/service_report.h"
@@ -9,6 +8,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/fleet_cli.h"
 #include "pages/settings.h"
 
 namespace tavrin::cli {
@@ -17,37 +17,16 @@ namespace {
 // Every frame waits up to one worker wake-up before it leaves.
 constexpr uint32_t frame_pace_ms = 100;
 
+// The default of --jobs: every amplifier's settings are a handful of frames at the
+// worker's pace, so 32 at once keep 200 amplifiers within seconds while the server
+// and the network carry a few hundred small messages a second.
+constexpr unsigned default_jobs = 32;
+
 struct set_words {
-    bool all = false;
     bool list = false;
-    std::vector<std::string> names;
+    fleet_target target;
     std::vector<setting_request> requests;
 };
-
-// Splits NAME,NAME...; empty when it names no device, with the reason in `why`.
-std::vector<std::string> device_names(const std::string& word, std::string& why) {
-    std::vector<std::string> out;
-    std::set<std::string> seen;
-    size_t from = 0;
-    while (true) {
-        const size_t comma = word.find(',', from);
-        const std::string name =
-            word.substr(from, comma == std::string::npos ? comma : comma - from);
-        if (name.empty()) {
-            why = "empty device name in '" + word + "'";
-            return {};
-        }
-        if (const std::string bad = check_device_name(name); !bad.empty()) {
-            why = bad;
-            return {};
-        }
-        if (seen.insert(name).second)
-            out.push_back(name);
-        if (comma == std::string::npos)
-            return out;
-        from = comma + 1;
-    }
-}
 
 // The words after `set`; an error text when they are not usable.
 std::string parse(const std::vector<std::string>& words, set_words& out) {
@@ -58,32 +37,22 @@ std::string parse(const std::vector<std::string>& words, set_words& out) {
             return {};
         return "--names takes nothing else (tavrin-cli set --names)";
     }
-    bool have_target = false;
-    bool options = true;  // until "--"
-    for (const std::string& w : words) {
-        if (options && w == "--") {
-            options = false;
-        } else if (options && w == "--all") {
-            if (have_target)
-                return "--all and a device NAME exclude each other";
-            out.all = have_target = true;
-        } else if (options && !w.empty() && w[0] == '-') {
-            return "unknown option '" + w + "' for set";
-        } else if (w.find('=') != std::string::npos) {
+    std::vector<std::string> args;
+    if (std::string why = read_words("set", words, args, fleet_options(out.target)); !why.empty())
+        return why;
+    for (const std::string& w : args) {
+        if (w.find('=') != std::string::npos) {
             if (std::string why = add_request(out.requests, w); !why.empty())
                 return why;
-        } else if (!have_target) {
-            std::string why;
-            out.names = device_names(w, why);
-            if (out.names.empty())
+        } else if (out.target.names.empty() && !out.target.all) {
+            if (std::string why = read_targets(w, out.target); !why.empty())
                 return why;
-            have_target = true;
         } else {
             return "'" + w + "' is not SETTING=VALUE";
         }
     }
-    if (!have_target)
-        return "set needs a device NAME (or several, separated by commas) or --all";
+    if (std::string why = check_target("set", out.target); !why.empty())
+        return why;
     if (out.requests.empty())
         return "set needs at least one SETTING=VALUE";
     return {};
@@ -113,73 +82,69 @@ void list_settings() {
     }
 }
 
-// Connects to one amplifier, applies the settings through the page logic, then reads
-// its settings back. One result line; the exit status of this amplifier.
-int set_one(cli_session& session, const std::string& name,
-            const std::vector<setting_request>& requests) {
-    // Nothing goes to a device the server does not know or that is another model.
-    if (const reach_outcome reached = session.reach(name); !reached.ok()) {
-        print_line(reached.message);
-        return reached.code;
+// One amplifier: connects, applies the settings through the page logic, then asks at
+// once for the full answer and compares it. The lines and the exit status of it.
+amp_result set_one(cli_session& session, amp_connection& amp, const std::string& name, bool found,
+                   job_report& report, const std::vector<setting_request>& requests) {
+    amp_result out;
+    std::string line;
+    if ((out.code = open_amplifier(session, amp, name, found, report, line)) != exit_done) {
+        out.lines = {line};
+        return out;
     }
-    const uint64_t before = session.events().answers();
-    const uint64_t corrupted = session.amp().corrupted_answers();
-    if (!session.switch_to(name) || !session.wait_answer(before, cli_session::answer_wait_ms)) {
-        if (session.no_answer_code() != exit_no_answer) {
-            print_line(session.no_answer(name));
-            return session.no_answer_code();
-        }
-        print_line(name + ": no answer" +
-                   corrupted_note(session.amp().corrupted_answers() - corrupted));
-        return exit_no_answer;
-    }
-    if (session.flags().version_gate()) {
-        print_line(name + ": " + session.events().info_text().value_or("firmware version error") +
-                   ", nothing sent");
-        return exit_firmware_gate;
+    if (report.interrupted()) {
+        out.code = exit_interrupted;
+        out.lines = {name + ": nothing sent (interrupted)"};
+        return out;
     }
 
     // A ConMon server lost from here on takes with it whatever it had not delivered.
     const uint64_t losses = session.server_losses();
-    page_context ctx = session.pages();
+    report.step("sending the settings");
+    page_context ctx = amp.pages();
     const std::vector<setting_result> results = apply_settings(ctx, requests);
     std::vector<std::string> refused;
     for (const setting_result& r : results) {
-        print_line(applied_line(r));
+        out.lines.push_back(applied_line(r));
         if (!r.outcome.ok)
             refused.push_back(r.def->name);
     }
 
     // The poll goes out right after every command: its answer shows them all.
-    const uint32_t wait = static_cast<uint32_t>(session.ring().waiting() + 1) * frame_pace_ms +
+    report.step("reading the settings back");
+    const uint32_t wait = static_cast<uint32_t>(amp.ring().waiting() + 1) * frame_pace_ms +
                           cli_session::answer_wait_ms;
-    const bool answered = session.wait_next_answer(wait);
+    const bool answered = amp.wait_next_answer(wait);
     if (session.server_lost_since(losses)) {
         // What the amplifier shows now says nothing of the settings.
-        print_line(name + ": " + std::string(server_lost_text) +
-                   " while the settings were sent; set them again");
-        return exit_unreachable;
+        out.lines.push_back(name + ": " + std::string(server_lost_text) +
+                            " while the settings were sent; set them again");
+        out.code = exit_unreachable;
+        return out;
     }
     if (!answered) {
-        print_line(name + ": no answer after the settings");
-        return exit_no_answer;
+        out.lines.push_back(name + ": no answer after the settings");
+        out.code = exit_no_answer;
+        return out;
     }
-    if (session.flags().version_gate()) {
-        print_line(name + ": " + session.events().info_text().value_or("firmware version error"));
-        return exit_firmware_gate;
+    if (amp.gated()) {
+        out.lines.push_back(name + ": " + amp.info_text().value_or("firmware version error"));
+        out.code = exit_firmware_gate;
+        return out;
     }
-    std::vector<std::string> differ = disagreements(results, session.params().snapshot());
+    std::vector<std::string> differ = disagreements(results, amp.params().snapshot());
     for (const std::string& n : refused)
         differ.push_back(n + " not applied");
     if (differ.empty()) {
-        print_line(name + ": ok");
-        return exit_done;
+        out.lines.push_back(name + ": ok");
+        return out;
     }
-    std::string line = name + ": disagrees:";
+    line = name + ": disagrees:";
     for (const std::string& d : differ)
         line += " " + d + (&d == &differ.back() ? "" : ",");
-    print_line(line);
-    return exit_disagrees;
+    out.lines.push_back(line);
+    out.code = exit_disagrees;
+    return out;
 }
 
 int run(const global_options& options, const std::vector<std::string>& words) {
@@ -190,49 +155,28 @@ int run(const global_options& options, const std::vector<std::string>& words) {
         list_settings();
         return exit_done;
     }
-
-    cli_session session;
-    session.log_to_stderr(options);
-    std::vector<std::string> names = w.names;
-    if (w.all) {
-        const reach_outcome found = session.discover(options, brand_rule::model, names);
-        if (!found.ok()) {
-            session.stop();
-            return report_refusal(found);
-        }
-        if (names.empty()) {
-            std::fprintf(stderr, "tavrin-cli: no amplifiers found\n");
-            session.stop();
-            return exit_no_answer;
-        }
-    } else {
-        session.start_runtime(options.primary, options.secondary);
-        if (const reach_outcome up = session.check_services(); !up.ok()) {
-            session.stop();
-            return report_refusal(up);
-        }
-    }
-
-    int worst = exit_done;
-    for (const std::string& name : names)
-        worst = std::max(worst, set_one(session, name, w.requests));
-    session.stop();
-    return worst;
+    return run_fleet(
+        options, w.target, default_jobs,
+        [&](cli_session& session, amp_connection& amp, const std::string& name, bool found,
+            job_report& report) { return set_one(session, amp, name, found, report, w.requests); });
 }
 
 }  // namespace
 
 const cli_command set_command{
-    "set", "NAME[,NAME...]|--all SETTING=VALUE... | --names",
+    "set", "NAME[,NAME...]|--all SETTING=VALUE... [--jobs N] [--json] | --names",
     "change settings by name, on one or many amplifiers",
-    "  Connects to each amplifier in turn (NAME, several separated by commas, or\n"
-    "  --all: every TAVRIN-PA22 a Discovery finds), applies the settings as the\n"
-    "  pages do (same limits, same commands), prints each as applied\n"
-    "  (\"ch1.level=-3.8 (typed -3.75)\"), reads the amplifier's settings back and\n"
-    "  prints one result line per amplifier (\"Amp-1: ok\"). Settings are checked\n"
-    "  before anything is sent; a value the amplifier holds already is left alone,\n"
-    "  so the output of `show` copies an amplifier exactly. --names (alone) lists\n"
-    "  every setting with its unit, step and range (see also docs/cli.md).\n"
+    "  Connects to the amplifiers (NAME, several separated by commas, or --all:\n"
+    "  every TAVRIN-PA22 a Discovery finds), up to --jobs N at once (default 32),\n"
+    "  applies the settings as the pages do (same limits, same commands), prints\n"
+    "  each as applied (\"ch1.level=-3.8 (typed -3.75)\"), asks each amplifier for\n"
+    "  its settings right after and prints one result line per amplifier\n"
+    "  (\"Amp-1: ok\"), and for several a summary. --json prints one object per\n"
+    "  amplifier per line instead. Settings are checked before anything is sent;\n"
+    "  a value the amplifier holds already is left alone, so the output of `show`\n"
+    "  copies an amplifier exactly. --names (alone) lists every setting with its\n"
+    "  unit, step and range (see also docs/cli.md). Ctrl-C starts no more\n"
+    "  amplifiers and lets the others finish what they send (exit 130).\n"
     "  Exit status (the highest over all amplifiers): 0 every amplifier shows the\n"
     "  values, 2 no answer, 3 firmware version error (nothing sent), 4 an amplifier\n"
     "  shows other values, 7 no such device, 8 not a TAVRIN-PA22 (nothing sent),\n"

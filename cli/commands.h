@@ -6,6 +6,7 @@ namespace tavrin::cli {
 
 extern const cli_command discover_command;
 extern const cli_command set_command;
+extern const cli_command status_command;
 extern const cli_command show_command;
 extern const cli_command watch_command;
 extern const cli_command response_command;

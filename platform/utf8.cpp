@@ -39,4 +39,11 @@ std::string first_bytes(std::string_view text, size_t max) {
     return std::string(text.substr(0, prefix_end(text, text.size(), max)));
 }
 
+size_t char_count(std::string_view text) {
+    size_t n = 0;
+    for (const char c : text)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
 }  // namespace tavrin

@@ -13,4 +13,7 @@ std::string first_chars(std::string_view text, size_t max);
 // The longest start of the text that fits `max` bytes and ends on a character boundary.
 std::string first_bytes(std::string_view text, size_t max);
 
+// How many characters a UTF-8 text holds (its bytes that start a character).
+size_t char_count(std::string_view text);
+
 }  // namespace tavrin
