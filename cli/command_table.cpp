@@ -8,10 +8,10 @@ namespace tavrin::cli {
 
 std::span<const cli_command> cli_commands() {
     static const cli_command all[] = {
-        discover_command, status_command,   set_command,        show_command,   status_command,
-        watch_command,    response_command, preset_command,     diff_command,   apply_command,
-        capture_command,  summary_command,  firmware_command,   rename_command, location_command,
-        reset_command,    identify_command, interfaces_command,
+        discover_command, set_command,        show_command,   status_command,   watch_command,
+        response_command, preset_command,     diff_command,   apply_command,    capture_command,
+        summary_command,  firmware_command,   rename_command, location_command, reset_command,
+        identify_command, interfaces_command,
     };
     return all;
 }
