@@ -54,7 +54,6 @@ std::vector<amp_result> fleet_runner::run(const std::vector<std::string>& names,
         next_ = 0;
         done_ = 0;
         failed_ = 0;
-        finished_.clear();
     }
     std::vector<std::thread> workers;
     const size_t count = std::min<size_t>(options_.jobs, names.size());
@@ -68,23 +67,28 @@ std::vector<amp_result> fleet_runner::run(const std::vector<std::string>& names,
     if (workers.empty() && !names.empty())
         work(job);
 
+    // Results are told in the order of `names`, each as soon as it and every one
+    // before it ended: the output reads the same however the amplifiers raced.
+    size_t told = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait_for(lock, std::chrono::milliseconds(options_.progress_ms),
-                          [&] { return !finished_.empty() || done_ == names.size(); });
-        std::vector<size_t> told;
-        told.swap(finished_);
+        changed_.wait_for(lock, std::chrono::milliseconds(options_.progress_ms), [&] {
+            return (told < slots_.size() && slots_[told]->done) || done_ == names.size();
+        });
+        const size_t from = told;
+        while (told < slots_.size() && slots_[told]->done)
+            ++told;
         const progress now = snapshot_locked();
         const bool all_done = done_ == names.size();
         lock.unlock();
-        for (size_t i : told) {
+        for (size_t i = from; i < told; ++i) {
             if (on_result)
                 on_result(slots_[i]->result);
         }
         if (on_progress && !all_done)
             on_progress(now);
         lock.lock();
-        if (done_ == names.size() && finished_.empty())
+        if (told == slots_.size())
             break;
     }
     lock.unlock();
@@ -114,7 +118,6 @@ void fleet_runner::work(const job_fn& job) {
                 s->done = true;
                 ++done_;
                 ++failed_;
-                finished_.push_back(index);
                 changed_.notify_all();
                 continue;
             }
@@ -138,7 +141,6 @@ void fleet_runner::work(const job_fn& job) {
         ++done_;
         if (s->result.code != 0)
             ++failed_;
-        finished_.push_back(index);
         changed_.notify_all();
     }
 }

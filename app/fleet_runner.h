@@ -81,8 +81,8 @@ class fleet_runner {
     fleet_runner& operator=(const fleet_runner&) = delete;
 
     // Runs `job` for every name; returns the results in the order of `names`.
-    // `on_result` hears each result as its job ends and `on_progress` the state every
-    // progress_ms, both on the calling thread, one at a time.
+    // `on_result` hears the results in that order, each once it and those before it
+    // ended, and `on_progress` the state every progress_ms; both on the calling thread.
     std::vector<amp_result> run(const std::vector<std::string>& names, const job_fn& job,
                                 const std::function<void(const amp_result&)>& on_result = {},
                                 const std::function<void(const progress&)>& on_progress = {});
@@ -108,7 +108,6 @@ class fleet_runner {
     std::vector<std::string> names_;
     std::vector<std::unique_ptr<slot>> slots_;
     size_t next_ = 0;
-    std::vector<size_t> finished_;  // indexes, in the order they ended, not yet told
     size_t done_ = 0;
     size_t failed_ = 0;
 };

@@ -334,9 +334,11 @@ TEST_F(cli_lab, several_amplifiers_each_get_a_result_line_and_the_worst_code) {
     const run_result r = cli("set Amp-2,Nobody-Here,Amp-Old invert=on");
     EXPECT_EQ(r.code, 7) << r.out;
     const std::vector<std::string> lines = lines_of(r.out);
-    EXPECT_EQ(lines, (std::vector<std::string>{"invert=on", "Amp-2: ok",
-                                               "Nobody-Here: no such device on the network",
-                                               "Amp-Old: Firmware Version Error, nothing sent"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "invert=on", "Amp-2: ok", "Nobody-Here: no such device on the network",
+                         "Amp-Old: Firmware Version Error, nothing sent",
+                         "3 amplifiers: 1 ok, 1 firmware refused (Amp-Old), 1 not found "
+                         "(Nobody-Here)"}));
     // The amplifier with the old firmware saw nothing but polls.
     const std::vector<std::string> old = wire_lines("Amp-Old");
     for (size_t i = old_before; i < old.size(); ++i)

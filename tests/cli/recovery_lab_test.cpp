@@ -147,7 +147,14 @@ TEST_F(recovery, a_server_lost_while_waiting_is_named_never_the_amplifier) {
     EXPECT_FALSE(has(set.out, "disagrees")) << set.out;
     EXPECT_FALSE(has(set.out, "no answer")) << set.out;
     EXPECT_GT(wire_frames("Amp-2").size(), amp2);
-    EXPECT_TRUE(has(set.out, "Amp-1: ok\n") && has(set.out, "Amp-3: ok\n")) << set.out;
+    // The amplifiers are set side by side: each ends compared, or with the lost server
+    // named for the settings it may have taken with it.
+    for (const char* amp : {"Amp-1", "Amp-2", "Amp-3"}) {
+        const std::string name = amp;
+        EXPECT_TRUE(has(set.out, name + ": ok\n") ||
+                    has(set.out, name + ": Lost the connection to the ConMon server"))
+            << set.out;
+    }
 }
 
 TEST_F(recovery, a_stopped_conmon_server_is_9_with_a_hint) {
