@@ -1,12 +1,10 @@
 #include "play/tour_qt.h"
 
 #include <QDir>
-#include <QPainter>
 
-#include "window/main_window_qt.h"
 #include "play/play_driver_qt.h"
 #include "play/play_script.h"
-#include "window/scan_window_qt.h"
+#include "window/main_window_qt.h"
 
 namespace tavrin {
 namespace {
@@ -68,18 +66,6 @@ int run_tour(main_window& window, const std::string& dir, std::ostream& out, std
     options.announce_shots = true;
     options.connect_ms = 20000;
     return run_play(window, parsed.script, options, out, err);
-}
-
-QImage window_picture(main_window& window) {
-    QImage picture = window.grab().toImage();
-    if (scan_window* scan = window.scan(); scan != nullptr && scan->isVisible()) {
-        QPainter painter(&picture);
-        const QPoint offset = scan->pos() - window.frameGeometry().topLeft();
-        painter.drawImage(offset, scan->grab().toImage());
-        painter.setPen(Qt::black);
-        painter.drawRect(QRect(offset, scan->size() - QSize(1, 1)));
-    }
-    return picture;
 }
 
 }  // namespace tavrin

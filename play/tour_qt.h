@@ -1,7 +1,6 @@
 #pragma once
 // The guided tour: a built-in script that searches, connects to the first amplifier
 // listed, visits every tab and saves one picture per step.
-#include <QImage>
 #include <ostream>
 #include <string>
 
@@ -15,8 +14,5 @@ std::string tour_script();
 // Runs the tour with its pictures in `dir`; the exit code is that of a scripted
 // session.
 int run_tour(main_window& window, const std::string& dir, std::ostream& out, std::ostream& err);
-
-// The main window as shown, with the scan window drawn over it while it is open.
-QImage window_picture(main_window& window);
 
 }  // namespace tavrin
