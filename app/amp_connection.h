@@ -62,7 +62,7 @@ class amp_connection : public session_events {
     // Full parameter answers (of any size) taken over since the connection was made.
     uint64_t answers() const;
     std::optional<std::string> info_text() const;
-    bool gated() const { return session_.view().gated(); }
+    bool firmware_refused() const { return session_.view().gated(); }
     uint64_t corrupted_answers() const { return session_.corrupted_answers(); }
     // The server went away during a wait and did not come back within its bound.
     bool server_away() const;

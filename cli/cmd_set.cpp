@@ -127,7 +127,7 @@ amp_result set_one(cli_session& session, amp_connection& amp, const std::string&
         out.code = exit_no_answer;
         return out;
     }
-    if (amp.gated()) {
+    if (amp.firmware_refused()) {
         out.lines.push_back(name + ": " + amp.info_text().value_or("firmware version error"));
         out.code = exit_firmware_gate;
         return out;

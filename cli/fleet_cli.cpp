@@ -88,7 +88,7 @@ int open_amplifier(cli_session& session, amp_connection& amp, const std::string&
         line = no_answer_text(name, amp.corrupted_answers());
         return exit_no_answer;
     }
-    if (amp.gated()) {
+    if (amp.firmware_refused()) {
         line = name + ": " + amp.info_text().value_or("firmware version error") + ", nothing sent";
         return exit_firmware_gate;
     }
