@@ -146,7 +146,8 @@ int run(const global_options& options, const std::vector<std::string>& words) {
             const auto put = [&](int c, const std::string& error) {
                 amp_status_row row;
                 if (c == exit_done || c == exit_firmware_gate) {
-                    row = status_row_of(name, "", amp.params().snapshot(), amp.firmware_refused(), answer_ms);
+                    row = status_row_of(name, "", amp.params().snapshot(), amp.firmware_refused(),
+                                        answer_ms);
                 } else {
                     row.name = name;
                     row.error = error;
@@ -166,7 +167,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
                     break;
                 report.step("reading");
                 code = !amp.wait_next_answer(cli_session::answer_wait_ms) ? exit_no_answer
-                       : amp.firmware_refused()                                      ? exit_firmware_gate
+                       : amp.firmware_refused()                           ? exit_firmware_gate
                                                                           : exit_done;
                 put(code, "no answer");
             }

@@ -16,14 +16,14 @@
 
 #include "app/startup_args.h"
 #include "app/tool_core.h"
-#include "window/main_window_qt.h"
-#include "window/page_factory_qt.h"
-#include "play/play_driver_qt.h"
-#include "play/play_script.h"
-#include "window/queued_events_qt.h"
-#include "play/tour_qt.h"
 #include "firmware/firmware_update.h"
 #include "link/session_thread.h"
+#include "play/play_driver_qt.h"
+#include "play/play_script.h"
+#include "play/tour_qt.h"
+#include "window/main_window_qt.h"
+#include "window/page_factory_qt.h"
+#include "window/queued_events_qt.h"
 
 namespace {
 

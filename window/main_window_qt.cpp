@@ -6,10 +6,10 @@
 
 #include "app/log_line.h"
 #include "app/shell_actions.h"
-#include "window/scan_window_qt.h"
-#include "window/status_lamp_qt.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/message_box.h"
+#include "window/scan_window_qt.h"
+#include "window/status_lamp_qt.h"
 
 namespace tavrin {
 namespace {

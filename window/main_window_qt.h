@@ -14,13 +14,13 @@
 
 #include "app/discovery_port.h"
 #include "app/page_context.h"
-#include "window/queued_events_qt.h"
-#include "window/scan_window_qt.h"
 #include "link/amp_session.h"
 #include "link/session_events.h"
 #include "platform/ui/dialog_builder.h"
 #include "platform/ui/drop_down.h"
 #include "platform/ui/window_timers.h"
+#include "window/queued_events_qt.h"
+#include "window/scan_window_qt.h"
 
 namespace tavrin {
 

@@ -182,9 +182,9 @@ TEST(cli_docs, every_exit_code_is_documented) {
     docs << in.rdbuf();
     const std::string usage = usage_text();
     for (int code :
-         {exit_done, exit_differs, exit_no_answer, exit_firmware_gate, exit_disagrees, exit_update_failed,
-          exit_update_timeout, exit_no_such_device, exit_not_an_amplifier, exit_unreachable,
-          exit_bad_arguments, exit_bad_input_file, exit_output_failed}) {
+         {exit_done, exit_differs, exit_no_answer, exit_firmware_gate, exit_disagrees,
+          exit_update_failed, exit_update_timeout, exit_no_such_device, exit_not_an_amplifier,
+          exit_unreachable, exit_bad_arguments, exit_bad_input_file, exit_output_failed}) {
         const std::string n = std::to_string(code);
         EXPECT_NE(docs.str().find("\n| " + n + " | "), std::string::npos) << code;
         EXPECT_TRUE(usage.find("  " + n + " ") != std::string::npos ||

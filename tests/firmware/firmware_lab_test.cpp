@@ -67,7 +67,8 @@ TEST(FirmwareLab, TheUpdatePageTransfersAnImage) {
 
     const size_t before = wire("Amp-2").size();
     const std::string command = "cd '" + dir.string() + "' && QT_QPA_PLATFORM=offscreen '" +
-                                build_dir() + "/tavrin-config/tavrin-config' --play update.play 2>'" +
+                                build_dir() +
+                                "/tavrin-config/tavrin-config' --play update.play 2>'" +
                                 (dir / "err").string() + "' >/dev/null";
     const int status = std::system(command.c_str());
     std::ifstream err_in(dir / "err");

@@ -18,11 +18,6 @@
 #include <sstream>
 
 #include "app/tool_core.h"
-#include "window/main_window_qt.h"
-#include "play/play_driver_qt.h"
-#include "play/play_script.h"
-#include "window/queued_events_qt.h"
-#include "play/tour_qt.h"
 #include "pages/freq_respond_page_qt.h"
 #include "platform/ui/drop_down.h"
 #include "platform/ui/edit_filter.h"
@@ -30,8 +25,13 @@
 #include "platform/ui/graph_mapping.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/trackbar.h"
+#include "play/play_driver_qt.h"
+#include "play/play_script.h"
+#include "play/tour_qt.h"
 #include "tests/support/qt_test_app.h"
 #include "tests/support/session_fakes.h"
+#include "window/main_window_qt.h"
+#include "window/queued_events_qt.h"
 
 namespace tavrin {
 namespace {

@@ -95,10 +95,10 @@ fs::path working_folder(const std::string& script) {
 }
 
 int play(const fs::path& dir, const std::string& script, std::string& err) {
-    return run_in(
-        dir,
-        "QT_QPA_PLATFORM=offscreen '" + build_dir() + "/tavrin-config/tavrin-config' --play " + script,
-        err);
+    return run_in(dir,
+                  "QT_QPA_PLATFORM=offscreen '" + build_dir() +
+                      "/tavrin-config/tavrin-config' --play " + script,
+                  err);
 }
 
 TEST(PresetsLab, TheWindowSavesListsLoadsAndDeletesPresets) {

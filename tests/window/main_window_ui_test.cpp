@@ -15,13 +15,13 @@
 
 #include "app/lamp_colour.h"
 #include "app/tool_core.h"
-#include "window/main_window_qt.h"
-#include "window/scan_window_qt.h"
-#include "window/status_lamp_qt.h"
 #include "link/answer_texts.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/qt_test_app.h"
 #include "tests/support/session_fakes.h"
+#include "window/main_window_qt.h"
+#include "window/scan_window_qt.h"
+#include "window/status_lamp_qt.h"
 
 namespace tavrin {
 namespace {
