@@ -93,10 +93,10 @@ function(tavrin_test_folder folder)
     # find the build and the lab beside their own executable.
     set(extra)
     if(kind STREQUAL "lab")
-      # Two labs for the lab tests of this build, brought up by the tavrin_lab
+      # Three labs for the lab tests of this build, brought up by the tavrin_lab
       # fixture. A test has a lab to itself (one renames or silences a device that
       # another polls): run with --resource-spec-file tests/lab_resources.json, CTest
-      # gives each test one of the two and runs at most two at once; without it, run
+      # gives each test one of them and runs at most three at once; without it, run
       # them one at a time (-j1), all on the first lab.
       set(extra FIXTURES_REQUIRED tavrin_lab RESOURCE_GROUPS labs:1)
     endif()

@@ -1,4 +1,4 @@
-// Lab tests run two at a time, each on a lab of its own: CTest hands each test one
+// Lab tests run three at a time, each on a lab of its own: CTest hands each test one
 // of the labs of tests/lab_resources.json and names it in the environment. Before
 // any test code runs, this points LAB_DIR at that lab's folder, which every lab
 // helper (and every process the test starts) takes from the environment. Lab "0"
