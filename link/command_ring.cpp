@@ -6,19 +6,25 @@
 
 namespace tavrin {
 
-// Only the full flags need a value: a slot's other bytes are written before they are
-// read, and leaving them untouched keeps a new ring (one per amplifier) cheap.
+// Only the full flags need a value: a slot's bytes are written before they are read,
+// and leaving them untouched keeps a new ring (one per amplifier) cheap.
 command_ring::command_ring(const link_view& link)
-    : link_(link), slots_(std::make_unique_for_overwrite<slot[]>(slot_count)) {
-    for (size_t i = 0; i < slot_count; ++i)
-        slots_[i][0] = 0;
+    : link_(link),
+      slots_(std::make_unique_for_overwrite<slot[]>(slot_count)),
+      full_(std::make_unique<bool[]>(slot_count)) {}
+
+void command_ring::advance_read_locked() {
+    full_[read_] = false;
+    read_ = next(read_);
+    if (read_ == write_)
+        read_ = write_ = 0;
 }
 
 void command_ring::commit_locked(size_t size) {
     uint8_t* s = slots_[write_];
     s[1] = static_cast<uint8_t>(size >> 8);
     s[2] = static_cast<uint8_t>(size);
-    s[0] = 1;
+    full_[write_] = true;
     write_ = next(write_);
 }
 
@@ -33,8 +39,7 @@ push_status command_ring::ring_push(uint8_t code, uint8_t unit, const uint8_t* d
     std::lock_guard lock(mutex_);
     if (full_locked()) {
         // Make room for later commands by dropping the oldest; this one is lost too.
-        slots_[read_][0] = 0;
-        read_ = next(read_);
+        advance_read_locked();
         return push_status::ring_full;
     }
     const size_t size =
@@ -60,27 +65,26 @@ push_status command_ring::ring_put_frame(const uint8_t* frame, size_t size) {
 void command_ring::ring_clear() {
     std::lock_guard lock(mutex_);
     for (size_t i = 0; i < slot_count; ++i)
-        slots_[i][0] = 0;
+        full_[i] = false;
     read_ = 0;
     write_ = 0;
 }
 
 bool command_ring::head_waiting() const {
     std::lock_guard lock(mutex_);
-    return slots_[read_][0] != 0;
+    return full_[read_];
 }
 
 size_t command_ring::ring_pop_into(uint8_t* out, size_t capacity) {
     std::lock_guard lock(mutex_);
-    uint8_t* s = slots_[read_];
-    if (s[0] == 0)
+    const uint8_t* s = slots_[read_];
+    if (!full_[read_])
         return 0;
     const size_t size = (static_cast<size_t>(s[1]) << 8) | s[2];
     if (out == nullptr || size > capacity)
         return 0;
     std::memcpy(out, s + slot_header, size);
-    s[0] = 0;
-    read_ = next(read_);
+    advance_read_locked();
     return size;
 }
 

@@ -3,6 +3,11 @@
 // between whoever sends (pages, presets, the firmware transfer) and the session's
 // wake-ups. 1000 slots of 1024 bytes (full flag, big-endian size, frame), so at most
 // 999 frames wait at a time.
+//
+// A fleet holds one ring per amplifier, so a ring costs only the pages its frames
+// touch: the full flags lie apart from the slots, and a ring that empties starts
+// again at slot 0 (the frames waiting at any time are few, so a long-lived session
+// keeps reusing its first pages instead of walking through the whole megabyte).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,12 +67,14 @@ class command_ring {
     using slot = uint8_t[slot_size];
 
     static size_t next(size_t index) { return index + 1 == slot_count ? 0 : index + 1; }
+    void advance_read_locked();
     bool full_locked() const { return next(write_) == read_; }
     void commit_locked(size_t size);
 
     const link_view& link_;
     mutable std::mutex mutex_;
     std::unique_ptr<slot[]> slots_;
+    std::unique_ptr<bool[]> full_;
     size_t read_ = 0;
     size_t write_ = 0;
 };

@@ -65,12 +65,18 @@ TEST_F(CommandRing, FullRingDiscardsTheOldestAndQueuesNothing) {
 
 TEST_F(CommandRing, OrderSurvivesWrapAround) {
     int next_in = 0, next_out = 0;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < 6; ++round) {
         for (int i = 0; i < 400; ++i, ++next_in)
             ring.ring_push(amp_command{
                 0x01, 0x10, {static_cast<uint8_t>(next_in >> 8), static_cast<uint8_t>(next_in)}});
-        for (int i = 0; i < 400; ++i, ++next_out)
+        // A hundred more stay each round, so the ring never empties and its indices wrap.
+        for (int i = 0; i < 300; ++i, ++next_out)
             ASSERT_EQ(pop(), make_frame(0x01, 0x10, {uint8_t(next_out >> 8), uint8_t(next_out)}));
+    }
+    EXPECT_EQ(ring.waiting(), 600u);
+    while (next_out < next_in) {
+        ASSERT_EQ(pop(), make_frame(0x01, 0x10, {uint8_t(next_out >> 8), uint8_t(next_out)}));
+        ++next_out;
     }
     EXPECT_EQ(ring.waiting(), 0u);
 }
@@ -94,6 +100,21 @@ TEST_F(CommandRing, ClearEmptiesEverySlotAndRestartsAtSlotZero) {
         ring.ring_push(amp_command{0x02, 0x10, {static_cast<uint8_t>(i)}});
     for (int i = 0; i < 998; ++i)
         ASSERT_EQ(pop(), make_frame(0x02, 0x10, {uint8_t(i)}));
+}
+
+// One ring per amplifier of a fleet: an emptied ring goes back to its first slots,
+// so a session that polls for hours touches a page or two, not the whole ring.
+TEST_F(CommandRing, AnEmptiedRingStartsAgainAtSlotZero) {
+    for (int i = 0; i < 3; ++i)
+        ring.ring_push(amp_command{0x01, 0x10, {static_cast<uint8_t>(i)}});
+    pop();
+    EXPECT_EQ(ring.read_index(), 1u);
+    pop();
+    pop();
+    EXPECT_EQ(ring.read_index(), 0u);
+    EXPECT_EQ(ring.write_index(), 0u);
+    ring.ring_push(amp_command{0xE3, 0x11, {0x01}});
+    EXPECT_EQ(pop(), poll_frame());
 }
 
 TEST_F(CommandRing, PushNeedsALinkButAPutFrameDoesNot) {
