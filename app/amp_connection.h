@@ -49,6 +49,8 @@ class amp_connection : public session_events {
     // The port this connection listens on, for what reports to it besides the session
     // (a firmware transfer over this amplifier).
     session_events& events() { return *this; }
+    // The clock its waits and its session run on.
+    time_source& time() const { return core_.time; }
 
     // The session starts working and connects to NAME (the device's own spelling), as
     // a double-click does.

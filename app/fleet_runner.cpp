@@ -13,6 +13,12 @@ void job_report::step(const std::string& what) {
         step_since_ = time_->now_ms();
 }
 
+void job_report::fraction(uint32_t done, uint32_t total) {
+    std::lock_guard lock(mutex_);
+    done_ = done;
+    total_ = total;
+}
+
 // One amplifier of the fleet: its result once done, and its report while it runs.
 struct fleet_runner::slot {
     amp_result result;
@@ -164,6 +170,28 @@ fleet_runner::progress fleet_runner::snapshot_locked() const {
         }
     }
     return p;
+}
+
+std::vector<job_state> fleet_runner::states() const {
+    std::lock_guard lock(mutex_);
+    std::vector<job_state> out;
+    out.reserve(slots_.size());
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const slot& s = *slots_[i];
+        job_state st;
+        st.name = names_[i];
+        st.now = s.done      ? job_state::phase::done
+                 : s.running ? job_state::phase::running
+                             : job_state::phase::waiting;
+        if (s.done)
+            st.code = s.result.code;
+        std::lock_guard report_lock(s.report.mutex_);
+        st.step = s.report.step_;
+        st.done = s.report.done_;
+        st.total = s.report.total_;
+        out.push_back(std::move(st));
+    }
+    return out;
 }
 
 int worst_code(const std::vector<amp_result>& results) {

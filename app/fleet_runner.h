@@ -38,16 +38,31 @@ class job_report {
   public:
     // The step under way, for the progress line ("waiting for the first answer").
     void step(const std::string& what);
+    // How far the job got (blocks of a transfer), for a per-amplifier progress bar.
+    void fraction(uint32_t done, uint32_t total);
     bool interrupted() const { return interrupted_.load(); }
 
   private:
     friend class fleet_runner;
     mutable std::mutex mutex_;
     std::string step_;
+    uint32_t done_ = 0;
+    uint32_t total_ = 0;
     uint32_t step_since_ = 0;
     uint32_t started_ = 0;
     time_source* time_ = nullptr;
     std::atomic<bool> interrupted_{false};
+};
+
+// One job as a window draws it: a row with its step and progress bar.
+struct job_state {
+    enum class phase { waiting, running, done };
+    std::string name;
+    phase now = phase::waiting;
+    std::string step;
+    uint32_t done = 0;  // of total (both 0: no fraction told)
+    uint32_t total = 0;
+    int code = 0;  // once done
 };
 
 class fleet_runner {
@@ -91,6 +106,10 @@ class fleet_runner {
     // see job_report::interrupted().
     void interrupt();
     bool interrupted() const { return interrupted_.load(); }
+
+    // Any thread, while run() works or after: every job's state, in the order of the
+    // names (empty before the first run).
+    std::vector<job_state> states() const;
 
   private:
     struct slot;

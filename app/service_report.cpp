@@ -17,4 +17,16 @@ void service_report::dnssd_service_lost() {
     events_.log_line(dnssd_lost_text);
 }
 
+std::string corrupted_note(uint64_t corrupted_answers) {
+    if (corrupted_answers == 0)
+        return {};
+    return " (" + std::to_string(corrupted_answers) +
+           (corrupted_answers == 1 ? " answer" : " answers") +
+           " came corrupted: a bad checksum or length)";
+}
+
+std::string no_answer_text(const std::string& name, uint64_t corrupted_answers) {
+    return "no answer from " + name + corrupted_note(corrupted_answers);
+}
+
 }  // namespace tavrin

@@ -5,6 +5,9 @@
 // closes its link ("Disconnected from ..."), so that its poll's probe opens it again
 // ("Connected to ...") once the library has reconnected. The window and tavrin-cli
 // show the same lines.
+#include <cstdint>
+#include <string>
+
 #include "link/session_directory.h"
 #include "link/session_events.h"
 #include "qxapi/service_watch.h"
@@ -20,6 +23,11 @@ inline constexpr const char* dnssd_lost_text =
     "avahi-daemon stopped: no devices are found until it runs again";
 inline constexpr const char* dnssd_back_text =
     "avahi-daemon runs again: a new search finds devices again";
+
+// " (3 answers came corrupted: a bad checksum or length)", empty for none.
+std::string corrupted_note(uint64_t corrupted_answers);
+// "no answer from NAME" and the note.
+std::string no_answer_text(const std::string& name, uint64_t corrupted_answers);
 
 class service_report : public service_watch {
   public:

@@ -3,17 +3,21 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
+#include <optional>
 
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/fleet_cli.h"
 #include "firmware/browse_flow.h"
 #include "firmware/firmware_load.h"
 #include "firmware/firmware_update.h"
 #include "firmware/transfer_meter.h"
+#include "sites/fleet_jobs.h"
 
 namespace tavrin::cli {
 namespace {
@@ -163,7 +167,7 @@ class file_check_events : public session_events {
 
 // The file loads as the transfer will load it; 0 or the exit status. A refused file
 // is named with the line at fault and what is wrong there.
-int check_file(const std::string& path) {
+int check_file(const std::string& path, std::optional<firmware_image>* kept = nullptr) {
     file_check_events events;
     file_read read = read_firmware_file(path);
     switch (read.status) {
@@ -182,8 +186,11 @@ int check_file(const std::string& path) {
     }
     const size_t line = read.image.line;
     const std::string detail = read.image.detail;
-    if (image_or_refusal(std::move(read.image), events))
+    if (std::optional<firmware_image> image = image_or_refusal(std::move(read.image), events)) {
+        if (kept != nullptr)
+            *kept = std::move(image);
         return exit_done;
+    }
     const std::string where = line > 0 ? " line " + std::to_string(line) : "";
     std::fprintf(stderr, "tavrin-cli: %s%s: %s\n", path.c_str(), where.c_str(), detail.c_str());
     return exit_bad_input_file;
@@ -201,7 +208,79 @@ void print_new_date(cli_session& session, transfer_display& display) {
     display.line(text);
 }
 
+// The default of --jobs for a fleet update: a transfer is paced by its amplifier (a
+// block waits for its sum), not by the network, so many run side by side; 64 at once
+// keep the ConMon server at a few hundred small messages a second, as `status` does.
+constexpr unsigned fleet_update_jobs = 64;
+
+// firmware update IMAGE NAME[,NAME...]|--all --yes [--jobs N] [--json]
+int run_fleet_update(const global_options& options, const std::vector<std::string>& words) {
+    fleet_target target;
+    bool yes = false;
+    std::vector<std::string> args;
+    if (const std::string wrong =
+            read_words("firmware", words, args,
+                       fleet_options(target, switches({{"--yes", &yes}, {"-y", &yes}})));
+        !wrong.empty())
+        return bad_arguments(firmware_command, wrong);
+    if (args.empty() || args.size() > 2)
+        return bad_arguments(firmware_command,
+                             "firmware update needs a FILE and NAME[,NAME...] or --all");
+    const std::string path = args[0];
+    if (args.size() == 2) {
+        if (const std::string why = read_targets(args[1], target); !why.empty())
+            return bad_arguments(firmware_command, why);
+    }
+    if (const std::string why = check_target("firmware update", target); !why.empty())
+        return bad_arguments(firmware_command, why);
+    if (!yes) {
+        return bad_arguments(firmware_command,
+                             "the update resets all parameters of every amplifier; give --yes");
+    }
+    std::optional<firmware_image> image;
+    if (const int status = check_file(path, &image); status != exit_done)
+        return status;
+    // Read once; every job sends the same bytes.
+    const auto shared = std::make_shared<const firmware_image>(std::move(*image));
+    return run_fleet(
+        options, target, fleet_update_jobs,
+        [&](cli_session& session, amp_connection& amp, const std::string& name, bool found,
+            job_report& report) {
+            amp_result out;
+            std::string line;
+            // Old firmware is what an update is for: no gate here.
+            if (!found) {
+                report.step("asking the server for it");
+                if (const reach_outcome reached = session.reach(name); !reached.ok())
+                    return amp_result{name, reached.code, {reached.message}, {}};
+            }
+            if ((out.code = open_job(amp, found ? name : session.spelled(name), report, false, line,
+                                     cli_session::answer_wait_ms)) != exit_done) {
+                out.lines = {line};
+                return out;
+            }
+            return firmware_job(amp, name, shared, report);
+        });
+}
+
+bool fleet_form(const std::vector<std::string>& words) {
+    if (words.empty() || words[0] != "update")
+        return false;
+    size_t positional = 0;
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "--all")
+            return true;
+        if (words[i] == "--jobs")
+            ++i;
+        else if (words[i].empty() || words[i][0] != '-')
+            ++positional;
+    }
+    return positional == 2;
+}
+
 int run(const global_options& options, const std::vector<std::string>& words) {
+    if (fleet_form(words))
+        return run_fleet_update(options, std::vector<std::string>(words.begin() + 1, words.end()));
     std::vector<std::string> args;
     bool yes = false;
     if (const std::string wrong =
@@ -299,7 +378,8 @@ int run(const global_options& options, const std::vector<std::string>& words) {
 }  // namespace
 
 const cli_command firmware_command{
-    "firmware", "NAME FILE [--yes]", "update an amplifier's firmware",
+    "firmware", "NAME FILE [--yes] | update FILE NAME[,NAME...]|--all --yes [--jobs N] [--json]",
+    "update the firmware of one amplifier or many",
     "  Reads the firmware FILE (a header line and Intel HEX records), connects to\n"
     "  the amplifier NAME and, after the question that all parameters will be\n"
     "  reset (answered Yes by --yes; without a terminal --yes is required),\n"
@@ -310,7 +390,11 @@ const cli_command firmware_command{
     "  Exit status: 0 \"Update Finished.\", 5 \"Update Failed.\", 6 \"Update\n"
     "  timeout.\", 2 no answer or not connected, 7 no such device, 8 not a\n"
     "  TAVRIN-PA22, 9 ConMon server or avahi-daemon unreachable, 64 bad arguments\n"
-    "  (or no --yes without a terminal), 65 bad or unreadable FILE (nothing sent).\n",
+    "  (or no --yes without a terminal), 65 bad or unreadable FILE (nothing sent).\n"
+    "  update FILE NAME[,NAME...]|--all --yes: the same on many amplifiers, FILE\n"
+    "  read once, up to --jobs N at once (default 64), each resuming where an\n"
+    "  earlier run stopped; one result line each (done, failed, timed out) and a\n"
+    "  summary; Ctrl-C lets each reach a whole page and exits 130.\n",
     run};
 
 }  // namespace tavrin::cli

@@ -7,12 +7,14 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/fleet_cli.h"
 #include "cli/preset_offline.h"
 #include "presets/preset_batch.h"
 #include "presets/preset_file.h"
 #include "presets/preset_folder.h"
 #include "presets/preset_name.h"
 #include "presets/preset_texts.h"
+#include "sites/fleet_jobs.h"
 
 namespace tavrin::cli {
 namespace {
@@ -242,7 +244,88 @@ int run_load(const global_options& options, const preset_words& w) {
     return exit_done;
 }
 
+// Settings to many amplifiers are a write and a poll each, as for `set`.
+constexpr unsigned fleet_load_jobs = 32;
+
+// preset load NAME[,NAME...] FILE | preset load FILE --all, --yes [--jobs N] [--json]
+int run_load_fleet(const global_options& options, const std::vector<std::string>& words) {
+    fleet_target target;
+    bool yes = false;
+    std::vector<std::string> args;
+    if (const std::string wrong =
+            read_words("preset", words, args,
+                       fleet_options(target, switches({{"--yes", &yes}, {"-y", &yes}})));
+        !wrong.empty())
+        return bad_arguments(preset_command, wrong);
+    if (args.size() != (target.all ? 1u : 2u))
+        return bad_arguments(preset_command,
+                             "preset load needs NAME[,NAME...] and FILE, or FILE and --all");
+    const std::string& file = args.back();
+    if (args.size() == 2) {
+        if (const std::string why = read_targets(args[0], target); !why.empty())
+            return bad_arguments(preset_command, why);
+    }
+    if (const std::string why = check_target("preset load", target); !why.empty())
+        return bad_arguments(preset_command, why);
+    if (const std::string why = check_file_name(file); !why.empty())
+        return bad_arguments(preset_command, why);
+    const preset_folder folder(current_work_dir(), system_files());
+    // Read once for the whole fleet.
+    const auto bytes = system_files().read_file(folder.file_path(file), preset_file_size + 1);
+    preset_read read;
+    if (bytes)
+        read = read_preset_file(bytes->data(), bytes->size());
+    if (read.status != preset_status::ok) {
+        print_err(std::string(preset_status_text(read.status)) + " (" + folder.file_path(file) +
+                  ")");
+        return exit_bad_input_file;
+    }
+    if (!yes) {
+        return bad_arguments(preset_command, "loading asks \"" + preset_text::load_question(file) +
+                                                 "\": give --yes to answer Yes");
+    }
+    return run_fleet(
+        options, target, fleet_load_jobs,
+        [&](cli_session& session, amp_connection& amp, const std::string& name, bool found,
+            job_report& report) {
+            amp_result out;
+            std::string line;
+            // As in the window, refused firmware still takes the write.
+            if (!found) {
+                report.step("asking the server for it");
+                if (const reach_outcome reached = session.reach(name); !reached.ok())
+                    return amp_result{name, reached.code, {reached.message}, {}};
+            }
+            if ((out.code = open_job(amp, found ? name : session.spelled(name), report, false, line,
+                                     cli_session::answer_wait_ms)) != exit_done) {
+                out.lines = {line};
+                return out;
+            }
+            return load_preset_job(amp, name, read.block, report);
+        });
+}
+
+// The load of several amplifiers: --all, --jobs, --json or a list of names.
+bool fleet_load(const std::vector<std::string>& words) {
+    if (words.empty() || words[0] != "load")
+        return false;
+    bool first = true;
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--all" || w == "--jobs" || w == "--json")
+            return true;
+        if (!w.empty() && w[0] != '-') {
+            if (first && w.find(',') != std::string::npos)
+                return true;
+            first = false;
+        }
+    }
+    return false;
+}
+
 int run(const global_options& options, const std::vector<std::string>& words) {
+    if (fleet_load(words))
+        return run_load_fleet(options, std::vector<std::string>(words.begin() + 1, words.end()));
     // The actions on a file alone take options of their own.
     if (!words.empty() && (words[0] == "show" || words[0] == "edit")) {
         const std::vector<std::string> rest(words.begin() + 1, words.end());
@@ -277,7 +360,7 @@ int run(const global_options& options, const std::vector<std::string>& words) {
 const cli_command preset_command{
     "preset",
     "list | show FILE | edit FILE SETTING=VALUE... | save NAME FILE | load NAME FILE | "
-    "delete FILE",
+    "load NAME,NAME...|--all FILE [--jobs N] [--json] | delete FILE",
     "list, show, edit, save, load or delete preset files",
     "  Preset files live in the folder Preset below the current directory; for\n"
     "  show and edit a FILE with a '/' in it is a path as it stands.\n"
@@ -294,6 +377,10 @@ const cli_command preset_command{
     "                  replaced only with --yes.\n"
     "  load NAME FILE  writes FILE to the amplifier NAME (with --yes), waits for\n"
     "                  its next full answer and prints it as `show` does.\n"
+    "  load NAME,NAME... FILE | load FILE --all  the same on many amplifiers\n"
+    "                  (FILE read once, --jobs N at once, default 32): each\n"
+    "                  answer compared with FILE, one result line each and a\n"
+    "                  summary (--json: one object per amplifier per line).\n"
     "  delete FILE     deletes FILE (with --yes).\n"
     "  Exit status: 0 done, 2 no answer, 3 firmware version error, 4 the amplifier\n"
     "  answered other values than FILE holds, 7 no such device, 8 not a\n"

@@ -11,8 +11,17 @@
 #include "app/service_report.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "sites/fleet_jobs.h"
 
 namespace tavrin::cli {
+
+static_assert(job_code::done == exit_done && job_code::no_answer == exit_no_answer &&
+              job_code::firmware_gate == exit_firmware_gate &&
+              job_code::disagrees == exit_disagrees &&
+              job_code::update_failed == exit_update_failed &&
+              job_code::update_timeout == exit_update_timeout &&
+              job_code::unreachable == exit_unreachable &&
+              job_code::interrupted == exit_interrupted);
 
 option_reader fleet_options(fleet_target& target, option_reader more) {
     return [&target, more = std::move(more)](const std::vector<std::string>& words,
@@ -77,22 +86,8 @@ int open_amplifier(cli_session& session, amp_connection& amp, const std::string&
             return reached.code;
         }
     }
-    report.step("waiting for its first answer");
-    amp.open(found ? name : session.spelled(name));
-    if (!amp.wait_first_answer(cli_session::answer_wait_ms)) {
-        if (amp.server_away()) {
-            line = name + ": " + std::string(server_lost_text) + " (not back within " +
-                   std::to_string(amp_connection::server_return_ms / 1000) + " s)";
-            return exit_unreachable;
-        }
-        line = no_answer_text(name, amp.corrupted_answers());
-        return exit_no_answer;
-    }
-    if (amp.firmware_refused()) {
-        line = name + ": " + amp.info_text().value_or("firmware version error") + ", nothing sent";
-        return exit_firmware_gate;
-    }
-    return exit_done;
+    return open_job(amp, found ? name : session.spelled(name), report, true, line,
+                    cli_session::answer_wait_ms);
 }
 
 std::string result_word(int code) {

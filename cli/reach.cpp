@@ -74,16 +74,4 @@ reach_outcome device_outcome(const std::string& name, const device_probe& probe)
     return out;
 }
 
-std::string corrupted_note(uint64_t corrupted_answers) {
-    if (corrupted_answers == 0)
-        return {};
-    return " (" + std::to_string(corrupted_answers) +
-           (corrupted_answers == 1 ? " answer" : " answers") +
-           " came corrupted: a bad checksum or length)";
-}
-
-std::string no_answer_text(const std::string& name, uint64_t corrupted_answers) {
-    return "no answer from " + name + corrupted_note(corrupted_answers);
-}
-
 }  // namespace tavrin::cli

@@ -6,6 +6,8 @@
 // passes here; waiting for its answer tells "no answer" (2).
 #include <string>
 
+#include "app/service_report.h"
+
 #include "qxapi/conmon_link.h"
 
 namespace tavrin::cli {
@@ -32,9 +34,8 @@ reach_outcome services_outcome(aud_error_t browse, server_state server, aud_erro
 // The device NAME after a probe.
 reach_outcome device_outcome(const std::string& name, const device_probe& probe);
 
-// " (N answers came corrupted: ...)" when broken answers came, else empty.
-std::string corrupted_note(uint64_t corrupted_answers);
-// "no answer from NAME", and the note when broken answers came instead.
-std::string no_answer_text(const std::string& name, uint64_t corrupted_answers);
+// The texts of a silent amplifier (the fleet jobs say the same).
+using tavrin::corrupted_note;
+using tavrin::no_answer_text;
 
 }  // namespace tavrin::cli
