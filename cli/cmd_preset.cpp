@@ -288,19 +288,11 @@ int run_load_fleet(const global_options& options, const std::vector<std::string>
         options, target, fleet_load_jobs,
         [&](cli_session& session, amp_connection& amp, const std::string& name, bool found,
             job_report& report) {
-            amp_result out;
             std::string line;
             // As in the window, refused firmware still takes the write.
-            if (!found) {
-                report.step("asking the server for it");
-                if (const reach_outcome reached = session.reach(name); !reached.ok())
-                    return amp_result{name, reached.code, {reached.message}, {}};
-            }
-            if ((out.code = open_job(amp, found ? name : session.spelled(name), report, false, line,
-                                     cli_session::answer_wait_ms)) != exit_done) {
-                out.lines = {line};
-                return out;
-            }
+            if (const int code = open_amplifier(session, amp, name, found, report, line, false);
+                code != exit_done)
+                return amp_result{name, code, {line}, {}};
             return load_preset_job(amp, name, read.block, report);
         });
 }

@@ -77,7 +77,7 @@ std::string check_target(const std::string& command, const fleet_target& target)
 }
 
 int open_amplifier(cli_session& session, amp_connection& amp, const std::string& name, bool found,
-                   job_report& report, std::string& line) {
+                   job_report& report, std::string& line, bool gate) {
     if (!found) {
         report.step("asking the server for it");
         // Nothing goes to a device the server does not know or that is another model.
@@ -86,7 +86,7 @@ int open_amplifier(cli_session& session, amp_connection& amp, const std::string&
             return reached.code;
         }
     }
-    return open_job(amp, found ? name : session.spelled(name), report, true, line,
+    return open_job(amp, found ? name : session.spelled(name), report, gate, line,
                     cli_session::answer_wait_ms);
 }
 

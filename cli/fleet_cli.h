@@ -30,10 +30,11 @@ std::string check_target(const std::string& command, const fleet_target& target)
 
 // How a job connects to its amplifier: unless the Discovery listed it (found), the
 // server is asked for it first (7, 8, 9 before anything is sent); then the link opens
-// and the first full answer is awaited (2, 9), and refused firmware ends it (3). 0 when
+// and the first full answer is awaited (2, 9), and refused firmware ends it (3) unless
+// `gate` is false (a preset write or a firmware update goes to old firmware too). 0 when
 // the amplifier is ready, else the code, with the result line in `line`.
 int open_amplifier(cli_session& session, amp_connection& amp, const std::string& name, bool found,
-                   job_report& report, std::string& line);
+                   job_report& report, std::string& line, bool gate = true);
 
 // The code's word in result lines and the summary ("ok", "no answer", ...).
 std::string result_word(int code);
